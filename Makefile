@@ -1,0 +1,42 @@
+# The two commands of the README, plus the benchmarks and the fuzzers.
+# Every target starts by installing whatever Debian packages are missing.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+JOBS       ?= $(shell nproc)
+
+.PHONY: deps build play test unit-asan bench fuzz format clean
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+play: build
+	@./scripts/play.sh $(BUILD)/game
+
+# The normal build runs every test (unit, data, integration and end-to-end);
+# the sanitizer build runs the unit tests again under ASan and UBSan.
+test: build
+	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DMIRVO_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest -L unit --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD)/bench/mirvo_bench
+
+fuzz: deps
+	@[ -f $(FUZZ_BUILD)/CMakeCache.txt ] || CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRVO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	./scripts/fuzz.sh $(FUZZ_BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Mirvo needs to build, play and test, and nothing
+# when they are all present already. Runs apt-get as root, through sudo otherwise.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build pkg-config g++ clang
+  libgtest-dev libbenchmark-dev
+  liballegro4-dev liballeggl4-dev libgl-dev libglu1-mesa-dev
+  libtomlplusplus-dev
+  xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri
+  libclang-rt-14-dev libfuzzer-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+[ "$(id -u)" -ne 0 ] && as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

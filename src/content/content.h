@@ -1,0 +1,80 @@
+// Level content: the enemy definition file, the background tile set and map,
+// and every OpenGL texture the OpenGL renderer draws with.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+struct DATAFILE;
+
+inline constexpr int TILE_SIZE = 64;
+inline constexpr int TILE_MAP_COLUMNS = 5;
+inline constexpr int TILE_MAP_ROWS = 128;
+inline constexpr std::array<int, 10> TEXTURE_SIZES = {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024};
+inline constexpr int MAX_TILES = 1;  // only tile 0 gets a texture
+
+extern DATAFILE* tile_set;  // "tileset1.dat"; object 0 is the 64 x 64 background tile
+// Column-major: the 128 rows of column 0 first. Every entry is 0.
+extern std::array<std::array<int, TILE_MAP_ROWS>, TILE_MAP_COLUMNS> tile_map;
+extern std::array<unsigned int, MAX_TILES> tile_texture;
+extern unsigned int white_texture;
+
+// The tile of map cell (column, row); rows outside the map answer tile 0, so
+// the background keeps scrolling after the map's last row.
+int tile_at(int column, int row);
+
+// The edge of the smallest allowed square texture that holds a w x h frame,
+// or 0 when the frame is larger than 1024 on either side.
+int texture_size_for(int w, int h);
+
+// Loads "tileset1.dat", makes the tile's texture and puts the scroll back to
+// the start of the map. Fatal on failure.
+void load_tile_set();
+void make_white_texture();
+void make_player_texture();
+void make_shot_texture(int type_index, int step);
+void make_enemy_texture(int type_index, int step);
+
+// One animation step record of the enemy file, as stored.
+struct EnemyStepRecord {
+  std::int32_t next = 0;  // 255 in the file becomes -1
+  std::int32_t duration = 0;
+  std::int32_t frame = 0;
+  std::int32_t flags = 0;
+  std::int16_t offset_x = 0;
+  std::int16_t offset_y = 0;
+};
+
+struct EnemyTypeRecord {
+  std::int32_t health = 0;
+  std::int32_t start_anim = 0;
+  std::int32_t death_anim = 0;
+  std::string datafile;  // the name field up to its first space or NUL
+  std::vector<EnemyStepRecord> steps;
+};
+
+// A parsed ".eif" file, or why it cannot be loaded (empty error on success).
+struct EnemyFile {
+  std::uint8_t reserved = 0;
+  std::vector<EnemyTypeRecord> types;
+  std::string error;
+};
+
+inline constexpr int ENEMY_NAME_SIZE = 16;
+
+// Parses a whole enemy file's bytes; path only fills the messages. Checks the
+// file's own limits (its length, at most 8 types and 32 steps, step numbers
+// below the type's step count). Never exits.
+EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path);
+// The bytes of an enemy file; parse_enemy_file(serialize_enemy_file(f)) == f.
+std::vector<std::uint8_t> serialize_enemy_file(const EnemyFile& file);
+
+// The game's loader: fills enemy_types with datafiles, silhouettes, masks and
+// (with the OpenGL renderer) textures, releasing those of an earlier load
+// first; or shows the message and ends the program with status 1.
+void load_enemy_types(const char* path);
+// Releases everything load_enemy_types made; shut_down calls it.
+void release_enemy_types();

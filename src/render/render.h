@@ -1,0 +1,64 @@
+// Drawing: the software and OpenGL frame renderers, the saturating additive
+// blend the software renderer lights particles with, and the timed on-screen
+// messages both renderers show.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+struct BITMAP;
+
+// ---- Additive rectangle blend ----
+
+// Adds colour scaled by factor (0..255) to every pixel of the rectangle,
+// saturating each channel. Clips against the whole bitmap; 15, 16 and 32 bits
+// per pixel only, other depths are left alone.
+void blend_add_rect(BITMAP* bmp, int x, int y, int w, int h, int colour, int factor);
+
+// The pixel loops, on an already clipped rectangle with the converted factor
+// (1..32 at 15 and 16 bits, 2..256 at 32 bits).
+using BlendLoop = void (*)(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect15(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect16(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+#if defined(__x86_64__) || defined(__i386__)
+#define MIRVO_HAS_X86_BLEND 1
+void blend_add_rect15_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect16_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect32_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect15_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect16_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+void blend_add_rect32_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
+#endif
+
+// The processor features the blend chooses from, as Allegro's CPU_MMX and
+// CPU_SSE bits: Allegro's cpu_capabilities, completed by the processor's own
+// report where Allegro says nothing.
+int blend_capabilities();
+// The loop for a colour depth and a capabilities word; null for other depths.
+BlendLoop choose_blend_loop(int depth, int capabilities);
+
+// ---- On-screen messages ----
+
+inline constexpr int MAX_MESSAGES = 8;
+inline constexpr int MESSAGE_TEXT_SIZE = 32;  // 31 characters and the NUL
+
+struct Message {
+  std::array<char, MESSAGE_TEXT_SIZE> text{};
+  std::int32_t time_left = 0;  // ticks; > 0 = visible, 0 = free
+};
+
+extern std::array<Message, MAX_MESSAGES> messages;
+
+// Puts text up for `ticks` logic ticks in the lowest free slot; dropped when
+// all are busy. A longer text is cut to 31 characters.
+void show_message(const char* text, int ticks);
+void clear_messages();
+void tick_messages();
+
+// ---- Frame renderers ----
+
+// Draws one frame of the running level into back_buffer and shows it.
+void render_frame_software();
+// Draws one frame with OpenGL quads and flips.
+void render_frame_opengl();

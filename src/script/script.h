@@ -1,0 +1,64 @@
+// Scripts: the store every level's scripts are loaded into, the selection of
+// one script by its number, and the interpreter that runs an enemy's copy.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+struct ScriptInstruction {
+  std::int32_t opcode = 0;                 // 0..255 as loaded
+  std::array<std::int16_t, 8> operands{};  // each opcode uses a prefix of them
+};
+
+inline constexpr int SCRIPT_STORE_SIZE = 4096;  // instructions, OP_END records included
+inline constexpr int MAX_SCRIPT_LENGTH = 128;   // instructions of one script, its OP_END not counted
+inline constexpr int SCRIPT_RECORD_SIZE = 17;   // bytes of one instruction in a ".wif" file
+
+// Scripts lie back to back, each followed by one OP_END. Script k (from 1)
+// starts after the (k-1)-th OP_END. A load fills entries 0..N-1 and leaves the
+// rest as it was.
+extern std::array<ScriptInstruction, SCRIPT_STORE_SIZE> script_store;
+
+enum Opcode : std::int32_t {
+  OP_WAIT = 1,          // 0: ticks. Yields.
+  OP_SET_VELOCITY = 2,  // 0: vx/100, 1: vy/100
+  OP_FIRE = 5,          // 0: shot type, 1: x, 2: y, 3: vx/100, 4: vy/100, 5: offset x, 6: offset y
+  OP_SPAWN = 6,         // 0: enemy type, 1: script, 2: x, 3: y, 4: vx/100, 5: vy/100, 6: group, 7: trigger
+  OP_RESTART = 7,       // pc back to 0
+  OP_END = 8,           // ends a script in the store; never copied into an enemy. Yields.
+  OP_REMOVE = 10,       // frees the enemy's slot. Yields.
+  OP_SET_ANGLE = 11,    // 0: angle, 256 per full turn
+};
+
+// A parsed ".wif" file, or the text of why it cannot be loaded (empty on success).
+struct ScriptParse {
+  std::vector<ScriptInstruction> instructions;
+  std::string error;
+};
+
+// Parses a whole script file's bytes; path only fills the messages. Never exits.
+ScriptParse parse_scripts(std::span<const std::uint8_t> bytes, const char* path);
+
+// The game's loader: copies the file into script_store, or shows the message
+// and ends the program with status 1.
+void load_scripts(const char* path);
+
+// Finds script `number` (1-based) in script_store. On success sets *start to
+// its first instruction and *length to its instruction count (at most
+// MAX_SCRIPT_LENGTH: a longer script is cut) and returns true. Returns false
+// for a number of 0 or less, one past the last OP_END, or a script that no
+// OP_END follows inside the store: such a number names no script.
+bool find_script(int number, int* start, int* length);
+
+// Runs Enemy.script[pc] of enemy `slot` and advances pc (to 0 after OP_RESTART).
+void execute_script_instruction(int slot);
+
+// The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
+// alive, runs instructions up to and including the next yielding one (OP_WAIT,
+// OP_END, OP_REMOVE); otherwise counts its wait down. A burst that runs past
+// the script's copied instructions, or that loops without yielding, is cut
+// short instead of reading stale instructions or hanging the tick.
+void run_script(int slot);

@@ -1,0 +1,35 @@
+// The whole program: start-up, the main menu's dispatch loop, shutdown.
+#include <allegro.h>
+
+#include "shell/shell.h"
+
+int main() {
+  renderer = 0;
+  scale = 0;
+  start_up();
+  for (;;) {
+    const MenuChoice choice = main_menu();
+    if (choice == MENU_QUIT) break;
+    if (choice == MENU_START) {
+      in_menu = 0;
+      new_game();
+      play_level("level1.wif");
+    } else if (choice == MENU_OPTIONS) {
+      if (options_menu() == 1) {
+        shut_down();
+        start_up();
+      }
+    } else if (choice == MENU_RESUME) {
+      if (game_running == 1) {
+        in_menu = 0;
+        play_level("");
+      } else {
+        allegro_message("There is no game running");
+      }
+    }
+    in_menu = 1;
+  }
+  shut_down();
+  return 0;
+}
+END_OF_MAIN()

@@ -1,0 +1,38 @@
+#include "world/world.h"
+
+Player player;
+std::array<Bullet, MAX_PLAYER_SHOTS> player_shots;
+std::array<Bullet, MAX_ENEMY_BULLETS> enemy_bullets;
+std::array<Enemy, MAX_ENEMIES> enemies;
+std::array<EnemyAnimState, MAX_ENEMIES> enemy_anim_states;
+std::array<Particle, MAX_PARTICLES> particles;
+std::array<ShotType, MAX_SHOT_TYPES> shot_types;
+std::array<EnemyType, MAX_ENEMY_TYPES> enemy_types;
+
+std::int32_t scroll_row = 0;
+float scroll_offset = 0.0f;
+
+void free_all_particles() {
+  for (Particle& p : particles) p.x = FREE_PARTICLE;
+}
+
+// Start clears the ship, the particles, the enemies and their bullets; the
+// shots and the rest are reset when the level itself starts.
+void reset_world_for_new_game() {
+  player.x = 140;
+  player.y = 300;
+  player.energy = 10;
+  player.score = 0;
+  free_all_particles();
+  for (Enemy& e : enemies) e.type = 0;
+  for (Bullet& b : enemy_bullets) b.type = 0;
+}
+
+void reset_world_for_level_start() {
+  for (Enemy& e : enemies) {
+    e.type = 0;
+    e.wait = 0;
+  }
+  for (Bullet& b : player_shots) b.type = 0;
+  player.fire_cooldown = 0;
+}

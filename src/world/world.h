@@ -1,0 +1,177 @@
+// The world of a running game: plain records in fixed tables with static
+// storage, and the routines that change them once per logic tick.
+//
+// A slot is free when its marker is 0 (`type`) or -1.0 (`Particle.x`). Spawners
+// take the lowest free slot and drop the request silently when a table is full.
+// Nothing here allocates, opens a file or throws while a level runs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "mask/mask.h"
+#include "script/script.h"
+
+struct DATAFILE;
+struct BITMAP;
+
+inline constexpr int PLAYFIELD_W = 320;
+inline constexpr int PLAYFIELD_H = 400;
+inline constexpr int SHIP_SIZE = 40;
+
+inline constexpr int MAX_PLAYER_SHOTS = 64;
+inline constexpr int MAX_ENEMY_BULLETS = 64;
+inline constexpr int MAX_ENEMIES = 64;
+inline constexpr int MAX_PARTICLES = 4096;  // the last slot is never used
+inline constexpr int MAX_SHOT_TYPES = 64;
+inline constexpr int MAX_ENEMY_TYPES = 8;
+inline constexpr int MAX_ANIMATIONS = 32;
+
+inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
+inline constexpr float FREE_PARTICLE = -1.0f;
+
+// Animation.flags
+inline constexpr int ANIM_UNHITTABLE = 1;
+inline constexpr int ANIM_EXPLODE = 2;
+inline constexpr int ANIM_SPARK = 4;
+inline constexpr int ANIM_BEAM = 8;
+inline constexpr int ANIM_VICTORY = 16;
+
+struct Animation {
+  std::int32_t id = 0;      // set for the built-in shot types only; never read
+  std::int32_t next = 0;    // step that follows; -1 ends the object's life
+  std::int32_t duration = 0;  // the step lasts duration + 1 ticks
+  std::int32_t frame = 0;   // object index in the type's datafile
+  std::int32_t flags = 0;
+  std::int16_t offset_x = 0;  // enemy frames are drawn this far from the position
+  std::int16_t offset_y = 0;
+  std::int32_t frame_w = 0;   // filled with the texture
+  std::int32_t frame_h = 0;
+  BITMAP* shadow = nullptr;   // enemy types: the frame's black silhouette
+  PixelMask* mask = nullptr;
+  unsigned int texture = 0;   // OpenGL texture name
+  float tex_u = 0.0f;         // frame size / texture edge
+  float tex_v = 0.0f;
+};
+
+struct Player {
+  std::int32_t x = 0;  // 0..280
+  std::int32_t y = 0;  // 0..360
+  std::int32_t fire_cooldown = 0;
+  std::int32_t energy = 0;  // the game is lost below 1
+  std::int32_t score = 0;
+  PixelMask* mask = nullptr;
+  unsigned int texture = 0;
+};
+
+struct Bullet {
+  std::int32_t type = 0;  // 0 = free, else the 1-based shot type
+  float x = 0.0f;
+  float y = 0.0f;
+  float vx = 0.0f;
+  float vy = 0.0f;
+  std::int32_t anim = 0;  // -1 = finished: hidden, freed when its timer runs out
+  std::int32_t anim_timer = 0;
+  std::int32_t hit = 0;   // 1 once it has hit something
+};
+
+struct ShotType {
+  float damage = 0.0f;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int32_t start_anim = 0;
+  std::int32_t hit_anim = 0;
+  DATAFILE* data = nullptr;
+  std::array<Animation, MAX_ANIMATIONS> anims{};
+};
+
+struct EnemyType {
+  std::int32_t health = 0;
+  std::int32_t score = 0;
+  std::int32_t start_anim = 0;
+  std::int32_t death_anim = 0;
+  DATAFILE* data = nullptr;
+  std::array<Animation, MAX_ANIMATIONS> anims{};
+};
+
+struct Enemy {
+  std::int32_t type = 0;  // 0 = free, 1..8, or LEVEL_DIRECTOR
+  float health = 0.0f;    // dying at 0 or less
+  std::int32_t score = 0;
+  float x = 0.0f;
+  float y = 0.0f;
+  float vx = 0.0f;
+  float vy = 0.0f;
+  std::int32_t wait = 0;  // the script runs only when this is 0
+  std::int32_t pc = 0;
+  std::int32_t script_number = 0;  // 0-based; for reference only
+  std::int32_t group = 0;
+  std::int32_t group_trigger = 0;  // > 0: destroying it brings its group down
+  std::int32_t angle = 0;          // 256 per full turn
+  std::array<ScriptInstruction, MAX_SCRIPT_LENGTH> script{};
+  // How many instructions of `script` were copied at spawn: the interpreter
+  // never runs past them, so a script can never read what an earlier
+  // occupant of the slot left behind.
+  std::int32_t script_length = 0;
+};
+
+struct EnemyAnimState {
+  std::int32_t anim = 0;  // -1 = end: freed when its timer next runs out
+  std::int32_t death_anim = 0;
+  std::int32_t anim_timer = 0;
+};
+
+struct Particle {
+  float x = FREE_PARTICLE;
+  float y = 0.0f;
+  float vx = 0.0f;
+  float vy = 0.0f;
+  std::int32_t colour = 0;  // Allegro colour from makecol
+  std::int32_t move_timer = 0;
+  std::int32_t move_period = 0;
+  std::int32_t alpha = 0;  // 255 at spawn; dies below 1
+  std::int32_t fade_step = 0;
+  std::int32_t fade_timer = 0;
+  std::int32_t fade_period = 0;
+};
+
+extern Player player;
+extern std::array<Bullet, MAX_PLAYER_SHOTS> player_shots;
+extern std::array<Bullet, MAX_ENEMY_BULLETS> enemy_bullets;
+extern std::array<Enemy, MAX_ENEMIES> enemies;
+extern std::array<EnemyAnimState, MAX_ENEMIES> enemy_anim_states;  // slot i belongs to enemies[i]
+extern std::array<Particle, MAX_PARTICLES> particles;
+extern std::array<ShotType, MAX_SHOT_TYPES> shot_types;     // entries 0 and 1 are built in
+extern std::array<EnemyType, MAX_ENEMY_TYPES> enemy_types;  // filled from the enemy file
+
+extern std::int32_t scroll_row;  // whole 64-pixel tile rows scrolled so far
+extern float scroll_offset;      // pixels within the current row, 0 up to 64
+
+// Resets of a new game and of the first entry of the play loop.
+void reset_world_for_new_game();
+void reset_world_for_level_start();
+void free_all_particles();
+
+// One logic tick of the whole world, in its seven phases.
+void update_world();
+
+// Keyboard and first joystick to ship movement and fire, once per tick.
+void update_player();
+void fire_player_shot(int shot_type);
+
+void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, float vy,
+                  int offset_x, int offset_y);
+void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, float vy,
+                 int group, int group_trigger);
+void spawn_particle(float x, float y, float vx, float vy, int colour, int fade_step,
+                    int move_period, int fade_period);
+void trigger_group(int group);
+
+// Effects of animation steps that end with flags.
+void enemy_step_event(int slot);
+void shot_step_event(int owner, int slot, int flags);  // owner -1: player shot
+
+// 1 when the boxes share at least one pixel.
+int rects_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
+// A random integer between a and b inclusive, in either order, from rand().
+int random_between(int a, int b);

@@ -1,0 +1,54 @@
+// The box test and the random numbers of the effects.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <set>
+
+#include "world/world.h"
+
+TEST(RectsOverlap, InclusiveEdges) {
+  EXPECT_EQ(rects_overlap(0, 0, 40, 40, 40, 0, 3, 3), 0);   // touching edge to edge
+  EXPECT_EQ(rects_overlap(0, 0, 40, 40, 39, 39, 3, 3), 1);  // one shared pixel
+  EXPECT_EQ(rects_overlap(40, 0, 3, 3, 0, 0, 40, 40), 0);
+  EXPECT_EQ(rects_overlap(0, 0, 40, 40, 0, 40, 3, 3), 0);
+  EXPECT_EQ(rects_overlap(0, 40, 3, 3, 0, 0, 40, 40), 0);
+  EXPECT_EQ(rects_overlap(-10, -10, 11, 11, 0, 0, 1, 1), 1);
+  EXPECT_EQ(rects_overlap(5, 5, 2, 2, 0, 0, 40, 40), 1);  // inside
+}
+
+TEST(RectsOverlap, ZeroWidthBoxTouchesNothingToItsRight) {
+  EXPECT_EQ(rects_overlap(10, 0, 0, 10, 10, 0, 5, 5), 0);
+  EXPECT_EQ(rects_overlap(10, 0, 5, 0, 10, 0, 5, 5), 0);
+}
+
+TEST(RandomBetween, StaysInsideTheBoundsInEitherOrder) {
+  std::srand(42);
+  std::set<int> seen_up, seen_down;
+  for (int i = 0; i < 2000; ++i) {
+    const int up = random_between(1, 5), down = random_between(5, 1);
+    ASSERT_GE(up, 1);
+    ASSERT_LE(up, 5);
+    ASSERT_GE(down, 1);
+    ASSERT_LE(down, 5);
+    seen_up.insert(up);
+    seen_down.insert(down);
+  }
+  EXPECT_EQ(seen_up.size(), 5u);
+  EXPECT_EQ(seen_down.size(), 5u);
+  EXPECT_EQ(random_between(7, 7), 7);
+  EXPECT_EQ(random_between(-75, -75), -75);
+  for (int i = 0; i < 100; ++i) {
+    const int v = random_between(-75, 75);
+    ASSERT_TRUE(v >= -75 && v <= 75);
+  }
+}
+
+TEST(RandomBetween, FollowsTheRuntimeGenerator) {
+  // lo + rand() mod (hi - lo + 1): the same seed gives the same draws.
+  std::srand(9);
+  const int r = std::rand();
+  std::srand(9);
+  EXPECT_EQ(random_between(200, 255), 200 + r % 56);
+  EXPECT_NO_FATAL_FAILURE(random_between(INT_MIN, INT_MAX));
+}

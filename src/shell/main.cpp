@@ -1,7 +1,7 @@
 // The whole program: start-up, the main menu's dispatch loop, shutdown.
 #include <allegro.h>
 
-#include "shell/shell.h"
+#include "shell/shell_local.h"
 
 int main() {
   renderer = 0;
@@ -28,6 +28,8 @@ int main() {
       }
     }
     in_menu = 1;
+    // The window's close button ends the program as Quit does.
+    if (close_requested.load() != 0) break;
   }
   shut_down();
   return 0;

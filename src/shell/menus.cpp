@@ -1,0 +1,155 @@
+// The main menu and the options screen. Both draw a 320 x 400 picture into a
+// memory page of the window's size and copy it to the screen once per key;
+// with OpenGL they draw through AllegroGL's Allegro mode while they are up.
+#include <alleggl.h>
+#include <allegro.h>
+
+#include <cstdlib>
+
+#include "shell/shell_local.h"
+#include "world/world.h"
+
+namespace {
+
+constexpr int MENU_ITEM_X = 225;
+constexpr int MENU_ITEM_Y = 250;
+constexpr int MENU_ITEM_STEP = 30;
+constexpr int OPTION_LABEL_X = 80;
+constexpr int OPTION_VALUE_X = OPTION_LABEL_X + 130;
+constexpr int OPTION_Y = 100;
+constexpr int OPTION_STEP = 40;
+constexpr int TRANSPARENT = -1;  // text background
+
+FONT* menu_font() {
+  return static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
+}
+
+int item_colour(int row, int selection) {
+  return row == selection ? makecol(255, 0, 0) : makecol(255, 255, 255);
+}
+
+BITMAP* make_page() {
+  BITMAP* page = create_bitmap(SCREEN_W, SCREEN_H);
+  if (page == nullptr) {
+    allegro_message("Error creating the frame buffer\n");
+    std::exit(1);
+  }
+  return page;
+}
+
+// The OpenGL window is doubled by hand: each pixel of the playfield-sized
+// corner becomes a 2 x 2 block.
+void double_to_screen(BITMAP* page) {
+  for (int x = 0; x < PLAYFIELD_W; ++x) {
+    for (int y = 0; y < PLAYFIELD_H; ++y) {
+      const int c = getpixel(page, x, y);
+      putpixel(screen, 2 * x, 2 * y, c);
+      putpixel(screen, 2 * x + 1, 2 * y, c);
+      putpixel(screen, 2 * x + 1, 2 * y + 1, c);
+      putpixel(screen, 2 * x, 2 * y + 1, c);
+    }
+  }
+}
+
+void show_page(BITMAP* page) {
+  if (scale != 1)
+    blit(page, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+  else if (renderer == 0)
+    stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, 0, 0, SCREEN_W, SCREEN_H);
+  else
+    double_to_screen(page);
+  if (renderer == 1) allegro_gl_flip();
+}
+
+// Blocks until a key is pressed and returns its scancode. The window's close
+// button counts as Escape, which leaves either screen.
+int wait_for_scancode() {
+  while (!keypressed()) {
+    if (close_requested.load() != 0) return KEY_ESC;
+    rest(1);
+  }
+  return readkey() >> 8;
+}
+
+void draw_main_menu(BITMAP* page, int selection) {
+  const int white = makecol(255, 255, 255);
+  draw_sprite(page, static_cast<BITMAP*>(game_data[DATA_MENU_BACKGROUND].dat), 0, 0);
+  textprintf_ex(page, font, 0, 0, white, TRANSPARENT, "Version %s", "2003-03-30");
+  textprintf_right_ex(page, font, PLAYFIELD_W, 0, white, TRANSPARENT, "%s",
+                      renderer != 0 ? "OpenGL" : "Software");
+  textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 380, white, TRANSPARENT, "Mirvo");
+  textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 390, white, TRANSPARENT,
+                       "Arrows move, Space/Ctrl fire, Esc menu");
+  for (int i = 0; i < MENU_ITEM_COUNT; ++i)
+    textprintf_ex(page, menu_font(), MENU_ITEM_X, MENU_ITEM_Y + MENU_ITEM_STEP * i,
+                  item_colour(i, selection), TRANSPARENT, "%s", menu_item_texts[i]);
+}
+
+void draw_options(BITMAP* page, const OptionsState& state) {
+  clear_to_color(page, makecol(0, 0, 0));
+  for (int i = 0; i <= last_option_row; ++i) {
+    const OptionRow& row = option_rows[i];
+    const int y = OPTION_Y + OPTION_STEP * i;
+    const int colour = item_colour(i, state.selection);
+    textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", row.texts[0]);
+    if (i < last_option_row - 1 && i < OPTION_SETTING_COUNT) {
+      int value = state.values[i];
+      if (value < 0 || value >= option_value_count(row)) value = 0;
+      textprintf_ex(page, menu_font(), OPTION_VALUE_X, y, colour, TRANSPARENT, "%s",
+                    row.texts[1 + value]);
+    }
+  }
+}
+
+}  // namespace
+
+// Shows the four items until Enter or Escape and returns the choice; Escape
+// (and the window's close button) mean Quit. Redraws once per key.
+MenuChoice main_menu() {
+  if (renderer == 1) allegro_gl_set_allegro_mode();
+  BITMAP* page = make_page();
+  clear_keybuf();
+  int selection = 0;
+  int last_key = 0;
+  for (;;) {
+    selection = menu_selection_after(selection, last_key);
+    if (selection < 0) break;
+    draw_main_menu(page, selection);
+    show_page(page);
+    last_key = wait_for_scancode();
+    if (last_key == KEY_ENTER) break;
+  }
+  if (renderer == 1) allegro_gl_unset_allegro_mode();
+  destroy_bitmap(page);
+  return menu_choice_for(selection);
+}
+
+// Edits copies of the three settings; only Enter on Accept stores them (in the
+// globals and in "mirvo.cfg") and returns 1, after which main restarts.
+int options_menu() {
+  OptionsState state;
+  state.values = {renderer, scale, use_joystick};
+  if (renderer == 1) allegro_gl_set_allegro_mode();
+  BITMAP* page = make_page();
+  if (renderer == 1) allegro_gl_flip();
+  clear_keybuf();
+  int last_key = 0;
+  for (;;) {
+    options_apply_key(state, last_key, last_option_row);
+    if (state.selection < 0) break;
+    draw_options(page, state);
+    show_page(page);
+    last_key = wait_for_scancode();
+    if (last_key == KEY_ENTER) break;
+  }
+  if (renderer == 1) allegro_gl_unset_allegro_mode();
+  destroy_bitmap(page);
+  if (!options_accepted(state, last_option_row)) return 0;
+  renderer = state.values[0];
+  scale = state.values[1];
+  use_joystick = state.values[2];
+  set_config_int(nullptr, "renderer", renderer);
+  set_config_int(nullptr, "scale", scale);
+  set_config_int(nullptr, "usejoystick", use_joystick);
+  return 1;
+}

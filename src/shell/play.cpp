@@ -1,0 +1,51 @@
+// A stretch of play: the new-game reset and the fixed-rate loop that runs
+// logic ticks as they fall due and draws as fast as it can.
+#include <allegro.h>
+
+#include "content/content.h"
+#include "render/render.h"
+#include "script/script.h"
+#include "shell/shell_local.h"
+#include "world/world.h"
+
+void new_game() {
+  reset_world_for_new_game();
+  game_running = 0;  // the next play_level loads the level again
+}
+
+// The first entry of a new game: a fresh timeline and the level's content.
+// Ticks that pass while loading are run at once before the first frame.
+static void load_level(const char* level_name) {
+  tick_count = 0;
+  reset_world_for_level_start();
+  load_scripts(level_name);
+  load_tile_set();
+  load_enemy_types("enemy.eif");
+  spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
+  clear_messages();
+  make_white_texture();
+  make_player_texture();
+}
+
+// Runs until Escape (or the window's close button) and returns 0. The world
+// is left as it is, so a later call with game_running 1 resumes it; ticks
+// still pending at Escape stay counted for that call.
+int play_level(const char* level_name) {
+  if (game_running == 0) load_level(level_name);
+  game_running = 1;
+  for (;;) {
+    if (key[KEY_ESC] || close_requested.load() != 0) return 0;
+    // Re-read before every tick: ticks arriving during a catch-up join it.
+    while (tick_count.load() > 0) {
+      update_player();
+      update_world();
+      tick_messages();
+      tick_count.fetch_sub(1);
+    }
+    frame_count.fetch_add(1);
+    if (renderer == 0)
+      render_frame_software();
+    else
+      render_frame_opengl();
+  }
+}

@@ -1,0 +1,75 @@
+// What the shell's own files share: the key handling of the two menus as pure
+// functions (no window needed to run them), the reading of the settings, and
+// the close-button flag.
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include "shell/shell.h"
+
+// ---- Main menu ----
+
+inline constexpr int MENU_ITEM_COUNT = 4;
+extern const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts;
+
+// The highlight after one key: Up and Down wrap around the four items, Escape
+// gives -1 (leave without choosing), every other key changes nothing.
+int menu_selection_after(int selection, int scancode);
+// What a selection means: 0 Start, 1 Resume, 2 Options, anything else Quit.
+MenuChoice menu_choice_for(int selection);
+
+// ---- Options screen ----
+
+inline constexpr int OPTION_SETTING_COUNT = 3;  // renderer, scale, joystick
+extern const std::array<OptionRow, 5> option_rows;
+
+// The options screen's working state: the row selected (-1 after Escape) and
+// the value index of each setting row.
+struct OptionsState {
+  int selection = 0;
+  std::array<int, OPTION_SETTING_COUNT> values{};
+};
+
+// The number of value texts of a row (0 for Accept and Cancel).
+int option_value_count(const OptionRow& row);
+// Right and Left step a value through the row's texts, wrapping at both ends;
+// other keys leave it. A value outside the row's texts starts again from 0.
+int option_value_after(const OptionRow& row, int value, int scancode);
+// One key of the options screen: Up/Down move and wrap over rows 0 to
+// last_row, Left/Right change the value on setting rows only (rows below
+// last_row - 1), Escape sets the selection to -1.
+void options_apply_key(OptionsState& state, int scancode, int last_row);
+// 1 when the screen ended on Accept (row last_row - 1).
+int options_accepted(const OptionsState& state, int last_row);
+
+// ---- Settings ----
+
+struct Settings {
+  int renderer = 0;
+  int scale = 0;
+  int use_joystick = 0;
+};
+
+// The values read from "mirvo.cfg", given one meaning: any non-zero renderer
+// is OpenGL and any non-zero joystick setting is Yes (both become 1); scale
+// stays as read until the window is made (see window_doubled).
+Settings normalise_settings(int renderer, int scale, int use_joystick);
+// Whether the window is 640 x 800: the software mode doubles only for a scale
+// of exactly 1, the OpenGL mode for any non-zero scale.
+int window_doubled(int renderer, int scale);
+
+// ---- Window close button ----
+
+// Set by Allegro's close-button callback; the menus and the play loop watch
+// it and leave as if Escape had been pressed, so the program ends through the
+// main menu's Quit and its one shut_down.
+extern std::atomic<int> close_requested;
+void close_button_pressed();
+
+// ---- "data.dat" ----
+
+// 1 when an archive holds what the program reads from it: bitmaps at objects
+// 3, 4 and 5 and a font at object 6. A shorter or different archive would
+// otherwise be read past its end.
+int game_data_usable(const DATAFILE* data);

@@ -1,0 +1,182 @@
+// Start-up and shutdown: Allegro, the timers, the settings, the window and
+// every resource that lives from one start-up to the next shutdown.
+#include <alleggl.h>
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "content/content.h"
+#include "mask/mask.h"
+#include "shell/shell_local.h"
+#include "world/world.h"
+
+namespace {
+
+// 11931 ticks of the 1.193 MHz timer clock: 100 calls per second.
+constexpr long TICK_PERIOD = 11931;
+static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
+
+struct BuiltInStep {
+  int next;
+  int duration;
+  int flags;
+};
+
+struct BuiltInShot {
+  float damage;
+  int width;
+  int height;
+  std::array<BuiltInStep, 3> steps;
+  bool masks;  // only the small shot collides pixel by pixel
+};
+
+// Type 1 is the ship's ordinary shot, type 2 the full-height beam.
+constexpr std::array<BuiltInShot, 2> BUILT_IN_SHOTS = {{
+    {0.5f, 3, 3, {{{2, 5, 0}, {-1, 1, ANIM_UNHITTABLE | ANIM_EXPLODE}, {2, 1, 0}}}, true},
+    {100.0f, 3, 400, {{{2, 5, ANIM_BEAM}, {-1, 1, ANIM_BEAM}, {-1, 1, 0}}}, false},
+}};
+
+[[noreturn]] void fail(const char* format, const char* detail) {
+  allegro_message(format, detail);
+  std::exit(1);
+}
+
+BITMAP* data_bitmap(DATAFILE* data, int index) {
+  return static_cast<BITMAP*>(data[index].dat);
+}
+
+void read_settings() {
+  set_config_file("mirvo.cfg");
+  const int r = get_config_int(nullptr, "renderer", 0);
+  const int s = get_config_int(nullptr, "scale", 0);
+  const int j = get_config_int(nullptr, "usejoystick", 0);
+  const Settings settings = normalise_settings(r, s, j);
+  renderer = settings.renderer;
+  use_joystick = settings.use_joystick;
+  // From here on scale says what the window really is.
+  scale = window_doubled(renderer, settings.scale);
+}
+
+void set_up_software_window() {
+  const int w = scale == 1 ? 2 * PLAYFIELD_W : PLAYFIELD_W;
+  const int h = scale == 1 ? 2 * PLAYFIELD_H : PLAYFIELD_H;
+  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0)
+    fail("Error initializing graphics mode: %s\n", allegro_error);
+}
+
+// Each built-in shot type reads its frames from its own copy of the archive.
+void set_up_shot_type(int index) {
+  const BuiltInShot& built_in = BUILT_IN_SHOTS[index];
+  ShotType& type = shot_types[index];
+  type.damage = built_in.damage;
+  type.width = built_in.width;
+  type.height = built_in.height;
+  type.start_anim = 0;
+  type.hit_anim = 1;
+  type.data = load_datafile("data.dat");
+  if (!game_data_usable(type.data)) std::exit(1);
+  for (int step = 0; step < static_cast<int>(built_in.steps.size()); ++step) {
+    Animation& anim = type.anims[step];
+    anim.id = step;
+    anim.next = built_in.steps[step].next;
+    anim.duration = built_in.steps[step].duration;
+    anim.frame = DATA_SHOT;
+    anim.flags = built_in.steps[step].flags;
+    anim.offset_x = 0;
+    anim.offset_y = 0;
+    if (built_in.masks) anim.mask = create_mask_from_bitmap(data_bitmap(type.data, DATA_SHOT));
+    make_shot_texture(index, step);
+  }
+}
+
+}  // namespace
+
+// Brings up everything in a fixed order, or shows why it cannot and ends the
+// process with status 1 (the program's own shutdown does not run then).
+void start_up() {
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
+    fail("Error initializing Allegro: %s\n", allegro_error);
+  install_keyboard();
+  install_timer();
+  install_joystick(JOY_TYPE_AUTODETECT);
+  install_int_ex(tick_timer, TICK_PERIOD);
+  install_int(fps_timer, 1000);
+  read_settings();
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  set_color_depth(desktop_color_depth());
+
+  close_requested = 0;
+  if (renderer == 0) {
+    set_up_software_window();
+    back_buffer = create_bitmap(SCREEN_W, SCREEN_H);
+    if (back_buffer == nullptr) {
+      allegro_message("Error creating the frame buffer\n");
+      std::exit(1);
+    }
+  } else {
+    set_up_opengl();
+  }
+  set_window_title("Mirvo");
+  set_close_button_callback(close_button_pressed);
+
+  game_data = load_datafile("data.dat");
+  if (!game_data_usable(game_data)) {
+    // A wrong archive is as useless as a missing one.
+    allegro_message("Error loading \"data.dat\"\n");
+    std::exit(1);
+  }
+  install_masks();
+  player.mask = create_mask_from_bitmap(data_bitmap(game_data, DATA_PLAYER_SHIP));
+
+  player.x = 140;
+  player.y = 300;
+  player.energy = 10;
+  in_menu = 1;
+  game_running = 0;
+  free_all_particles();
+  enemy_types[0].score = 100;  // the enemy file never sets scores
+  set_up_shot_type(0);
+  set_up_shot_type(1);
+}
+
+// The OpenGL window: a 32-bit colour buffer is suggested, not required.
+void set_up_opengl() {
+  install_allegro_gl();
+  allegro_gl_set(AGL_COLOR_DEPTH, 32);
+  allegro_gl_set(AGL_SUGGEST, AGL_COLOR_DEPTH);
+  const int w = scale == 0 ? PLAYFIELD_W : 2 * PLAYFIELD_W;
+  const int h = scale == 0 ? PLAYFIELD_H : 2 * PLAYFIELD_H;
+  if (set_gfx_mode(GFX_OPENGL_WINDOWED, w, h, 0, 0) != 0)
+    fail("Error initializing graphics mode: %s\n", allegro_error);
+  allegro_gl_set_texture_format(GL_RGB8);
+  glEnable(GL_TEXTURE_2D);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+// Releases every resource of the run and closes Allegro. Each pointer is set
+// to null as it goes, so a later start-up, level load or shutdown never
+// releases anything twice. Textures go with the OpenGL context.
+void shut_down() {
+  if (back_buffer != nullptr) destroy_bitmap(back_buffer);
+  back_buffer = nullptr;
+  if (game_data != nullptr) unload_datafile(game_data);
+  game_data = nullptr;
+  release_enemy_types();
+  for (ShotType& type : shot_types) {
+    if (type.data != nullptr) unload_datafile(type.data);
+    type.data = nullptr;
+    for (Animation& anim : type.anims) {
+      destroy_mask(anim.mask);
+      anim.mask = nullptr;
+    }
+  }
+  destroy_mask(player.mask);
+  player.mask = nullptr;
+  // The tile set's bitmaps belong to this Allegro session too.
+  if (tile_set != nullptr) unload_datafile(tile_set);
+  tile_set = nullptr;
+  remove_allegro_gl();
+  allegro_exit();
+}

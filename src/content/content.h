@@ -37,6 +37,10 @@ void make_white_texture();
 void make_player_texture();
 void make_shot_texture(int type_index, int step);
 void make_enemy_texture(int type_index, int step);
+// Unloads the tile set and deletes the tile, white and ship textures while the
+// GL context is still up; shut_down calls it before removing the context, so
+// no later start-up deletes a texture name that the new context gave out.
+void release_level_graphics();
 
 // One animation step record of the enemy file, as stored.
 struct EnemyStepRecord {
@@ -71,6 +75,19 @@ inline constexpr int ENEMY_NAME_SIZE = 16;
 EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path);
 // The bytes of an enemy file; parse_enemy_file(serialize_enemy_file(f)) == f.
 std::vector<std::uint8_t> serialize_enemy_file(const EnemyFile& file);
+
+// Why the frames of a parsed file cannot be drawn from the datafiles loaded
+// for it (datafiles[k] belongs to type k, null when it could not be loaded):
+// the message the loader shows, or "" when every step's frame is a bitmap
+// object of its datafile, 1 to 1024 pixels on each side. Never reads past a
+// datafile's end marker.
+std::string check_enemy_frames(const EnemyFile& file, std::span<DATAFILE* const> datafiles);
+// Loads the datafiles of a parsed file and fills enemy_types from it: the
+// entries it loads are released first, then given their datafiles,
+// silhouettes, masks and (with the OpenGL renderer) textures. On a missing
+// datafile or a bad frame it returns the message and leaves enemy_types as it
+// was; "" on success. Never exits.
+std::string install_enemy_types(const EnemyFile& file);
 
 // The game's loader: fills enemy_types with datafiles, silhouettes, masks and
 // (with the OpenGL renderer) textures, releasing those of an earlier load

@@ -1,0 +1,171 @@
+// The saturating additive blend: clipping, factor conversion, the choice of
+// pixel loop and the portable loops that keep a pixel's three channels packed
+// in one 32-bit integer.
+#include <allegro.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "render/blend_local.h"
+#include "render/render.h"
+
+namespace {
+
+// One entry per supported depth: the loops from slowest to fastest.
+struct DepthLoops {
+  int depth;
+  BlendLoop portable;
+  BlendLoop mmx;
+  BlendLoop sse;
+};
+
+#ifdef MIRVO_HAS_X86_BLEND
+constexpr std::array<DepthLoops, 3> DEPTH_LOOPS = {{
+    {15, blend_add_rect15, blend_add_rect15_mmx, blend_add_rect15_sse},
+    {16, blend_add_rect16, blend_add_rect16_mmx, blend_add_rect16_sse},
+    {32, blend_add_rect32, blend_add_rect32_mmx, blend_add_rect32_sse},
+}};
+#else
+// Other processors have the portable loops only.
+constexpr std::array<DepthLoops, 3> DEPTH_LOOPS = {{
+    {15, blend_add_rect15, blend_add_rect15, blend_add_rect15},
+    {16, blend_add_rect16, blend_add_rect16, blend_add_rect16},
+    {32, blend_add_rect32, blend_add_rect32, blend_add_rect32},
+}};
+#endif
+
+// A 15- or 16-bit pixel spread over a 32-bit word: each field moved apart so
+// that a free bit sits above it to catch the carry of an addition. Green goes
+// to the high half; at 16 bits only its upper five bits survive the mask.
+struct SpreadLayout {
+  std::uint32_t mask;
+  std::uint32_t carries;  // the free bit above each field
+};
+constexpr SpreadLayout SPREAD_15 = {0x03E07C1F, 0x04008020};
+constexpr SpreadLayout SPREAD_16 = {0x07C0F81F, 0x08010020};
+
+// Adds the colour scaled by f/32 to every pixel of the rectangle, fields
+// saturating at 31. Unsigned arithmetic throughout: the spread 16-bit colour
+// times f needs all 32 bits, which a signed product would overflow.
+void blend_spread(BITMAP* bmp, int x, int y, int w, int h, int colour, int f, SpreadLayout layout) {
+  const auto c = static_cast<std::uint32_t>(colour);
+  std::uint32_t s = (c | c << 16) & layout.mask;
+  if (f != 32) s = ((s * static_cast<std::uint32_t>(f)) >> 5) & layout.mask;
+  for (int row = y; row < y + h; ++row) {
+    auto* pixel = reinterpret_cast<std::uint16_t*>(bmp_write_line(bmp, row)) + x;
+    for (int i = 0; i < w; ++i) {
+      const std::uint32_t d = pixel[i];
+      std::uint32_t t = ((d | d << 16) & layout.mask) + s;
+      // K - K/32 turns each carry bit into the five one-bits of its field.
+      const std::uint32_t k = t & layout.carries;
+      t = (t | (k - (k >> 5))) & layout.mask;
+      pixel[i] = static_cast<std::uint16_t>(t | t >> 16);
+    }
+  }
+}
+
+// 15 and 16 bits: 1..32 in steps of 8 of the factor; 32 bits: 2..256.
+// Factors above 255 are held at 255, since a larger scale would carry one
+// channel into the next. A result of 0 or less means nothing to draw.
+int convert_factor(int depth, int factor) {
+  factor = std::min(factor, 255);
+  if (depth == 32) return factor <= 0 ? 0 : factor + 1;
+  return (factor + 7) >> 3;
+}
+
+}  // namespace
+
+void blend_add_rect15(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  blend_spread(bmp, x, y, w, h, colour, f, SPREAD_15);
+}
+
+void blend_add_rect16(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  blend_spread(bmp, x, y, w, h, colour, f, SPREAD_16);
+}
+
+// Saturating byte addition inside one integer: the low seven bits of each
+// channel are added without leaving their byte, the top bits are combined
+// apart, and a channel whose sum overflowed is forced to 0xFF.
+void blend_add_rect32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  const auto c = static_cast<std::uint32_t>(colour);
+  std::uint32_t s = c;
+  if (f != 256) {
+    const auto scale = static_cast<std::uint32_t>(f);
+    s = ((((c & 0xFF00FF) * scale) >> 8) & 0xFF00FF) | ((((c & 0xFF00) * scale) >> 8) & 0xFF00);
+  }
+  const std::uint32_t s_low = s & 0x7F7F7F;
+  const std::uint32_t s_high = s & 0x808080;
+  for (int row = y; row < y + h; ++row) {
+    auto* pixel = reinterpret_cast<std::uint32_t*>(bmp_write_line(bmp, row)) + x;
+    for (int i = 0; i < w; ++i) {
+      const std::uint32_t d = pixel[i];
+      const std::uint32_t low = (d & 0x7F7F7F) + s_low;
+      const std::uint32_t high = (d & 0x808080) | s_high;
+      // A 1 in the lowest bit of every channel that overflows.
+      const std::uint32_t overflow = ((d & s_high) | (high & low)) >> 7;
+      const std::uint32_t saturate = (overflow + 0x7F7F7F) ^ 0x7F7F7F;
+      pixel[i] = low | high | saturate;
+    }
+  }
+}
+
+int blend_capabilities() {
+  // Allegro's 64-bit Linux build never fills cpu_capabilities, so where it
+  // reports neither MMX nor SSE the processor is asked directly.
+  static const int capabilities = [] {
+    int caps = cpu_capabilities;
+#ifdef MIRVO_HAS_X86_BLEND
+    if ((caps & (CPU_MMX | CPU_SSE)) == 0) {
+      __builtin_cpu_init();
+      if (__builtin_cpu_supports("mmx")) caps |= CPU_MMX;
+      if (__builtin_cpu_supports("sse")) caps |= CPU_SSE;
+    }
+#endif
+    return caps;
+  }();
+  return capabilities;
+}
+
+BlendLoop choose_blend_loop(int depth, int capabilities) {
+  for (const DepthLoops& loops : DEPTH_LOOPS) {
+    if (loops.depth != depth) continue;
+    if (capabilities & CPU_SSE) return loops.sse;
+    if (capabilities & CPU_MMX) return loops.mmx;
+    return loops.portable;
+  }
+  return nullptr;
+}
+
+void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, int h, int colour,
+                          int factor) {
+  // Clipped against the whole bitmap, not its clipping rectangle. Sizes are
+  // compared as differences so that no sum of caller values can overflow.
+  if (bmp == nullptr || w <= 0 || h <= 0) return;
+  if (x < 0) {
+    w += x;
+    x = 0;
+  }
+  if (y < 0) {
+    h += y;
+    y = 0;
+  }
+  w = std::min(w, bmp->w - x);
+  h = std::min(h, bmp->h - y);
+  if (w <= 0 || h <= 0) return;
+
+  const int depth = bitmap_color_depth(bmp);
+  const BlendLoop loop = choose_blend_loop(depth, capabilities);
+  if (loop == nullptr) return;
+  const int f = convert_factor(depth, factor);
+  if (f <= 0) return;
+
+  acquire_bitmap(bmp);
+  loop(bmp, x, y, w, h, colour, f);
+  bmp_unwrite_line(bmp);
+  release_bitmap(bmp);
+}
+
+void blend_add_rect(BITMAP* bmp, int x, int y, int w, int h, int colour, int factor) {
+  blend_add_rect_using(blend_capabilities(), bmp, x, y, w, h, colour, factor);
+}

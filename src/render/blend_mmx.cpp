@@ -1,0 +1,21 @@
+// The MMX pixel loops of the additive blend.
+#include "render/render.h"
+
+#ifdef MIRVO_HAS_X86_BLEND
+#if defined(__i386__) && !defined(__MMX__)
+#pragma GCC target("mmx")
+#endif
+#include "render/blend_x86.h"
+
+void blend_add_rect15_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  blend_fields<false>(bmp, x, y, w, h, colour, f, FIELDS_15);
+}
+
+void blend_add_rect16_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  blend_fields<false>(bmp, x, y, w, h, colour, f, FIELDS_16);
+}
+
+void blend_add_rect32_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  blend_bytes32<false>(bmp, x, y, w, h, colour, f);
+}
+#endif

@@ -1,0 +1,144 @@
+// The MMX pixel loops of the additive blend, shared by blend_mmx.cpp and
+// blend_sse.cpp. Everything here has internal linkage, so each of those files
+// compiles its own copy for its own instruction set.
+#pragma once
+
+#include <allegro.h>
+#include <mmintrin.h>
+#include <xmmintrin.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// Loads and stores through memcpy: rows of a clipped rectangle start at any
+// pixel, so the words are not aligned.
+inline __m64 load_bytes(const unsigned char* p, int count) {
+  if (count == 8) {
+    __m64 v;
+    std::memcpy(&v, p, 8);
+    return v;
+  }
+  std::uint32_t v = 0;
+  std::memcpy(&v, p, count);
+  return _mm_cvtsi32_si64(static_cast<int>(v));
+}
+
+inline void store_bytes(unsigned char* p, __m64 v, int count) {
+  if (count == 8) {
+    std::memcpy(p, &v, 8);
+    return;
+  }
+  const auto low = static_cast<std::uint32_t>(_mm_cvtsi64_si32(v));
+  std::memcpy(p, &low, count);
+}
+
+// A 15- or 16-bit layout for the four-pixels-per-word loops: each field split
+// into its top bit and its lower bits.
+struct FieldMasks {
+  int green_bits;
+  std::int16_t top;  // top bit of each field
+  std::int16_t low;  // the bits below it
+};
+constexpr FieldMasks FIELDS_15 = {5, 0x4210, 0x3DEF};
+constexpr FieldMasks FIELDS_16 = {6, static_cast<std::int16_t>(0x8410), 0x7BEF};
+
+// Each field of the colour times f/32, worked out in 16-bit lanes.
+inline int scale_colour16(int colour, int f, int green_bits) {
+  const int red_shift = 5 + green_bits;
+  __m64 fields = _mm_set_pi16(0, static_cast<std::int16_t>((colour >> red_shift) & 31),
+                              static_cast<std::int16_t>((colour >> 5) & ((1 << green_bits) - 1)),
+                              static_cast<std::int16_t>(colour & 31));
+  fields = _mm_srli_pi16(_mm_mullo_pi16(fields, _mm_set1_pi16(static_cast<std::int16_t>(f))), 5);
+  std::array<std::uint16_t, 4> lanes;
+  std::memcpy(lanes.data(), &fields, sizeof lanes);
+  return lanes[0] | lanes[1] << 5 | lanes[2] << red_shift;
+}
+
+// Adds the scaled colour to four 15- or 16-bit pixels, saturating each field
+// that overflows to all ones. At 16 bits the saturation reaches only green's
+// upper five bits, so an overflowing green ends as 62 plus the low bit of its sum.
+struct AddFields {
+  __m64 s_low, s_top, top, low;
+
+  AddFields(int colour, int f, FieldMasks masks) {
+    const __m64 s =
+        _mm_set1_pi16(static_cast<std::int16_t>(scale_colour16(colour, f, masks.green_bits)));
+    top = _mm_set1_pi16(masks.top);
+    low = _mm_set1_pi16(masks.low);
+    s_low = _mm_and_si64(s, low);
+    s_top = _mm_and_si64(s, top);
+  }
+
+  __m64 operator()(__m64 d) const {
+    const __m64 d_top = _mm_and_si64(d, top);
+    const __m64 sum = _mm_add_pi16(_mm_and_si64(d, low), s_low);
+    const __m64 any_top = _mm_or_si64(d_top, s_top);
+    // Overflow where both top bits are set, or one meets the low sum's carry.
+    const __m64 overflow =
+        _mm_or_si64(_mm_and_si64(d_top, s_top), _mm_and_si64(any_top, _mm_and_si64(sum, top)));
+    const __m64 saturate = _mm_xor_si64(_mm_add_pi16(_mm_srli_pi16(overflow, 4), low), low);
+    return _mm_or_si64(_mm_or_si64(sum, any_top), saturate);
+  }
+};
+
+// Adds the scaled colour to two 32-bit pixels with unsigned saturating bytes.
+struct AddBytes {
+  __m64 s;
+
+  AddBytes(int colour, int f) {
+    // Channels widened to 16-bit lanes, scaled by f/256, packed into both halves.
+    const __m64 channels =
+        _mm_unpacklo_pi8(_mm_cvtsi32_si64(colour & 0xFFFFFF), _mm_setzero_si64());
+    const __m64 scaled =
+        _mm_srli_pi16(_mm_mullo_pi16(channels, _mm_set1_pi16(static_cast<std::int16_t>(f))), 8);
+    s = _mm_packs_pu16(scaled, scaled);
+  }
+
+  __m64 operator()(__m64 d) const { return _mm_adds_pu8(d, s); }
+};
+
+// Blends `count` bytes at p, 2 to 32, a word at a time.
+template <typename Add>
+inline void blend_bytes(unsigned char* p, int count, const Add& add) {
+  if (count < 8) {
+    store_bytes(p, add(load_bytes(p, count)), count);
+    return;
+  }
+  for (int i = 0; i < count; i += 8) store_bytes(p + i, add(load_bytes(p + i, 8)), 8);
+}
+
+// Walks the rows top to bottom and each row left to right: eight pixels per
+// step, then the rest as one, two and four pixels. Clears the MMX state.
+template <bool Prefetch, int BytesPerPixel, typename Add>
+void blend_rows(BITMAP* bmp, int x, int y, int w, int h, const Add& add) {
+  const int steps = w >> 3;
+  const int rest = w & 7;
+  for (int row = y; row < y + h; ++row) {
+    auto* p = reinterpret_cast<unsigned char*>(bmp_write_line(bmp, row)) + x * BytesPerPixel;
+    for (int i = 0; i < steps; ++i, p += 8 * BytesPerPixel) {
+      if constexpr (Prefetch) _mm_prefetch(reinterpret_cast<const char*>(p + 32), _MM_HINT_NTA);
+      blend_bytes(p, 8 * BytesPerPixel, add);
+    }
+    for (int pixels = 1; pixels <= 4; pixels <<= 1) {
+      if ((rest & pixels) == 0) continue;
+      blend_bytes(p, pixels * BytesPerPixel, add);
+      p += pixels * BytesPerPixel;
+    }
+  }
+  _mm_empty();
+}
+
+template <bool Prefetch>
+void blend_fields(BITMAP* bmp, int x, int y, int w, int h, int colour, int f, FieldMasks masks) {
+  blend_rows<Prefetch, 2>(bmp, x, y, w, h, AddFields(colour, f, masks));
+}
+
+template <bool Prefetch>
+void blend_bytes32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+  blend_rows<Prefetch, 4>(bmp, x, y, w, h, AddBytes(colour, f));
+}
+
+}  // namespace

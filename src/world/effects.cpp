@@ -1,0 +1,135 @@
+// Effects of animation steps that end with flags: explosions, debris, sparks,
+// the beam and the victory message. They touch only the particle table and the
+// messages; killing, scoring and freeing belong to the tick.
+
+#include <allegro.h>
+
+#include "render/render.h"
+#include "world/world.h"
+#include "world/world_local.h"
+
+namespace {
+
+constexpr int EXPLOSION_PAIRS = 25;  // a fire and a smoke particle each
+constexpr int VICTORY_TICKS = 10000;
+constexpr int BEAM_SWING = 6;  // pixels either side of the core
+
+// A random integer a..b as a fraction of 100.
+float hundredths(int a, int b) {
+  return static_cast<float>(random_between(a, b) / 100.0);
+}
+
+void spawn_fire_particle(float x, float y) {
+  const float vx = hundredths(-75, 75);
+  const float vy = hundredths(-75, 75);
+  const int r = random_between(200, 255);
+  const int g = random_between(100, 200);
+  const int fade_step = random_between(8, 16);
+  const int fade_period = random_between(2, 8);
+  spawn_particle(x, y, vx, vy, makecol(r, g, 0), fade_step, 1, fade_period);
+}
+
+void spawn_smoke_particle(float x, float y) {
+  const float vx = hundredths(-75, 75);
+  const float vy = hundredths(-75, 75);
+  const int m = random_between(100, 200);
+  const int fade_step = random_between(8, 16);
+  const int fade_period = random_between(2, 8);
+  spawn_particle(x, y, vx, vy, makecol(m, m, m), fade_step, 1, fade_period);
+}
+
+// Red debris falling away from the target: down for a player shot, up for an
+// enemy bullet.
+void spawn_debris(float x, float y, bool player_shot) {
+  const float vx = hundredths(-75, 75);
+  float vy = hundredths(100, 150);
+  if (!player_shot) vy = -vy;
+  const int r = random_between(200, 255);
+  const int fade_step = random_between(8, 16);
+  const int fade_period = random_between(2, 8);
+  spawn_particle(x, y, vx, vy, makecol(r, 0, 0), fade_step, 1, fade_period);
+}
+
+void spawn_spark(float x, float y) {
+  const float vx = hundredths(-70, 70);
+  const int v = random_between(200, 255);
+  spawn_particle(x, y, vx, 0.0f, makecol(v, v, 0), 16, 1, 4);
+}
+
+void spawn_beam_particle(float x, float y, int colour) {
+  const float vx = hundredths(-10, 10);
+  const float vy = hundredths(-30, 30);
+  spawn_particle(x, y, vx, vy, colour, 8, 8, 5);
+}
+
+// A grey core down the whole playfield at column px, with two blue glow
+// particles zigzagging 6 pixels either side of it: 600 particles.
+void spawn_beam(int px) {
+  const int grey = makecol(128, 128, 128);
+  const int blue = makecol(0, 0, 255);
+  int d = 0;
+  bool increasing = true;
+  for (int row = 0; row < PLAYFIELD_H; ++row) {
+    // At either extreme the swing turns and holds for this row.
+    if (increasing) {
+      if (d == BEAM_SWING) {
+        increasing = false;
+      } else {
+        ++d;
+      }
+    } else {
+      if (d == -BEAM_SWING) {
+        increasing = true;
+      } else {
+        --d;
+      }
+    }
+    if (row % 2 != 0) continue;
+    const float y = static_cast<float>(row);
+    spawn_beam_particle(static_cast<float>(px), y, grey);
+    spawn_beam_particle(static_cast<float>(px + d), y, blue);
+    spawn_beam_particle(static_cast<float>(px + d), y, blue);
+  }
+}
+
+}  // namespace
+
+// For an enemy whose current step has just ended: the explosion bursts from
+// the frame's centre moved by the step's drawing offset.
+void enemy_step_event(int slot) {
+  if (slot < 0 || slot >= MAX_ENEMIES) return;
+  const Enemy& e = enemies[slot];
+  const EnemyType* def = world_local::enemy_type_of(e.type);
+  if (def == nullptr) return;
+  const Animation* step = world_local::step_of(def->anims, enemy_anim_states[slot].anim);
+  if (step == nullptr) return;
+
+  if ((step->flags & ANIM_EXPLODE) != 0) {
+    const BITMAP* frame = world_local::frame_bitmap(def->data, step->frame);
+    const int w = frame != nullptr ? frame->w : 0;
+    const int h = frame != nullptr ? frame->h : 0;
+    const float x = e.x + static_cast<float>(step->offset_x + w / 2);
+    const float y = e.y + static_cast<float>(step->offset_y + h / 2);
+    for (int i = 0; i < EXPLOSION_PAIRS; ++i) {
+      spawn_fire_particle(x, y);
+      spawn_smoke_particle(x, y);
+    }
+  }
+  if ((step->flags & ANIM_VICTORY) != 0) show_message("You are a winner!!!11", VICTORY_TICKS);
+}
+
+// owner -1: `slot` is a player shot; otherwise it is an enemy bullet.
+void shot_step_event(int owner, int slot, int flags) {
+  const bool player_shot = owner == -1;
+  if (slot < 0 || slot >= (player_shot ? MAX_PLAYER_SHOTS : MAX_ENEMY_BULLETS)) return;
+  const Bullet& b = player_shot ? player_shots[slot] : enemy_bullets[slot];
+  // Effects start at the projectile's whole-pixel position.
+  const int px = static_cast<int>(b.x);
+  const int py = static_cast<int>(b.y);
+
+  if ((flags & ANIM_EXPLODE) != 0) {
+    spawn_debris(static_cast<float>(px), static_cast<float>(py), player_shot);
+  }
+  if ((flags & ANIM_SPARK) != 0) spawn_spark(static_cast<float>(px), static_cast<float>(py));
+  if ((flags & ANIM_BEAM) != 0 && player_shot) spawn_beam(px);
+}

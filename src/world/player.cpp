@@ -1,0 +1,121 @@
+// Player control: the keyboard and the first joystick move the ship one pixel
+// per tick on each axis and fire its shot with a 20-tick cooldown.
+
+#include <allegro.h>
+
+#include "world/world.h"
+#include "world/world_local.h"
+
+namespace {
+
+constexpr int SHIP_MAX_X = PLAYFIELD_W - SHIP_SIZE;  // 280
+constexpr int SHIP_MAX_Y = PLAYFIELD_H - SHIP_SIZE;  // 360
+constexpr int FIRE_COOLDOWN = 20;                    // ticks: five shots per second
+constexpr int PLAYER_SHOT_TYPE = 1;
+
+struct ShipInput {
+  bool left = false;
+  bool right = false;
+  bool up = false;
+  bool down = false;
+  bool fire = false;
+};
+
+// Every input the ship obeys, read in one place: Allegro's key[] and
+// key_shifts, and joy[0] when a joystick is installed (none reads as released).
+ShipInput read_ship_input() {
+  ShipInput in;
+  in.left = key[KEY_LEFT] != 0;
+  in.right = key[KEY_RIGHT] != 0;
+  in.up = key[KEY_UP] != 0;
+  in.down = key[KEY_DOWN] != 0;
+  in.fire = key[KEY_SPACE] != 0 || (key_shifts & KB_CTRL_FLAG) != 0;
+  if (num_joysticks > 0) {
+    const JOYSTICK_INFO& j = joy[0];
+    in.left = in.left || j.stick[0].axis[0].d1 != 0;
+    in.right = in.right || j.stick[0].axis[0].d2 != 0;
+    in.up = in.up || j.stick[0].axis[1].d1 != 0;
+    in.down = in.down || j.stick[0].axis[1].d2 != 0;
+    in.fire = in.fire || j.button[0].b != 0;
+  }
+  return in;
+}
+
+// Two pairs of cyan particles drifting down from the ship's tail.
+void emit_exhaust() {
+  for (int pair = 0; pair < 2; ++pair) {
+    for (int column : {11, 22}) {
+      const int x = player.x + column + random_between(0, 4);
+      const float vy = static_cast<float>(random_between(10, 50) / 100.0);
+      const int g = random_between(200, 255);
+      const int b = random_between(200, 255);
+      const int fade_period = random_between(1, 5);
+      spawn_particle(static_cast<float>(x), static_cast<float>(player.y + SHIP_SIZE), 0.0f, vy,
+                     makecol(0, g, b), 64, 1, fade_period);
+    }
+  }
+}
+
+// One red particle at the middle of the ship's nose, flying up and aside.
+void emit_muzzle_flash() {
+  const float vx = static_cast<float>(random_between(-50, 50) / 100.0);
+  const float vy = static_cast<float>(-(random_between(10, 50) / 100.0));
+  const int r = random_between(200, 255);
+  const int fade_period = random_between(1, 5);
+  spawn_particle(static_cast<float>(player.x + SHIP_SIZE / 2), static_cast<float>(player.y), vx, vy,
+                 makecol(r, 0, 0), 8, 1, fade_period);
+}
+
+}  // namespace
+
+// One tick of control. A lost ship (energy 0 or less) ignores all input.
+// Left wins over right and up over down, except at the edge they cannot move.
+void update_player() {
+  poll_joystick();
+  if (player.energy <= 0) return;
+  const ShipInput in = read_ship_input();
+
+  if (in.left && player.x > 0) {
+    --player.x;
+  } else if (in.right && player.x < SHIP_MAX_X) {
+    ++player.x;
+  }
+
+  if (in.up && player.y > 0) {
+    --player.y;
+    emit_exhaust();
+  } else if (in.down && player.y < SHIP_MAX_Y) {
+    ++player.y;
+  }
+
+  // The cooldown restarts and the flash shows even when every shot slot is busy.
+  if (in.fire && player.fire_cooldown == 0) {
+    fire_player_shot(PLAYER_SHOT_TYPE);
+    player.fire_cooldown = FIRE_COOLDOWN;
+    emit_muzzle_flash();
+  }
+}
+
+// Type 1 flies straight up at 3 px per tick; type 2 stands at the top of the
+// playfield. Any other type stands still where it was fired.
+void fire_player_shot(int shot_type) {
+  const ShotType* st = world_local::shot_type_of(shot_type);
+  if (st == nullptr) return;
+  for (Bullet& b : player_shots) {
+    if (b.type != 0) continue;
+    b.type = shot_type;
+    b.x = static_cast<float>(player.x) + 18.0f;
+    b.y = static_cast<float>(player.y);
+    b.hit = 0;
+    b.anim = st->start_anim;
+    b.anim_timer = world_local::step_duration(st->anims, st->start_anim);
+    b.vx = 0.0f;
+    b.vy = 0.0f;
+    if (shot_type == 1) {
+      b.vy = -3.0f;
+    } else if (shot_type == 2) {
+      b.y = 1.0f;
+    }
+    return;
+  }
+}

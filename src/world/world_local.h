@@ -1,0 +1,60 @@
+// Look-ups shared by the world's own files: the definition entry and step of a
+// live object, and the size of a step's frame. Each one answers "nothing"
+// instead of reading outside a table, so a bad index in content costs a
+// missing collision or effect, never a crash.
+#pragma once
+
+#include <allegro.h>
+
+#include "world/world.h"
+
+namespace world_local {
+
+inline constexpr int END_OF_LIFE = -1;  // step index that ends an object
+
+// The definition entry of an enemy: entry 0 for the level director, entry
+// type-1 for types 1..8, null for anything else.
+inline EnemyType* enemy_type_of(int type) {
+  if (type == LEVEL_DIRECTOR) return &enemy_types[0];
+  if (type < 1 || type > MAX_ENEMY_TYPES) return nullptr;
+  return &enemy_types[type - 1];
+}
+
+inline ShotType* shot_type_of(int type) {
+  if (type < 1 || type > MAX_SHOT_TYPES) return nullptr;
+  return &shot_types[type - 1];
+}
+
+inline bool is_step(int index) {
+  return index >= 0 && index < MAX_ANIMATIONS;
+}
+
+// The step record of an index, null for the end marker or a bad index.
+inline const Animation* step_of(const std::array<Animation, MAX_ANIMATIONS>& anims, int index) {
+  return is_step(index) ? &anims[index] : nullptr;
+}
+
+// Ticks a new step lasts beyond its first; the end marker has none.
+inline int step_duration(const std::array<Animation, MAX_ANIMATIONS>& anims, int index) {
+  return is_step(index) ? anims[index].duration : 0;
+}
+
+// The bitmap of object `frame` of a datafile, or null when the datafile ends
+// before it or the object is not a bitmap. Walks at most `frame` objects.
+inline BITMAP* frame_bitmap(const DATAFILE* data, int frame) {
+  if (data == nullptr || frame < 0) return nullptr;
+  for (int i = 0; i < frame; ++i) {
+    if (data[i].type == DAT_END) return nullptr;
+  }
+  if (data[frame].type != DAT_BITMAP) return nullptr;
+  return static_cast<BITMAP*>(data[frame].dat);
+}
+
+// Two positioned masks touch; a side without a mask counts by its box alone,
+// so the caller has already made the box test.
+inline bool masks_touch(const PixelMask* a, const PixelMask* b, int ax, int ay, int bx, int by) {
+  if (a == nullptr || b == nullptr) return true;
+  return masks_overlap(a, b, ax, ay, bx, by) != 0;
+}
+
+}  // namespace world_local

@@ -1,0 +1,96 @@
+// The script file: a plain run of 17-byte records, read into script_store, and
+// the rule by which a script number selects one script of the store.
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "script/script.h"
+
+std::array<ScriptInstruction, SCRIPT_STORE_SIZE> script_store;
+
+namespace {
+
+std::string format_message(const char* format, const char* path) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, path ? path : "");
+  return text;
+}
+
+std::string format_too_big(long records) {
+  char text[128];
+  std::snprintf(text, sizeof text, "Error: scripts too big (max %d, but is %ld)\n",
+                SCRIPT_STORE_SIZE, records);
+  return text;
+}
+
+// Operands are big-endian and signed: FF FE is -2, 80 00 is -32768.
+std::int16_t read_operand(const std::uint8_t* bytes) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]));
+}
+
+[[noreturn]] void fail(const std::string& message) {
+  allegro_message("%s", message.c_str());
+  std::exit(1);
+}
+
+}  // namespace
+
+ScriptParse parse_scripts(std::span<const std::uint8_t> bytes, const char* path) {
+  ScriptParse result;
+  const std::size_t records = bytes.size() / SCRIPT_RECORD_SIZE;  // a partial record is ignored
+  if (records == 0) {
+    result.error = format_message("Script file \"%s\" does not exist\n", path);
+    return result;
+  }
+  if (records > static_cast<std::size_t>(SCRIPT_STORE_SIZE)) {
+    result.error = format_too_big(static_cast<long>(records));
+    return result;
+  }
+  result.instructions.resize(records);
+  for (std::size_t i = 0; i < records; ++i) {
+    const std::uint8_t* record = bytes.data() + i * SCRIPT_RECORD_SIZE;
+    ScriptInstruction& instruction = result.instructions[i];
+    instruction.opcode = record[0];
+    for (int k = 0; k < 8; ++k) instruction.operands[k] = read_operand(record + 1 + 2 * k);
+  }
+  return result;
+}
+
+// Sizes are checked before the file is opened, so an oversized file is never
+// read; the parser checks the bytes actually read once more.
+void load_scripts(const char* path) {
+  const std::uint64_t size = file_size_ex(path);  // 0 for a file that does not exist
+  const std::uint64_t records = size / SCRIPT_RECORD_SIZE;
+  if (records == 0) fail(format_message("Script file \"%s\" does not exist\n", path));
+  if (records > static_cast<std::uint64_t>(SCRIPT_STORE_SIZE))
+    fail(format_too_big(static_cast<long>(records)));
+
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) fail(format_message("Error loading script file \"%s\"\n", path));
+  std::vector<std::uint8_t> bytes(records * SCRIPT_RECORD_SIZE);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  std::fclose(file);
+
+  const ScriptParse parsed = parse_scripts(bytes, path);
+  if (!parsed.error.empty()) fail(parsed.error);
+  // Entries past the new file's length keep what an earlier load left there.
+  std::copy(parsed.instructions.begin(), parsed.instructions.end(), script_store.begin());
+}
+
+bool find_script(int number, int* start, int* length) {
+  if (number <= 0) return false;
+  int first = 0;
+  for (int passed = 0; passed < number - 1; ++first) {
+    if (first >= SCRIPT_STORE_SIZE) return false;  // fewer than number-1 OP_ENDs
+    if (script_store[first].opcode == OP_END) ++passed;
+  }
+  int end = first;
+  while (end < SCRIPT_STORE_SIZE && script_store[end].opcode != OP_END) ++end;
+  if (end >= SCRIPT_STORE_SIZE) return false;  // no OP_END closes it inside the store
+  *start = first;
+  *length = std::min(end - first, MAX_SCRIPT_LENGTH);
+  return true;
+}

@@ -1,0 +1,23 @@
+// Pieces of texture preparation that tests call without a GL context.
+#pragma once
+
+#include <string>
+
+struct BITMAP;
+struct DATAFILE;
+
+// Why frame `frame` of `owner` (e.g. "enemy type 2") cannot become a texture,
+// or an empty text when it can. A frame must be a picture no larger than
+// 1024 x 1024, the largest allowed texture edge.
+std::string frame_texture_error(int frame, const char* owner, int w, int h);
+
+// The bitmap object `frame` of `data`, or null when the index lies outside the
+// datafile or names an object that is not a picture.
+BITMAP* frame_bitmap(const DATAFILE* data, int frame);
+
+// True when a GL context is up, so texture calls may be made. The software
+// renderer has none: its texture steps only fill the plain numbers.
+bool gl_context_ready();
+
+// Unloads the tile set and deletes the tile's texture (while a GL context is up).
+void release_tile_set();

@@ -1,0 +1,62 @@
+// The background tile set and the map of tiles that scrolls behind the level.
+#include <allegro.h>
+
+#include "content/content.h"
+#include "content/textures_local.h"
+#include "shell/shell.h"
+#include "world/world.h"
+
+#include <alleggl.h>
+
+DATAFILE* tile_set = nullptr;
+std::array<std::array<int, TILE_MAP_ROWS>, TILE_MAP_COLUMNS> tile_map{};
+std::array<unsigned int, MAX_TILES> tile_texture{};
+
+int tile_at(int column, int row) {
+  // scroll_row never wraps, so after about four minutes the renderers ask for
+  // rows past the map's end; every cell is tile 0, so answering 0 looks the same.
+  if (column < 0 || column >= TILE_MAP_COLUMNS || row < 0 || row >= TILE_MAP_ROWS) return 0;
+  return tile_map[column][row];
+}
+
+static void delete_tile_texture() {
+  if (tile_texture[0] != 0 && gl_context_ready()) glDeleteTextures(1, &tile_texture[0]);
+  tile_texture[0] = 0;
+}
+
+void release_tile_set() {
+  delete_tile_texture();
+  if (tile_set != nullptr) unload_datafile(tile_set);
+  tile_set = nullptr;
+}
+
+// Loads "tileset1.dat", makes its tile's texture with OpenGL (then drops the
+// datafile, which only the software renderer draws from) and rewinds the
+// scroll. The tile set and texture of an earlier game are released first, so
+// starting many games costs no more memory than one. Fatal on a missing file.
+void load_tile_set() {
+  release_tile_set();
+  tile_set = load_datafile("tileset1.dat");
+  if (tile_set == nullptr) {
+    allegro_message("Error loading tileset1.dat");
+    exit(1);
+  }
+  BITMAP* tile = frame_bitmap(tile_set, 0);
+  if (tile == nullptr) {
+    allegro_message("Error: object 0 of tileset1.dat is not a picture\n");
+    exit(1);
+  }
+  if (gl_context_ready()) {
+    tile_texture[0] = allegro_gl_make_texture(tile);
+    glBindTexture(GL_TEXTURE_2D, tile_texture[0]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  }
+  if (renderer != 0) {
+    unload_datafile(tile_set);
+    tile_set = nullptr;
+  }
+  for (auto& column : tile_map) column.fill(0);
+  scroll_offset = 0.0f;
+  scroll_row = 0;
+}

@@ -1,0 +1,60 @@
+#include <charconv>
+#include <cstring>
+
+#include "render/hud_local.h"
+
+// Writes value at out and returns the position after it; out has room for
+// any int (11 characters).
+static char* put_int(char* out, char* end, int value) {
+  return std::to_chars(out, end, value).ptr;
+}
+
+HudText format_score(int value) {
+  HudText text{};
+  put_int(text.data(), text.data() + text.size() - 1, value);
+  return text;
+}
+
+HudText format_fps_line(int fps, const char* renderer_name) {
+  HudText text{};
+  char* const end = text.data() + text.size() - 1;  // the last byte stays NUL
+  char* out = text.data();
+  std::memcpy(out, "FPS: ", 5);
+  out = put_int(out + 5, end, fps);
+  static constexpr char separator[] = " | ";
+  std::memcpy(out, separator, 3);
+  out += 3;
+  const std::size_t room = static_cast<std::size_t>(end - out);
+  std::strncpy(out, renderer_name, room);
+  return text;
+}
+
+EnergyBarColour energy_bar_colour(int energy) {
+  // Wrapping in unsigned arithmetic keeps energies outside 0..10 defined.
+  const unsigned e = static_cast<unsigned>(energy);
+  return {static_cast<std::uint8_t>((250u - 25u * e) & 0xFFu),
+          static_cast<std::uint8_t>((25u * e) & 0xFFu)};
+}
+
+DevicePoint to_device(float x, float y) {
+  return {x * DEVICE_X_PER_PIXEL - 1.0f, 1.0f - y * DEVICE_Y_PER_PIXEL};
+}
+
+std::array<QuadCorner, 4> quad_corners(float x, float y, float w, float h, float u, float v) {
+  return {{{0.0f, v, to_device(x, y)},
+           {0.0f, 0.0f, to_device(x, y + h)},
+           {u, 0.0f, to_device(x + w, y + h)},
+           {u, v, to_device(x + w, y)}}};
+}
+
+GlHudLayout gl_hud_layout(int doubled) {
+  const int s = doubled != 0 ? 1 : 0;
+  return {310 + 320 * s, 10,         0, 390 + 400 * s, 10 + 11 * s, 10 + 11 * s,
+          110 + 112 * s, 20 + 20 * s};
+}
+
+MessageText message_text(const Message& m) {
+  MessageText text{};
+  for (int k = 0; k < MESSAGE_TEXT_SIZE && m.text[k] != '\0'; ++k) text[k] = m.text[k];
+  return text;
+}

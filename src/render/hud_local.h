@@ -1,0 +1,65 @@
+// The arithmetic of both frame renderers, kept apart from drawing so tests can
+// check it without a window or a GL context.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "render/render.h"
+
+// The text buffers of the head-up display live on the stack: Allegro's
+// printf-style text calls allocate, and a frame allocates nothing.
+inline constexpr int HUD_TEXT_SIZE = 40;
+using HudText = std::array<char, HUD_TEXT_SIZE>;
+
+// "%d" of value.
+HudText format_score(int value);
+// "FPS: <fps> | <renderer_name>".
+HudText format_fps_line(int fps, const char* renderer_name);
+
+// Red and green of the energy bar as bytes: (250 - 25e, 25e) wrapped to 0..255,
+// so 10 gives (0, 250), 5 (125, 125), 1 (225, 25).
+struct EnergyBarColour {
+  std::uint8_t r = 0;
+  std::uint8_t g = 0;
+};
+EnergyBarColour energy_bar_colour(int energy);
+
+// Playfield pixels (320 x 400, y down) to OpenGL device coordinates (-1..1,
+// y up), in single precision: X = x * 0.00625 - 1, Y = 1 - y * 0.005.
+struct DevicePoint {
+  float x = 0.0f;
+  float y = 0.0f;
+};
+inline constexpr float DEVICE_X_PER_PIXEL = 0.00625f;  // 2 / 320
+inline constexpr float DEVICE_Y_PER_PIXEL = 0.005f;    // 2 / 400
+DevicePoint to_device(float x, float y);
+
+// One corner of a textured quad: texture coordinate, then device position.
+struct QuadCorner {
+  float u = 0.0f;
+  float v = 0.0f;
+  DevicePoint at;
+};
+// The corners of the quad with top-left (x, y), size w x h and texture extent
+// (u, v), in drawing order: top-left, bottom-left, bottom-right, top-right.
+// Texture row 0 is the bitmap's bottom row, so the top edge takes v.
+std::array<QuadCorner, 4> quad_corners(float x, float y, float w, float h, float u, float v);
+
+// Where the OpenGL renderer's text and energy frame go, in window pixels;
+// doubled is 1 for the 640 x 800 window. The font is not enlarged.
+struct GlHudLayout {
+  int score_right = 0;
+  int score_top = 0;
+  int fps_left = 0;
+  int fps_top = 0;
+  int frame_x1 = 0;
+  int frame_y1 = 0;
+  int frame_x2 = 0;
+  int frame_y2 = 0;
+};
+GlHudLayout gl_hud_layout(int doubled);
+
+// A message slot's text, ending inside the copy even if the slot has no NUL.
+using MessageText = std::array<char, MESSAGE_TEXT_SIZE + 1>;
+MessageText message_text(const Message& m);

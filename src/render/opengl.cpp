@@ -1,0 +1,145 @@
+// The OpenGL renderer: one immediate-mode textured quad per tile, sprite and
+// particle, then the head-up display's text through AllegroGL's Allegro mode.
+#include <allegro.h>
+
+#include "content/content.h"
+#include "render/hud_local.h"
+#include "render/render.h"
+#include "shell/shell.h"
+#include "world/world.h"
+
+#include <alleggl.h>
+
+namespace {
+
+void draw_quad(float x, float y, float w, float h, float u, float v) {
+  glBegin(GL_QUADS);
+  for (const QuadCorner& c : quad_corners(x, y, w, h, u, v)) {
+    glTexCoord2f(c.u, c.v);
+    glVertex2f(c.at.x, c.at.y);
+  }
+  glEnd();
+}
+
+// Blending is switched on around each quad and off after it.
+void draw_blended_quad(GLenum dest_factor, float x, float y, float w, float h, float u, float v) {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, dest_factor);
+  draw_quad(x, y, w, h, u, v);
+  glDisable(GL_BLEND);
+}
+
+void draw_sprite_quad(unsigned int texture, float x, float y, const Animation& a) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  draw_blended_quad(GL_ONE_MINUS_SRC_ALPHA, x, y, static_cast<float>(a.frame_w),
+                    static_cast<float>(a.frame_h), a.tex_u, a.tex_v);
+}
+
+// Unlike the software renderer, the vertical position keeps the fraction of
+// scroll_offset.
+void draw_background() {
+  glColor3f(1.0f, 1.0f, 1.0f);
+  for (int i = 0; i < 8; ++i) {
+    const float y = static_cast<float>(TILE_SIZE * i - TILE_SIZE) + scroll_offset;
+    for (int j = 0; j < TILE_MAP_COLUMNS; ++j) {
+      const int tile = tile_at(j, scroll_row + i);
+      glBindTexture(GL_TEXTURE_2D, tile >= 0 && tile < MAX_TILES ? tile_texture[tile] : 0);
+      draw_quad(static_cast<float>(TILE_SIZE * j), y, TILE_SIZE, TILE_SIZE, 1.0f, 1.0f);
+    }
+  }
+}
+
+// The ship fills the lower-left 40 x 40 of its 64 x 64 texture.
+void draw_ship() {
+  constexpr float extent = static_cast<float>(SHIP_SIZE) / 64.0f;
+  glBindTexture(GL_TEXTURE_2D, player.texture);
+  draw_blended_quad(GL_ONE_MINUS_SRC_ALPHA, static_cast<float>(player.x),
+                    static_cast<float>(player.y), SHIP_SIZE, SHIP_SIZE, extent, extent);
+}
+
+template <typename Type, std::size_t N>
+const Animation* current_step(const std::array<Type, N>& types, int type, int anim) {
+  if (type < 1 || type > static_cast<int>(N) || anim < 0 || anim >= MAX_ANIMATIONS) return nullptr;
+  return &types[type - 1].anims[anim];
+}
+
+// Enemies are drawn unrotated here: this renderer ignores Enemy.angle.
+void draw_enemies() {
+  for (int i = 0; i < MAX_ENEMIES; ++i) {
+    const Enemy& e = enemies[i];
+    if (e.type == LEVEL_DIRECTOR) continue;
+    const Animation* a = current_step(enemy_types, e.type, enemy_anim_states[i].anim);
+    if (a == nullptr) continue;
+    draw_sprite_quad(a->texture, e.x + a->offset_x, e.y + a->offset_y, *a);
+  }
+}
+
+template <std::size_t N>
+void draw_projectiles(const std::array<Bullet, N>& table) {
+  for (const Bullet& b : table) {
+    const Animation* a = current_step(shot_types, b.type, b.anim);
+    if (a == nullptr) continue;
+    draw_sprite_quad(a->texture, b.x, b.y, *a);
+  }
+}
+
+// Added onto the picture, weighted by alpha / 255.
+void draw_particles() {
+  for (const Particle& p : particles) {
+    if (p.x == FREE_PARTICLE) continue;
+    glBindTexture(GL_TEXTURE_2D, white_texture);
+    glColor4ub(static_cast<GLubyte>(getr(p.colour)), static_cast<GLubyte>(getg(p.colour)),
+               static_cast<GLubyte>(getb(p.colour)), static_cast<GLubyte>(p.alpha & 0xFF));
+    draw_blended_quad(GL_ONE, p.x, p.y, 2.0f, 2.0f, 1.0f, 1.0f);
+  }
+}
+
+void draw_energy_bar() {
+  const EnergyBarColour bar = energy_bar_colour(player.energy);
+  glBindTexture(GL_TEXTURE_2D, white_texture);
+  glColor4ub(bar.r, bar.g, 0, 255);
+  draw_blended_quad(GL_ONE, 11.0f, 11.0f, static_cast<float>(10 * player.energy), 9.0f, 1.0f, 1.0f);
+}
+
+// Text and the energy frame go straight onto the screen in window pixels.
+void draw_hud_text() {
+  const GlHudLayout at = gl_hud_layout(scale);
+  const int white = makecol(255, 255, 255);
+  textout_right_ex(screen, font, format_score(player.score).data(), at.score_right, at.score_top,
+                   white, -1);
+  textout_ex(screen, font, format_fps_line(fps.load(), "OpenGL").data(), at.fps_left, at.fps_top,
+             white, -1);
+  rect(screen, at.frame_x1, at.frame_y1, at.frame_x2, at.frame_y2, white);
+
+  FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
+  for (const Message& m : messages) {
+    if (m.time_left <= 0) continue;
+    textout_centre_ex(screen, menu_font, message_text(m).data(), SCREEN_W / 2, SCREEN_H / 2, white,
+                      -1);
+  }
+}
+
+}  // namespace
+
+// Draws one frame with quads and flips. The ship goes under the enemies. The
+// frame ends with the depth test on; the next one turns it off first, so it
+// never affects the drawing.
+void render_frame_opengl() {
+  glDisable(GL_DEPTH_TEST);
+  draw_background();
+  glColor3f(1.0f, 1.0f, 1.0f);
+  draw_ship();
+  draw_enemies();
+  draw_projectiles(player_shots);
+  draw_projectiles(enemy_bullets);
+  draw_particles();
+  draw_energy_bar();
+
+  allegro_gl_set_allegro_mode();
+  draw_hud_text();
+  allegro_gl_unset_allegro_mode();
+
+  glEnable(GL_DEPTH_TEST);
+  glFlush();
+  allegro_gl_flip();
+}

@@ -1,0 +1,116 @@
+// The software renderer: composes the frame in back_buffer with Allegro's
+// drawing functions and the additive blend, then shows it on the screen.
+#include <allegro.h>
+
+#include "content/content.h"
+#include "render/hud_local.h"
+#include "render/render.h"
+#include "shell/shell.h"
+#include "world/world.h"
+
+namespace {
+
+BITMAP* bitmap_object(const DATAFILE* data, int index) {
+  return static_cast<BITMAP*>(data[index].dat);
+}
+
+// Eight rows of five tiles; the top row starts one tile above the playfield
+// and everything moves down by scroll_offset, so the 400 rows stay covered.
+void draw_background() {
+  for (int i = 0; i < 8; ++i) {
+    const int y = static_cast<int>(static_cast<float>(TILE_SIZE * i - TILE_SIZE) + scroll_offset);
+    for (int j = 0; j < TILE_MAP_COLUMNS; ++j) {
+      draw_sprite(back_buffer, bitmap_object(tile_set, tile_at(j, scroll_row + i)), TILE_SIZE * j,
+                  y);
+    }
+  }
+}
+
+// The animation step an object of a 1-based type shows, or null when the slot
+// is free, finished or names a type or step that does not exist.
+template <typename Type, std::size_t N>
+const Animation* current_step(const std::array<Type, N>& types, int type, int anim) {
+  if (type < 1 || type > static_cast<int>(N) || anim < 0 || anim >= MAX_ANIMATIONS) return nullptr;
+  if (types[type - 1].data == nullptr) return nullptr;
+  return &types[type - 1].anims[anim];
+}
+
+void draw_enemies() {
+  for (int i = 0; i < MAX_ENEMIES; ++i) {
+    const Enemy& e = enemies[i];
+    if (e.type == LEVEL_DIRECTOR) continue;  // the level's timeline has no picture
+    const Animation* a = current_step(enemy_types, e.type, enemy_anim_states[i].anim);
+    if (a == nullptr) continue;
+    const int x = static_cast<int>(static_cast<float>(a->offset_x) + e.x);
+    const int y = static_cast<int>(static_cast<float>(a->offset_y) + e.y);
+    rotate_sprite(back_buffer, bitmap_object(enemy_types[e.type - 1].data, a->frame), x, y,
+                  itofix(e.angle));
+  }
+}
+
+// Projectiles are drawn at their box corner; the step offsets are for enemies.
+template <std::size_t N>
+void draw_projectiles(const std::array<Bullet, N>& table) {
+  for (const Bullet& b : table) {
+    const Animation* a = current_step(shot_types, b.type, b.anim);
+    if (a == nullptr) continue;
+    draw_sprite(back_buffer, bitmap_object(shot_types[b.type - 1].data, a->frame),
+                static_cast<int>(b.x), static_cast<int>(b.y));
+  }
+}
+
+// Each particle is a 2 x 2 square added onto the picture at its alpha; the
+// blend clips squares that stick out of the frame.
+void draw_particles() {
+  for (const Particle& p : particles) {
+    if (p.x == FREE_PARTICLE) continue;
+    blend_add_rect(back_buffer, static_cast<int>(p.x), static_cast<int>(p.y), 2, 2, p.colour,
+                   p.alpha);
+  }
+}
+
+void draw_hud() {
+  const int white = makecol(255, 255, 255);
+  textout_ex(back_buffer, font, format_fps_line(fps.load(), "Software").data(), 0, 390, white, -1);
+
+  const EnergyBarColour bar = energy_bar_colour(player.energy);
+  blend_add_rect(back_buffer, 10, 10, 10 * player.energy, 10, makecol(bar.r, bar.g, 0), 192);
+  rect(back_buffer, 10, 10, 110, 20, white);
+
+  textout_right_ex(back_buffer, font, format_score(player.score).data(), 310, 10, white, -1);
+
+  FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
+  for (const Message& m : messages) {
+    if (m.time_left <= 0) continue;
+    textout_centre_ex(back_buffer, menu_font, message_text(m).data(), PLAYFIELD_W / 2, 200, white,
+                      -1);
+  }
+}
+
+// The playfield sits in the top-left corner of the back buffer; doubled, that
+// corner is stretched over the 640 x 800 window.
+void show_frame() {
+  if (scale == 1) {
+    stretch_blit(back_buffer, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, 0, 0, 2 * PLAYFIELD_W,
+                 2 * PLAYFIELD_H);
+  } else {
+    // The screen bitmap is the window: its size is SCREEN_W x SCREEN_H.
+    blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h);
+  }
+}
+
+}  // namespace
+
+// Draws one frame from the world tables into back_buffer and shows it. Reads
+// the tables only and allocates nothing; the back buffer is not cleared
+// because the tiles cover the playfield.
+void render_frame_software() {
+  draw_background();
+  draw_enemies();
+  draw_sprite(back_buffer, bitmap_object(game_data, DATA_PLAYER_SHIP), player.x, player.y);
+  draw_projectiles(player_shots);
+  draw_projectiles(enemy_bullets);
+  draw_particles();
+  draw_hud();
+  show_frame();
+}

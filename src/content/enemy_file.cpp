@@ -57,7 +57,8 @@ std::string read_name_field(ByteReader& in, int type, const char* path, std::str
     if (c == ' ' || c == '\0') ended = true;
     if (!ended) name.push_back(c);
   }
-  if (name.empty()) error = format_message("Error: enemy %d in \"%s\" names no datafile\n", type, path);
+  if (name.empty())
+    error = format_message("Error: enemy %d in \"%s\" names no datafile\n", type, path);
   return name;
 }
 

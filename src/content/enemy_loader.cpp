@@ -67,8 +67,8 @@ std::string install_step(int k, int j, const EnemyStepRecord& record) {
   anim.mask = create_mask_from_bitmap(frame);
   if (!anim.shadow || !anim.mask) {
     char text[160];
-    std::snprintf(text, sizeof text,
-                  "Error: out of memory for the pictures of enemy %d step %d\n", k, j);
+    std::snprintf(text, sizeof text, "Error: out of memory for the pictures of enemy %d step %d\n",
+                  k, j);
     return text;
   }
   return {};

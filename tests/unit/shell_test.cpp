@@ -1,0 +1,262 @@
+// The shell's key handling, settings and timer callbacks, run without a window.
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "shell/shell_local.h"
+
+namespace {
+
+int walk_main_menu(std::initializer_list<int> keys) {
+  int selection = 0;
+  for (int key : keys) selection = menu_selection_after(selection, key);
+  return selection;
+}
+
+OptionsState walk_options(OptionsState state, std::initializer_list<int> keys) {
+  for (int key : keys) options_apply_key(state, key, last_option_row);
+  return state;
+}
+
+}  // namespace
+
+// ---- Main menu ----
+
+TEST(MainMenuKeys, UpAndDownWrapAroundTheFourItems) {
+  EXPECT_EQ(menu_selection_after(0, KEY_UP), 3);    // Start -> Quit
+  EXPECT_EQ(menu_selection_after(3, KEY_DOWN), 0);  // Quit -> Start
+  EXPECT_EQ(walk_main_menu({KEY_DOWN, KEY_DOWN, KEY_DOWN}), 3);
+  EXPECT_EQ(walk_main_menu({KEY_DOWN, KEY_DOWN, KEY_UP}), 1);
+  EXPECT_EQ(walk_main_menu({KEY_UP, KEY_UP, KEY_UP, KEY_UP}), 0);  // a full turn
+  EXPECT_EQ(walk_main_menu({KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN}), 1);
+}
+
+TEST(MainMenuKeys, EscapeLeavesFromEveryItem) {
+  for (int selection = 0; selection < MENU_ITEM_COUNT; ++selection)
+    EXPECT_EQ(menu_selection_after(selection, KEY_ESC), -1) << "from item " << selection;
+}
+
+TEST(MainMenuKeys, OtherKeysChangeNothing) {
+  // Only the arrows move the highlight; the keypad's Enter is just another key.
+  for (int key : std::initializer_list<int>{0, KEY_LEFT, KEY_RIGHT, KEY_A, KEY_SPACE, KEY_ENTER_PAD,
+                                            KEY_8_PAD, KEY_2_PAD})
+    for (int selection = 0; selection < MENU_ITEM_COUNT; ++selection)
+      EXPECT_EQ(menu_selection_after(selection, key), selection) << "key " << key;
+}
+
+TEST(MainMenuChoice, ItemsMapToTheirCodes) {
+  EXPECT_EQ(menu_choice_for(0), MENU_START);
+  EXPECT_EQ(menu_choice_for(1), MENU_RESUME);
+  EXPECT_EQ(menu_choice_for(2), MENU_OPTIONS);
+  EXPECT_EQ(menu_choice_for(3), MENU_QUIT);
+  EXPECT_EQ(menu_choice_for(-1), MENU_QUIT);  // Escape
+  // The codes are part of the program's interface.
+  EXPECT_EQ(static_cast<int>(MENU_RESUME), 3);
+  EXPECT_EQ(static_cast<int>(MENU_OPTIONS), 2);
+  EXPECT_EQ(static_cast<int>(MENU_QUIT), 0);
+  EXPECT_STREQ(menu_item_texts[menu_selection_after(0, KEY_DOWN)], "Resume");
+  EXPECT_STREQ(menu_item_texts[menu_selection_after(0, KEY_UP)], "Quit");
+}
+
+// ---- Options screen ----
+
+TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
+  ASSERT_EQ(last_option_row, 4);
+  OptionsState state;
+  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 4);  // Renderer -> Cancel
+  state.selection = 4;
+  EXPECT_EQ(walk_options(state, {KEY_DOWN}).selection, 0);  // Cancel -> Renderer
+  state.selection = 0;
+  EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 3);
+}
+
+TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
+  OptionsState state;
+  state.values = {1, 0, 0};  // OpenGL, not stretched
+  OptionsState after = walk_options(state, {KEY_RIGHT});
+  EXPECT_EQ(after.values[0], 0);  // OpenGL -> Software
+  state.selection = 1;
+  after = walk_options(state, {KEY_LEFT});
+  EXPECT_EQ(after.values[1], 1);  // No -> Yes
+  EXPECT_EQ(after.values[0], 1);  // the other rows are untouched
+  EXPECT_EQ(after.values[2], 0);
+  state.selection = 2;
+  EXPECT_EQ(walk_options(state, {KEY_RIGHT, KEY_RIGHT}).values[2], 0);
+  EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[2], 1);
+}
+
+TEST(OptionsKeys, LeftAndRightDoNothingOnAcceptAndCancel) {
+  for (int row : {3, 4}) {
+    OptionsState state;
+    state.selection = row;
+    state.values = {1, 0, 1};
+    const OptionsState after = walk_options(state, {KEY_LEFT, KEY_RIGHT, KEY_RIGHT});
+    EXPECT_EQ(after.selection, row);
+    EXPECT_EQ(after.values, state.values) << "row " << row;
+  }
+}
+
+TEST(OptionsKeys, EscapeLeavesAndIsNeverAnAccept) {
+  OptionsState state;
+  state.selection = 3;
+  const OptionsState after = walk_options(state, {KEY_ESC});
+  EXPECT_EQ(after.selection, -1);
+  EXPECT_EQ(options_accepted(after, last_option_row), 0);
+}
+
+TEST(OptionsKeys, OnlyTheAcceptRowStores) {
+  // Change the renderer and press Enter on that same row: nothing is stored.
+  OptionsState state = walk_options(OptionsState{}, {KEY_RIGHT});
+  EXPECT_EQ(state.values[0], 1);
+  EXPECT_EQ(options_accepted(state, last_option_row), 0);
+  EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP}), last_option_row), 0);  // Cancel
+  // Stretch on, then down to Accept.
+  state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN});
+  EXPECT_EQ(state.selection, 3);
+  EXPECT_EQ(state.values, (std::array<int, 3>{0, 1, 0}));
+  EXPECT_EQ(options_accepted(state, last_option_row), 1);
+}
+
+TEST(OptionsRows, LabelsAndValueTexts) {
+  const std::array<int, 5> counts = {2, 2, 2, 0, 0};
+  for (int i = 0; i <= last_option_row; ++i)
+    EXPECT_EQ(option_value_count(option_rows[i]), counts[i]) << "row " << i;
+  EXPECT_STREQ(option_rows[0].texts[0], "Renderer:");
+  EXPECT_STREQ(option_rows[0].texts[2], "OpenGL");
+  EXPECT_STREQ(option_rows[1].texts[0], "Stretch:");
+  EXPECT_STREQ(option_rows[2].texts[0], "Use joystick:");
+  EXPECT_STREQ(option_rows[3].texts[0], "Accept");
+  EXPECT_STREQ(option_rows[4].texts[0], "Cancel");
+}
+
+TEST(OptionsRows, SteppingFollowsTheRowsLength) {
+  const OptionRow single = {{"Only:", "One", nullptr, nullptr}};
+  EXPECT_EQ(option_value_after(single, 0, KEY_RIGHT), 0);
+  EXPECT_EQ(option_value_after(single, 0, KEY_LEFT), 0);
+  const OptionRow full = {{"Three:", "A", "B", "C"}};  // no room left for the NULL
+  EXPECT_EQ(option_value_count(full), 3);
+  EXPECT_EQ(option_value_after(full, 1, KEY_RIGHT), 2);
+  EXPECT_EQ(option_value_after(full, 2, KEY_RIGHT), 0);
+  EXPECT_EQ(option_value_after(full, 0, KEY_LEFT), 2);
+  // A value the row cannot show starts again from its first text.
+  EXPECT_EQ(option_value_after(option_rows[0], 7, KEY_RIGHT), 1);
+  EXPECT_EQ(option_value_after(option_rows[0], -3, KEY_LEFT), 1);
+  EXPECT_EQ(option_value_after(option_rows[0], 1, KEY_UP), 1);
+}
+
+// ---- Settings ----
+
+TEST(Settings, RendererAndJoystickBecomeZeroOrOne) {
+  const Settings missing = normalise_settings(0, 0, 0);  // no "mirvo.cfg"
+  EXPECT_EQ(missing.renderer, 0);
+  EXPECT_EQ(missing.scale, 0);
+  EXPECT_EQ(missing.use_joystick, 0);
+  for (int odd : {2, -1, 1000}) {
+    const Settings s = normalise_settings(odd, odd, odd);
+    EXPECT_EQ(s.renderer, 1) << odd;
+    EXPECT_EQ(s.use_joystick, 1) << odd;
+    EXPECT_EQ(s.scale, odd) << "scale keeps its value until the window is made";
+  }
+}
+
+TEST(Settings, WhichWindowsAreDoubled) {
+  struct Case {
+    int renderer, scale, doubled;
+  };
+  for (const Case c : {Case{0, 0, 0}, Case{0, 1, 1}, Case{0, 2, 0}, Case{0, -1, 0}, Case{1, 0, 0},
+                       Case{1, 1, 1}, Case{1, 2, 1}, Case{1, -1, 1}})
+    EXPECT_EQ(window_doubled(c.renderer, c.scale), c.doubled)
+        << "renderer " << c.renderer << " scale " << c.scale;
+}
+
+// ---- "data.dat" shape ----
+
+TEST(GameData, NeedsBitmapsAtThreeToFiveAndAFontAtSix) {
+  static int dummy[7];
+  std::array<DATAFILE, 8> data{};
+  for (int i = 0; i < 7; ++i) data[i] = DATAFILE{&dummy[i], DAT_DATA, 0, nullptr};
+  for (int i = DATA_PLAYER_SHIP; i <= DATA_MENU_BACKGROUND; ++i) data[i].type = DAT_BITMAP;
+  data[DATA_MENU_FONT].type = DAT_FONT;
+  data[7].type = DAT_END;
+  EXPECT_EQ(game_data_usable(data.data()), 1);
+  EXPECT_EQ(game_data_usable(nullptr), 0);
+
+  auto with = [&](int index, auto change) {
+    std::array<DATAFILE, 8> copy = data;
+    change(copy[index]);
+    return game_data_usable(copy.data());
+  };
+  EXPECT_EQ(with(DATA_MENU_FONT, [](DATAFILE& d) { d.type = DAT_BITMAP; }), 0);
+  EXPECT_EQ(with(DATA_SHOT, [](DATAFILE& d) { d.type = DAT_FONT; }), 0);
+  EXPECT_EQ(with(DATA_PLAYER_SHIP, [](DATAFILE& d) { d.dat = nullptr; }), 0);
+  // Archives that end before object 6 are never read past their end.
+  EXPECT_EQ(with(DATA_MENU_FONT, [](DATAFILE& d) { d.type = DAT_END; }), 0);
+  EXPECT_EQ(with(2, [](DATAFILE& d) { d.type = DAT_END; }), 0);
+}
+
+// ---- Timer callbacks ----
+
+TEST(Timers, TicksAreCountedOnlyOutsideTheMenus) {
+  tick_count = 5;
+  in_menu = 1;
+  for (int i = 0; i < 10; ++i) tick_timer();
+  EXPECT_EQ(tick_count.load(), 5);  // pending ticks survive, none are added
+  in_menu = 0;
+  for (int i = 0; i < 10; ++i) tick_timer();
+  EXPECT_EQ(tick_count.load(), 15);
+  tick_count = 0;
+}
+
+TEST(Timers, FpsTakesTheFrameCount) {
+  frame_count = 57;
+  fps = 0;
+  fps_timer();
+  EXPECT_EQ(fps.load(), 57);
+  EXPECT_EQ(frame_count.load(), 0);
+  fps_timer();
+  EXPECT_EQ(fps.load(), 0);
+}
+
+TEST(Timers, NoFrameIsLostWhileTheSampleIsTaken) {
+  // The game thread counts frames while the timer samples: every frame ends
+  // up in exactly one sample or in what is still counted.
+  frame_count = 0;
+  constexpr int FRAMES = 1000000;
+  std::atomic<bool> done{false};
+  std::thread drawer([&done] {
+    for (int i = 0; i < FRAMES; ++i) frame_count.fetch_add(1);
+    done = true;
+  });
+  long sampled = 0;
+  while (!done.load()) {
+    fps_timer();
+    sampled += fps.load();
+  }
+  drawer.join();
+  EXPECT_EQ(sampled + frame_count.load(), FRAMES);
+  frame_count = 0;
+}
+
+TEST(Timers, TicksFromTheTimerThreadAllArrive) {
+  // The play loop decrements while the timer adds: nothing is lost either way.
+  tick_count = 0;
+  in_menu = 0;
+  constexpr int TICKS = 100000;
+  std::thread timer([] {
+    for (int i = 0; i < TICKS; ++i) tick_timer();
+  });
+  int run = 0;
+  while (run < TICKS) {
+    if (tick_count.load() > 0) {
+      tick_count.fetch_sub(1);
+      ++run;
+    }
+  }
+  timer.join();
+  EXPECT_EQ(tick_count.load(), 0);
+  in_menu = 1;
+}

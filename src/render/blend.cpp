@@ -49,7 +49,8 @@ constexpr SpreadLayout SPREAD_16 = {0x07C0F81F, 0x08010020};
 // saturating at 31. Unsigned arithmetic throughout: the spread 16-bit colour
 // times f needs all 32 bits, which a signed product would overflow.
 void blend_spread(BITMAP* bmp, int x, int y, int w, int h, int colour, int f, SpreadLayout layout) {
-  const auto c = static_cast<std::uint32_t>(colour);
+  // Bits above the pixel's 16 would land in the spread fields; they carry no colour.
+  const auto c = static_cast<std::uint32_t>(colour) & 0xFFFF;
   std::uint32_t s = (c | c << 16) & layout.mask;
   if (f != 32) s = ((s * static_cast<std::uint32_t>(f)) >> 5) & layout.mask;
   for (int row = y; row < y + h; ++row) {

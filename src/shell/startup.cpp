@@ -108,6 +108,8 @@ void start_up() {
   set_color_depth(desktop_color_depth());
 
   close_requested = 0;
+  // Before the mode: the OpenGL driver names its own window when it makes it.
+  set_window_title("Mirvo");
   if (renderer == 0) {
     set_up_software_window();
     back_buffer = create_bitmap(SCREEN_W, SCREEN_H);
@@ -118,7 +120,6 @@ void start_up() {
   } else {
     set_up_opengl();
   }
-  set_window_title("Mirvo");
   set_close_button_callback(close_button_pressed);
 
   game_data = load_datafile("data.dat");

@@ -16,7 +16,9 @@ using Operands = std::array<std::int16_t, 8>;
 // yields; such a burst stops there and goes on in the next tick.
 constexpr int MAX_BURST = 4 * MAX_SCRIPT_LENGTH;
 
-float hundredths(std::int16_t operand) { return static_cast<float>(operand / 100.0); }
+float hundredths(std::int16_t operand) {
+  return static_cast<float>(operand / 100.0);
+}
 
 bool yields(std::int32_t opcode) {
   return opcode == OP_WAIT || opcode == OP_END || opcode == OP_REMOVE;

@@ -175,9 +175,9 @@ void shut_down() {
   }
   destroy_mask(player.mask);
   player.mask = nullptr;
-  // The tile set's bitmaps belong to this Allegro session too.
-  if (tile_set != nullptr) unload_datafile(tile_set);
-  tile_set = nullptr;
+  // While the context is still up: a texture name kept past it could later
+  // delete a texture the next context gave the same name.
+  release_level_graphics();
   remove_allegro_gl();
   allegro_exit();
 }

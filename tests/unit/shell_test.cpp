@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "content/content.h"
+#include "mask/mask.h"
 #include "shell/shell_local.h"
+#include "world/world.h"
 
 namespace {
 
@@ -259,4 +264,90 @@ TEST(Timers, TicksFromTheTimerThreadAllArrive) {
   timer.join();
   EXPECT_EQ(tick_count.load(), 0);
   in_menu = 1;
+}
+
+// ---- Shutdown ----
+
+namespace {
+
+// What load_datafile returns for an archive of one picture: a malloc'd array
+// ended by a DAT_END entry.
+DATAFILE* archive_of_one_picture() {
+  auto* data = static_cast<DATAFILE*>(std::calloc(2, sizeof(DATAFILE)));
+  data[0] = DATAFILE{create_bitmap(3, 3), DAT_BITMAP, 0, nullptr};
+  data[1].type = DAT_END;
+  return data;
+}
+
+}  // namespace
+
+TEST(ShutDown, ReleasesEveryResourceAndForgetsIt) {
+  // The sanitizer build checks "exactly once": a resource left behind is a
+  // leak, one released twice a double free.
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+  set_color_depth(32);
+  renderer = 0;
+  back_buffer = create_bitmap(64, 64);
+  game_data = archive_of_one_picture();
+  for (int t = 0; t < 2; ++t) shot_types[t].data = archive_of_one_picture();
+  for (int step = 0; step < 3; ++step) shot_types[0].anims[step].mask = create_mask(3, 3);
+  player.mask = create_mask(SHIP_SIZE, SHIP_SIZE);
+  EnemyType& enemy = enemy_types[MAX_ENEMY_TYPES - 1];
+  enemy.data = archive_of_one_picture();
+  enemy.anims[MAX_ANIMATIONS - 1].shadow = create_bitmap(8, 8);
+  enemy.anims[MAX_ANIMATIONS - 1].mask = create_mask(8, 8);
+  tile_set = archive_of_one_picture();
+
+  shut_down();
+
+  EXPECT_EQ(back_buffer, nullptr);
+  EXPECT_EQ(game_data, nullptr);
+  EXPECT_EQ(tile_set, nullptr);
+  EXPECT_EQ(player.mask, nullptr);
+  for (const ShotType& type : shot_types) {
+    EXPECT_EQ(type.data, nullptr);
+    for (const Animation& anim : type.anims) EXPECT_EQ(anim.mask, nullptr);
+  }
+  EXPECT_EQ(enemy.data, nullptr);
+  EXPECT_EQ(enemy.anims[MAX_ANIMATIONS - 1].shadow, nullptr);
+  EXPECT_EQ(enemy.anims[MAX_ANIMATIONS - 1].mask, nullptr);
+
+  // A later shutdown (after an accepted options screen) finds nothing left.
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+  shut_down();
+  EXPECT_EQ(game_data, nullptr);
+}
+
+// ---- New game ----
+
+TEST(NewGame, ResetsTheShipTheEnemiesAndTheirBulletsOnly) {
+  player = Player{};
+  player.x = 7;
+  player.y = 9;
+  player.energy = 0;
+  player.score = 1234;
+  player.fire_cooldown = 13;
+  particles[17].x = 50.0f;
+  particles[MAX_PARTICLES - 2].x = 0.0f;
+  enemies[3].type = 2;
+  enemies[3].wait = 40;
+  enemy_bullets[63].type = 1;
+  player_shots[5].type = 1;
+  game_running = 1;
+
+  new_game();
+
+  EXPECT_EQ(player.x, 140);
+  EXPECT_EQ(player.y, 300);
+  EXPECT_EQ(player.energy, 10);
+  EXPECT_EQ(player.score, 0);
+  EXPECT_EQ(game_running, 0);  // the next play_level loads the level again
+  for (const Particle& p : particles) ASSERT_EQ(p.x, FREE_PARTICLE);
+  for (const Enemy& e : enemies) ASSERT_EQ(e.type, 0);
+  for (const Bullet& b : enemy_bullets) ASSERT_EQ(b.type, 0);
+  // Left for the level's own start.
+  EXPECT_EQ(player.fire_cooldown, 13);
+  EXPECT_EQ(enemies[3].wait, 40);
+  EXPECT_EQ(player_shots[5].type, 1);
+  player_shots[5].type = 0;
 }

@@ -1,0 +1,108 @@
+// mirvo-artbuild: turns the readable art sources under data/ into the image
+// files Allegro's "dat" utility packs into the game's datafiles.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "font.h"
+#include "picture.h"
+#include "source.h"
+#include "sprite.h"
+
+namespace {
+
+constexpr const char* USAGE =
+    "usage: mirvo-artbuild COMMAND ...\n"
+    "\n"
+    "  sprite SHEET.txt OUTDIR PREFIX\n"
+    "      writes every frame of the sprite sheet as OUTDIR/PREFIXnn.bmp (24-bit),\n"
+    "      numbered from 00 in the order the sheet gives them\n"
+    "  font GLYPHS.txt OUT.bmp\n"
+    "      writes the font as an 8-bit glyph grid that 'dat -t FONT' grabs\n"
+    "  picture PARAMS.txt OUT.bmp\n"
+    "      generates a menu background or a seamless tile from its parameters\n"
+    "  text GLYPHS.txt TEXT OUT.bmp\n"
+    "      sets TEXT in the font, white on black, to look at the glyphs\n"
+    "\n"
+    "Errors name the source file and line; the exit status is 1 on any error.\n";
+
+int fail(const std::string& what) {
+  std::fprintf(stderr, "mirvo-artbuild: %s\n", what.c_str());
+  return 1;
+}
+
+bool load_font(const std::string& path, artbuild::FontSheet& font, std::string& error) {
+  const auto text = artbuild::read_file(path);
+  if (!text) {
+    error = "cannot read " + path;
+    return false;
+  }
+  auto parsed = artbuild::parse_font(*text, path, error);
+  if (!parsed) return false;
+  font = std::move(*parsed);
+  return true;
+}
+
+int run_sprite(const std::string& src, const std::string& outdir, const std::string& prefix) {
+  const auto text = artbuild::read_file(src);
+  if (!text) return fail("cannot read " + src);
+  std::string error;
+  const auto sheet = artbuild::parse_sprite_sheet(*text, src, error);
+  if (!sheet) return fail(error);
+  for (std::size_t i = 0; i < sheet->frames.size(); ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%02zu.bmp", i);
+    if (!artbuild::write_bmp24(sheet->frames[i], outdir + "/" + prefix + name, error))
+      return fail(error);
+  }
+  return 0;
+}
+
+int run_font(const std::string& src, const std::string& out) {
+  std::string error;
+  artbuild::FontSheet font;
+  if (!load_font(src, font, error)) return fail(error);
+  if (!artbuild::write_bmp8(artbuild::font_grid(font), out, error)) return fail(error);
+  return 0;
+}
+
+int run_picture(const std::string& src, const std::string& out) {
+  const auto text = artbuild::read_file(src);
+  if (!text) return fail("cannot read " + src);
+  std::string error;
+  artbuild::FontSheet font;
+  const std::string font_path = artbuild::logo_font_path(*text, src);
+  if (!font_path.empty() && !load_font(font_path, font, error)) return fail(error);
+  const auto img = artbuild::make_picture(*text, src, font_path.empty() ? nullptr : &font, error);
+  if (!img || !artbuild::write_bmp24(*img, out, error)) return fail(error);
+  return 0;
+}
+
+int run_text(const std::string& src, const std::string& line, const std::string& out) {
+  std::string error;
+  artbuild::FontSheet font;
+  if (!load_font(src, font, error)) return fail(error);
+  const artbuild::TextMask m = artbuild::set_text(font, line);
+  artbuild::Image img(m.w + 4, m.h + 4, artbuild::Rgb{0, 0, 0});
+  for (int y = 0; y < m.h; ++y)
+    for (int x = 0; x < m.w; ++x)
+      if (m.ink[y * m.w + x]) img.at(x + 2, y + 2) = artbuild::Rgb{255, 255, 255};
+  if (!artbuild::write_bmp24(img, out, error)) return fail(error);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string cmd = argc > 1 ? argv[1] : "";
+  if (cmd == "--help" || cmd == "-h") {
+    std::fputs(USAGE, stdout);
+    return 0;
+  }
+  if (cmd == "sprite" && argc == 5) return run_sprite(argv[2], argv[3], argv[4]);
+  if (cmd == "font" && argc == 4) return run_font(argv[2], argv[3]);
+  if (cmd == "picture" && argc == 4) return run_picture(argv[2], argv[3]);
+  if (cmd == "text" && argc == 5) return run_text(argv[2], argv[3], argv[4]);
+  std::fputs(USAGE, stderr);
+  return 1;
+}

@@ -1,0 +1,34 @@
+// Reading the art sources: line-oriented text where a ';' at the start of a
+// word begins a comment,
+// blank lines are ignored and every error names the file and line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace artbuild {
+
+struct SourceLine {
+  int number = 0;                  // 1-based line number in the file
+  std::string text;                // without the comment and trailing blanks
+  std::vector<std::string> words;  // text split at blanks
+};
+
+// Splits the text of a source file into its meaningful lines.
+std::vector<SourceLine> split_source(std::string_view text);
+
+// Reads a whole file; nullopt when it cannot be read.
+std::optional<std::string> read_file(const std::string& path);
+
+// Parses a whole number in [lo, hi]; false when the word is not one.
+bool parse_int(const std::string& word, int lo, int hi, int& out);
+
+// The error text every parser reports: "file:line: what".
+std::string at_line(const std::string& file, int line, const std::string& what);
+
+// The folder part of a path, to find files named relative to a source.
+std::string folder_of(const std::string& path);
+
+}  // namespace artbuild

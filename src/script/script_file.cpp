@@ -70,9 +70,12 @@ void load_scripts(const char* path) {
 
   std::FILE* file = std::fopen(path, "rb");
   if (!file) fail(format_message("Error loading script file \"%s\"\n", path));
+  // A read that stops short (a directory, a file cut meanwhile) is a load error,
+  // not a missing file.
   std::vector<std::uint8_t> bytes(records * SCRIPT_RECORD_SIZE);
-  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
+  if (read != bytes.size()) fail(format_message("Error loading script file \"%s\"\n", path));
 
   const ScriptParse parsed = parse_scripts(bytes, path);
   if (!parsed.error.empty()) fail(parsed.error);

@@ -1,0 +1,168 @@
+// The end-to-end harness: a private X server, a private copy of the game
+// folder, the game started in it, keys sent with xdotool and screenshots read
+// back through Xlib. Every process started here is ended by its own pid when
+// its owner goes out of scope, whether the scenario passed, failed or threw.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image.h"
+
+using namespace std::chrono_literals;
+using Millis = std::chrono::milliseconds;
+
+// Polls pred every 40 ms until it holds or timeout passes; returns its last answer.
+bool wait_until(const std::function<bool()>& pred, Millis timeout);
+
+// A child process owned by this object: the destructor sends SIGTERM, then
+// SIGKILL if it has not ended within a second, and reaps it.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() { stop(); }
+
+  // Starts argv[0] (searched in the test's PATH) with the given environment;
+  // cwd empty keeps the test's. Output files empty mean /dev/null. A file
+  // descriptor listed in keep_fd stays open in the child.
+  void start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+             const std::string& cwd, const std::string& out_path, const std::string& err_path);
+
+  pid_t pid() const { return pid_; }
+  bool running();
+  // The exit status once the process has ended by itself within timeout
+  // (a signal death gives 128 + signal); nothing if it is still running.
+  std::optional<int> wait_exit(Millis timeout);
+  void stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+std::vector<std::string> current_environment();
+// The test's own environment with DISPLAY replaced.
+std::vector<std::string> environment_with_display(const std::string& display);
+
+// Runs a short helper command (xdotool) to its end; returns its exit status.
+int run_command(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+
+// An Xvfb server on a display number it picks itself (-displayfd), so
+// parallel scenarios never race for one. GLX is switched on for the
+// OpenGL renderer.
+class XServer {
+ public:
+  explicit XServer(int depth, const std::string& log_path);
+  const std::string& display() const { return display_; }
+
+ private:
+  ChildProcess process_;
+  std::string display_;
+};
+
+struct GameWindow {
+  unsigned long id = 0;
+  std::string title;
+  int width = 0, height = 0;
+};
+
+// One Xlib connection to the scenario's server, for finding the game's window
+// and reading its pixels. X errors are recorded, never fatal: the window may
+// vanish between two calls while the game restarts or exits.
+class XConnection {
+ public:
+  explicit XConnection(const std::string& display);
+  XConnection(const XConnection&) = delete;
+  XConnection& operator=(const XConnection&) = delete;
+  ~XConnection();
+
+  // The mapped top-level window with a title (the game makes exactly one).
+  std::optional<GameWindow> find_window();
+  // The window's pixels as RGB, empty when the window is gone.
+  Image grab(const GameWindow& w);
+  int depth() const;
+  // How many times a top-level window has been mapped since this connection
+  // opened: a restart of the game shows up as one more.
+  int windows_mapped();
+
+ private:
+  void* display_ = nullptr;
+  int mapped_ = 0;  // Display*, kept opaque so Xlib's macros stay out of the tests
+};
+
+// A fresh copy of the assembled game folder in a temporary directory;
+// removed again at the end of the scenario.
+class GameFolder {
+ public:
+  GameFolder();
+  GameFolder(const GameFolder&) = delete;
+  GameFolder& operator=(const GameFolder&) = delete;
+  ~GameFolder();
+
+  const std::filesystem::path& path() const { return path_; }
+  // The temporary directory around the copy; logs go here, outside the game's folder.
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path file(const std::string& name) const { return path_ / name; }
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+  void remove(const std::string& name) const;
+
+ private:
+  std::filesystem::path root_;
+  std::filesystem::path path_;
+};
+
+// Everything one scenario runs against: its folder, its X server, its X
+// connection and the game. Members are declared so that the game is ended
+// first, then the connection, then the server, then the folder is removed.
+class Session {
+ public:
+  explicit Session(int depth = 24);
+  ~Session();
+
+  GameFolder folder;
+
+  // Starts the game in the folder, with DISPLAY set and no xmessage on PATH,
+  // so that Allegro's messages go to the output files instead of a box.
+  void start_game();
+  ChildProcess& game() { return game_; }
+  std::optional<int> wait_exit(Millis timeout) { return game_.wait_exit(timeout); }
+
+  // Waits for the game window (and moves the pointer into it, which gives it
+  // the keyboard focus: no window manager runs).
+  std::optional<GameWindow> wait_window(Millis timeout);
+  std::optional<GameWindow> window() { return x_->find_window(); }
+  int windows_mapped() { return x_->windows_mapped(); }
+  // Screenshot of the game window; empty when there is none.
+  Image shot();
+  // Polls screenshots until pred holds for one; returns that shot (or the last one taken).
+  std::optional<Image> wait_for_screen(const std::function<bool(const Image&)>& pred,
+                                       Millis timeout);
+
+  // Key presses through xdotool, named as xdotool names them ("Up", "Return").
+  void keys(const std::vector<std::string>& names);
+  void key_down(const std::string& name);
+  void key_up(const std::string& name);
+
+  std::string game_stdout() const;
+  std::string game_stderr() const;
+  // Keeps a screenshot for a failure report when MIRVO_E2E_SHOTS names a folder.
+  void keep_shot(const Image& img, const std::string& name) const;
+
+ private:
+  std::optional<XServer> server_;
+  std::optional<XConnection> x_;
+  ChildProcess game_;
+  std::string display_;
+};
+
+// Where the assembled game lives (the build's game folder).
+std::filesystem::path game_dir();

@@ -1,0 +1,48 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "image.h"
+
+MeanColour mean_colour(const Image& img, Box box) {
+  MeanColour m;
+  long n = 0;
+  for (int y = std::max(box.y, 0); y < std::min(box.y + box.h, img.height); ++y)
+    for (int x = std::max(box.x, 0); x < std::min(box.x + box.w, img.width); ++x) {
+      const Rgb c = img.at(x, y);
+      m.r += c.r;
+      m.g += c.g;
+      m.b += c.b;
+      ++n;
+    }
+  if (n > 0) {
+    m.r /= n;
+    m.g /= n;
+    m.b /= n;
+  }
+  return m;
+}
+
+int count_differences(const Image& a, const Image& b, Box box, int tolerance) {
+  if (a.width != b.width || a.height != b.height) return box.w * box.h;
+  int n = 0;
+  for (int y = std::max(box.y, 0); y < std::min(box.y + box.h, a.height); ++y)
+    for (int x = std::max(box.x, 0); x < std::min(box.x + box.w, a.width); ++x) {
+      const Rgb p = a.at(x, y), q = b.at(x, y);
+      if (std::abs(p.r - q.r) > tolerance || std::abs(p.g - q.g) > tolerance ||
+          std::abs(p.b - q.b) > tolerance)
+        ++n;
+    }
+  return n;
+}
+
+bool save_ppm(const Image& img, const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  std::fprintf(f, "P6\n%d %d\n255\n", img.width, img.height);
+  for (const Rgb& c : img.pixels) {
+    const unsigned char px[3] = {c.r, c.g, c.b};
+    std::fwrite(px, 1, 3, f);
+  }
+  return std::fclose(f) == 0;
+}

@@ -1,0 +1,171 @@
+// The options screen and "mirvo.cfg": settings written on Accept, and the
+// window and renderer they give after the restart or at the next start.
+#include <regex>
+
+#include "screens.h"
+
+namespace {
+
+// The integer value of key in an Allegro configuration text, if present.
+std::optional<int> config_value(const std::string& text, const std::string& key) {
+  const std::regex line("(^|\\n)[ \\t]*" + key + "[ \\t]*=[ \\t]*(-?[0-9]+)");
+  std::smatch m;
+  if (!std::regex_search(text, m, line)) return std::nullopt;
+  return std::stoi(m[2].str());
+}
+
+}  // namespace
+
+class Options : public Scenario {
+ protected:
+  // From the fresh menu to the options screen with "Renderer:" selected.
+  std::optional<Image> open_options() {
+    if (!menu(0)) return std::nullopt;
+    s->keys({"Down", "Down"});
+    if (!s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms))
+      return std::nullopt;
+    s->keys({"Return"});
+    return options(0);
+  }
+
+  // Presses key and waits until the value shown on `row` has changed.
+  bool change_value(int row, const Image& before, const std::string& key) {
+    s->keys({key});
+    const Box value = option_value_box(row).times(window_factor(before));
+    return s
+        ->wait_for_screen(
+            [&](const Image& i) { return count_differences(i, before, value, 16) > 20; }, 5000ms)
+        .has_value();
+  }
+
+  // Moves to "Accept" (row 3) from `row` and presses Enter there.
+  bool accept_from(int row) {
+    for (int r = row; r < 3; ++r) s->keys({"Down"});
+    if (!options(3)) return false;
+    s->keys({"Return"});
+    return true;
+  }
+
+  // Waits for the restarted program: one more window mapped since `mapped`.
+  std::optional<GameWindow> restarted(int mapped) {
+    std::optional<GameWindow> w;
+    wait_until(
+        [&] {
+          w = s->windows_mapped() > mapped ? s->window() : std::nullopt;
+          return w.has_value() || !s->game().running();
+        },
+        15000ms);
+    return w;
+  }
+};
+
+TEST_F(Options, StretchYesAcceptedWritesScaleAndDoublesTheWindow) {
+  start();
+  const std::optional<Image> screen = open_options();
+  ASSERT_TRUE(screen) << "the options screen was not shown";
+  const int mapped = s->windows_mapped();
+  s->keys({"Down"});
+  const std::optional<Image> stretch = options(1);
+  ASSERT_TRUE(stretch);
+  ASSERT_TRUE(change_value(1, *stretch, "Right")) << "Right did not change Stretch:";
+  ASSERT_TRUE(accept_from(1));
+
+  const std::optional<GameWindow> w = restarted(mapped);
+  ASSERT_TRUE(w) << "the program did not restart with a new window";
+  EXPECT_EQ(w->width, 640);
+  EXPECT_EQ(w->height, 800);
+  const std::optional<Image> big = menu(0);
+  ASSERT_TRUE(big) << "the doubled menu was not shown";
+  EXPECT_TRUE(label_reads(*big, "Software"));
+
+  const std::string cfg = s->folder.read("mirvo.cfg");
+  EXPECT_EQ(config_value(cfg, "scale"), std::optional<int>(1)) << cfg;
+  EXPECT_EQ(config_value(cfg, "renderer"), std::optional<int>(0)) << cfg;
+  EXPECT_EQ(config_value(cfg, "usejoystick"), std::optional<int>(0)) << cfg;
+
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}
+
+TEST_F(Options, OpenGLAcceptedRestartsInOpenGL) {
+  start();
+  const std::optional<Image> software_menu = menu(0);
+  ASSERT_TRUE(software_menu);
+  ASSERT_TRUE(label_reads(*software_menu, "Software"));
+  const std::optional<Image> screen = open_options();
+  ASSERT_TRUE(screen);
+  const int mapped = s->windows_mapped();
+  ASSERT_TRUE(change_value(0, *screen, "Right")) << "Right did not change Renderer:";
+  ASSERT_TRUE(accept_from(0));
+
+  const std::optional<GameWindow> w = restarted(mapped);
+  ASSERT_TRUE(w) << "no new window after accepting OpenGL; the game "
+                 << (s->game().running() ? "still runs" : "has ended")
+                 << ". OpenGL needs GLX in the X server (Mesa software rendering).";
+  EXPECT_EQ(w->width, 320);
+  EXPECT_EQ(w->height, 400);
+  const std::optional<Image> gl_menu = menu(0);
+  ASSERT_TRUE(gl_menu) << "the menu was not shown under OpenGL";
+  EXPECT_TRUE(label_reads(*gl_menu, "OpenGL"));
+  EXPECT_FALSE(label_reads(*gl_menu, "Software"));
+  // Apart from the name, it is the same menu picture as in the software run.
+  const Box picture = Box{0, 20, 320, 360};
+  EXPECT_LT(count_differences(*software_menu, *gl_menu, picture, 12), picture.w * picture.h / 100);
+  EXPECT_EQ(config_value(s->folder.read("mirvo.cfg"), "renderer"), std::optional<int>(1));
+
+  // It keeps running, and still answers keys.
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(s->game().running());
+  s->keys({"Up"});
+  EXPECT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 3); }, 5000ms));
+  s->keys({"Return"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}
+
+TEST_F(Options, EnterOnASettingRowStoresNothing) {
+  start();
+  const std::optional<Image> screen = open_options();
+  ASSERT_TRUE(screen);
+  const int mapped = s->windows_mapped();
+  ASSERT_TRUE(change_value(0, *screen, "Left"));  // Left wraps to the last value
+  s->keys({"Return"});
+  ASSERT_TRUE(menu(0)) << "Enter on a setting row did not return to the menu";
+  EXPECT_EQ(s->windows_mapped(), mapped) << "the program restarted without Accept";
+  EXPECT_TRUE(label_reads(s->shot(), "Software"));
+  EXPECT_FALSE(std::filesystem::exists(s->folder.file("mirvo.cfg")));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}
+
+// Values the options screen never writes: the software window doubles only for
+// exactly 1, the OpenGL window for anything but 0.
+struct ConfigCase {
+  const char* name;
+  const char* cfg;
+  int width, height;
+  const char* label;
+};
+
+class StartUpConfig : public Scenario, public ::testing::WithParamInterface<ConfigCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Scale, StartUpConfig,
+    ::testing::Values(ConfigCase{"SoftwareScale2", "scale = 2\n", 320, 400, "Software"},
+                      ConfigCase{"OpenGLScale2", "renderer = 1\nscale = 2\n", 640, 800, "OpenGL"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(StartUpConfig, WindowAndRendererFollowTheFile) {
+  const ConfigCase& c = GetParam();
+  s = std::make_unique<Session>(24);
+  s->folder.write("mirvo.cfg", c.cfg);
+  s->start_game();
+  const std::optional<GameWindow> w = s->wait_window(15000ms);
+  ASSERT_TRUE(w) << "no window appeared";
+  EXPECT_EQ(w->width, c.width);
+  EXPECT_EQ(w->height, c.height);
+  const std::optional<Image> shot = menu(0);
+  ASSERT_TRUE(shot) << "the menu did not fill the window";
+  EXPECT_TRUE(label_reads(*shot, c.label));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}

@@ -1,0 +1,200 @@
+// Playing: the scrolling background, the ship under the arrow keys, Escape to
+// the menu and Resume back into the same world, enemies of level 1 in both
+// renderers. The expected pictures come from the game's own archives: the
+// background is tile 0 of "tileset1.dat" repeated, the ship object 3 of "data.dat".
+#include <thread>
+
+#include "screens.h"
+
+namespace {
+
+constexpr int COLOUR_TOLERANCE = 24;
+
+bool close_to(Rgb a, Rgb b, int tolerance) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+         std::abs(a.b - b.b) <= tolerance;
+}
+
+// Where the repeated tile sits in a shot: the vertical shift (0..63) that
+// makes most of the playfield's middle equal to the tile, and how much of it.
+struct BackgroundFit {
+  int shift = 0;
+  double fraction = 0.0;
+};
+
+// The playfield area that holds neither the head-up display nor the ship's start.
+constexpr Box FIELD{0, 30, 320, 260};
+
+Rgb tile_at(const Picture& tile, int x, int y, int shift) {
+  return tile.at(x % tile.width, ((y - shift) % tile.height + tile.height) % tile.height);
+}
+
+BackgroundFit fit_background(const Image& img, const Picture& tile) {
+  BackgroundFit best;
+  for (int shift = 0; shift < tile.height; ++shift) {
+    int match = 0, total = 0;
+    for (int y = FIELD.y; y < FIELD.y + FIELD.h; y += 2)
+      for (int x = FIELD.x; x < FIELD.x + FIELD.w; x += 2, ++total)
+        if (close_to(img.at(x, y), tile_at(tile, x, y, shift), COLOUR_TOLERANCE)) ++match;
+    const double f = static_cast<double>(match) / total;
+    if (f > best.fraction) best = {shift, f};
+  }
+  return best;
+}
+
+// Pixels of the field, the ship's neighbourhood aside, that are not background.
+int foreign_pixels(const Image& img, const Picture& tile, int shift, Box ship) {
+  int n = 0;
+  for (int y = FIELD.y; y < 385; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const bool in_ship = x >= ship.x - 4 && x < ship.x + ship.w + 4 && y >= ship.y - 4;
+      if (!in_ship && !close_to(img.at(x, y), tile_at(tile, x, y, shift), 48)) ++n;
+    }
+  return n;
+}
+
+// The ship's position: the place near row 300 where most of its opaque pixels match.
+struct ShipFit {
+  int x = -1, y = -1;
+  double fraction = 0.0;
+};
+
+ShipFit find_ship(const Image& img, const Picture& ship) {
+  ShipFit best;
+  int opaque = 0;
+  for (bool o : ship.opaque) opaque += o;
+  for (int y = 295; y <= 305; ++y)
+    for (int x = 0; x + ship.width <= img.width; ++x) {
+      int match = 0;
+      for (int sy = 0; sy < ship.height; ++sy)
+        for (int sx = 0; sx < ship.width; ++sx)
+          if (ship.solid(sx, sy) &&
+              close_to(img.at(x + sx, y + sy), ship.at(sx, sy), COLOUR_TOLERANCE))
+            ++match;
+      const double f = static_cast<double>(match) / opaque;
+      if (f > best.fraction) best = {x, y, f};
+    }
+  return best;
+}
+
+}  // namespace
+
+class Play : public Scenario {
+ protected:
+  Picture tile, ship;
+
+  void load_references() {
+    tile = load_picture(s->folder.file("tileset1.dat").string(), 0);
+    ship = load_picture(s->folder.file("data.dat").string(), 3);
+    ASSERT_EQ(tile.width, 64) << "tileset1.dat has no 64 x 64 bitmap as object 0";
+    ASSERT_GT(ship.width, 0) << "data.dat has no bitmap as object 3";
+  }
+
+  // Escape in play is looked at once per frame: hold it long enough to be seen,
+  // and not so long that the key repeats into the menu.
+  void tap(const std::string& key) {
+    s->key_down(key);
+    std::this_thread::sleep_for(100ms);
+    s->key_up(key);
+  }
+};
+
+TEST_F(Play, BackgroundScrollsAndResumeContinuesTheSameWorld) {
+  start();
+  const std::optional<Image> first_menu = menu(0);
+  ASSERT_TRUE(first_menu);
+  load_references();
+  s->keys({"Return"});
+  const std::optional<Image> a = play();
+  ASSERT_TRUE(a) << "the play screen was not shown after Start";
+  const ShipFit start_pos = find_ship(*a, ship);
+  EXPECT_GE(start_pos.fraction, 0.8);
+  EXPECT_EQ(start_pos.x, 140);
+  EXPECT_EQ(start_pos.y, 300);
+
+  // The background is the tile, and it moves down between two shots.
+  const BackgroundFit fit_a = fit_background(*a, tile);
+  std::this_thread::sleep_for(300ms);
+  const Image b = s->shot();
+  const BackgroundFit fit_b = fit_background(b, tile);
+  EXPECT_GE(fit_a.fraction, 0.6);
+  EXPECT_GE(fit_b.fraction, 0.6);
+  EXPECT_NE(fit_a.shift, fit_b.shift) << "the background did not scroll";
+  EXPECT_GT(count_differences(*a, b, FIELD, 16), 0);
+
+  // Left moves the ship one pixel per tick while it is held.
+  s->key_down("Left");
+  std::this_thread::sleep_for(400ms);
+  s->key_up("Left");
+  std::this_thread::sleep_for(150ms);
+  const Image moved = s->shot();
+  const ShipFit left_pos = find_ship(moved, ship);
+  EXPECT_GE(left_pos.fraction, 0.8);
+  EXPECT_LT(left_pos.x, 130) << "the ship did not move left";
+  EXPECT_EQ(left_pos.y, 300);
+
+  // Escape brings the menu picture back.
+  tap("Escape");
+  const std::optional<Image> again =
+      s->wait_for_screen([](const Image& i) { return menu_shows(i, 0) && !play_shows(i); }, 5000ms);
+  ASSERT_TRUE(again) << "Escape did not return to the menu";
+  const Box picture = Box{0, 20, 320, 360};
+  EXPECT_LT(count_differences(*first_menu, *again, picture, 8), picture.w * picture.h / 100);
+
+  // Resume: the same world, the ship where it was left.
+  s->keys({"Down"});
+  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 1); }, 5000ms));
+  s->keys({"Return"});
+  const std::optional<Image> resumed = play();
+  ASSERT_TRUE(resumed) << "Resume did not go back to play";
+  const ShipFit resumed_pos = find_ship(*resumed, ship);
+  EXPECT_GE(resumed_pos.fraction, 0.8);
+  EXPECT_EQ(resumed_pos.x, left_pos.x);
+  EXPECT_EQ(resumed_pos.y, left_pos.y);
+
+  tap("Escape");
+  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 0); }, 5000ms));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}
+
+class LevelOne : public Play, public ::testing::WithParamInterface<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(Renderer, LevelOne, ::testing::Values("", "renderer = 1\n"),
+                         [](const auto& info) {
+                           return std::string(*info.param ? "OpenGL" : "Software");
+                         });
+
+TEST_P(LevelOne, EnemiesAppearOverTheBackground) {
+  s = std::make_unique<Session>();
+  if (*GetParam()) s->folder.write("mirvo.cfg", GetParam());
+  s->start_game();
+  ASSERT_TRUE(menu(0));
+  load_references();
+  s->keys({"Return"});
+  const std::optional<Image> first = play();
+  ASSERT_TRUE(first) << "the play screen was not shown after Start";
+  const ShipFit pos = find_ship(*first, ship);
+  EXPECT_GE(pos.fraction, 0.8);
+  EXPECT_EQ(pos.x, 140);
+  EXPECT_EQ(pos.y, 300);
+
+  // Enemies (or their bullets) cover part of the field that is otherwise the tile.
+  int foreign = 0;
+  BackgroundFit fit;
+  const std::optional<Image> with_enemies = s->wait_for_screen(
+      [&](const Image& i) {
+        fit = fit_background(i, tile);
+        foreign = foreign_pixels(i, tile, fit.shift, Box{pos.x, pos.y, 40, 40});
+        return fit.fraction >= 0.6 && foreign >= 150;
+      },
+      15000ms);
+  EXPECT_TRUE(with_enemies) << "no enemy seen; last fit " << fit.fraction << ", " << foreign
+                            << " foreign pixels";
+  if (with_enemies) s->keep_shot(*with_enemies, name() + "-enemies");
+  EXPECT_TRUE(s->game().running());
+  tap("Escape");
+  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 0); }, 5000ms));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}

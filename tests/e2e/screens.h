@@ -1,0 +1,128 @@
+// What each of the game's screens looks like, as predicates over screenshots.
+// Positions are in playfield pixels (320 x 400); k is 2 in a doubled window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "harness.h"
+#include "reference.h"
+
+// Main menu: item i at x 225, y 250 + 30 i; the renderer's name at the top right.
+inline Box menu_item_box(int item) {
+  return Box{225, 250 + 30 * item, 95, 30};
+}
+inline constexpr int MENU_ITEMS = 4;
+// Options screen: row i at y 100 + 40 i, label at x 80, value at x 210.
+inline Box option_row_box(int row) {
+  return Box{80, 100 + 40 * row, 240, 40};
+}
+inline Box option_value_box(int row) {
+  return Box{210, 100 + 40 * row, 110, 40};
+}
+inline constexpr int OPTION_ROWS = 5;
+
+inline constexpr int RED_ENOUGH = 20;  // pixels of red text that make an item "selected"
+
+// Doubling factor of a window: 1 for 320 x 400, 2 for 640 x 800.
+inline int window_factor(const Image& img) {
+  return img.width >= 640 ? 2 : 1;
+}
+
+// The item drawn in red is `selected`, and no other item carries as much red.
+inline bool highlighted(const Image& img, Box (*row_box)(int), int rows, int selected) {
+  const int k = window_factor(img);
+  const int red = count_pixels(img, row_box(selected).times(k), is_red);
+  if (red < RED_ENOUGH * k * k) return false;
+  for (int i = 0; i < rows; ++i)
+    if (i != selected && count_pixels(img, row_box(i).times(k), is_red) * 2 > red) return false;
+  return true;
+}
+
+// The options screen is drawn on black: its lower part holds nothing.
+inline bool options_background(const Image& img) {
+  const int k = window_factor(img);
+  const Box below_rows = Box{0, 310, 320, 90}.times(k);
+  return count_pixels(img, below_rows, is_black) >= below_rows.w * below_rows.h * 99 / 100;
+}
+
+// The main menu's picture is not black, and the selected item is red.
+inline bool menu_shows(const Image& img, int selected) {
+  const int k = window_factor(img);
+  const Box picture = Box{0, 20, 320, 220}.times(k);
+  return !options_background(img) &&
+         count_pixels(img, picture, is_black) < picture.w * picture.h * 9 / 10 &&
+         highlighted(img, menu_item_box, MENU_ITEMS, selected);
+}
+
+inline bool options_show(const Image& img, int selected) {
+  return options_background(img) && highlighted(img, option_row_box, OPTION_ROWS, selected);
+}
+
+// The renderer's name at the top right of the menu, in Allegro's built-in font:
+// at least 95 % of the glyph pixels of `name` are white in the window.
+inline bool label_reads(const Image& img, const std::string& name) {
+  const int k = window_factor(img);
+  int white = 0, total = 0;
+  for (auto [x, y] : text_pixels(name, 320))
+    for (int dy = 0; dy < k; ++dy)
+      for (int dx = 0; dx < k; ++dx) {
+        ++total;
+        if (is_white(img.at(x * k + dx, y * k + dy))) ++white;
+      }
+  return total > 0 && white * 100 >= total * 95;
+}
+
+// Play: the white outline of the energy bar runs along y 10 from x 10 to 110.
+inline bool play_shows(const Image& img) {
+  const int k = window_factor(img);
+  return count_pixels(img, Box{10 * k, 10 * k, 100 * k, 1}, is_white) >= 95 * k;
+}
+
+// Base of every scenario: owns the session and, when a scenario fails, shows
+// what the game printed and keeps its last screenshot.
+class Scenario : public ::testing::Test {
+ protected:
+  std::unique_ptr<Session> s;
+
+  void start(int depth = 24) {
+    s = std::make_unique<Session>(depth);
+    s->start_game();
+  }
+
+  // Waits for the window and the main menu with `selected` in red.
+  std::optional<Image> menu(int selected, Millis timeout = 15000ms) {
+    if (!s->wait_window(timeout)) return std::nullopt;
+    return s->wait_for_screen([&](const Image& i) { return menu_shows(i, selected); }, timeout);
+  }
+
+  std::optional<Image> options(int selected, Millis timeout = 10000ms) {
+    return s->wait_for_screen([&](const Image& i) { return options_show(i, selected); }, timeout);
+  }
+
+  std::optional<Image> play(Millis timeout = 15000ms) {
+    return s->wait_for_screen(play_shows, timeout);
+  }
+
+  std::string name() const {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string n = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : n)
+      if (c == '/') c = '_';
+    return n;
+  }
+
+  void TearDown() override {
+    if (!s) return;
+    if (HasFailure()) {
+      std::cerr << "--- game stdout ---\n"
+                << s->game_stdout() << "\n--- game stderr ---\n"
+                << s->game_stderr() << "\n";
+      s->keep_shot(s->shot(), name() + "-last");
+    }
+    s.reset();
+  }
+};

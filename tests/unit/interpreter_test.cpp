@@ -1,0 +1,390 @@
+// The interpreter and its driving rule, on enemy slots set up by hand: each
+// test tick moves the enemy by its velocity and then drives its script, the
+// order the world update keeps.
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "asm/assembler.h"
+#include "script/script.h"
+#include "world/world.h"
+
+namespace {
+
+// The interpreter only asks whether a type has an archive; nothing reads it.
+DATAFILE loaded_archive[1]{};
+
+class Interpreter : public testing::Test {
+ protected:
+  void SetUp() override {
+    enemies.fill(Enemy{});
+    enemy_anim_states.fill(EnemyAnimState{});
+    enemy_bullets.fill(Bullet{});
+    shot_types.fill(ShotType{});
+    enemy_types.fill(EnemyType{});
+    script_store.fill(ScriptInstruction{});
+    for (int type : {1, 2}) shot_types[type - 1].data = loaded_archive;
+    for (int type : {1, 2, 3}) {
+      enemy_types[type - 1].health = 10;
+      enemy_types[type - 1].data = loaded_archive;
+    }
+  }
+
+  // Assembles the source into the store; the checker can be left out for
+  // scripts the game must survive but an author could not write.
+  void load(std::string_view source, bool check = true) {
+    AsmOptions options;
+    options.check = check;
+    const std::vector<std::string> errors = load_source_into_store(source, options);
+    ASSERT_TRUE(errors.empty()) << errors.front();
+  }
+
+  // Puts an enemy of type 1 running script `number` into `slot`, as the
+  // spawner would.
+  Enemy& place(int number, int slot = 0, float x = 0.0f, float y = 0.0f) {
+    Enemy& e = enemies[slot];
+    e = Enemy{};
+    e.type = 1;
+    e.health = 10.0f;
+    e.x = x;
+    e.y = y;
+    int start = 0;
+    int length = 0;
+    EXPECT_TRUE(find_script(number, &start, &length));
+    for (int i = 0; i < length; ++i) e.script[i] = script_store[start + i];
+    e.script_length = length;
+    return e;
+  }
+
+  static void tick(int slot = 0) {
+    Enemy& e = enemies[slot];
+    if (e.type <= 0) return;
+    e.x += e.vx;
+    e.y += e.vy;
+    run_script(slot);
+  }
+
+  static int live_bullets() {
+    int n = 0;
+    for (const Bullet& b : enemy_bullets) n += b.type > 0;
+    return n;
+  }
+};
+
+int count_of(const std::string& text, std::string_view what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(Interpreter, WaitSkipsWholeTicks) {
+  load(R"(
+    script mover:
+      velocity 0 150
+      wait 100
+      velocity 0 0
+      wait 0
+      remove
+  )");
+  Enemy& e = place(1);
+  tick();  // tick T: the first burst
+  EXPECT_EQ(e.vy, 1.5f);
+  EXPECT_EQ(e.wait, 100);
+  EXPECT_EQ(e.y, 0.0f);  // the velocity moves the enemy from the next tick on
+  for (int t = 1; t <= 101; ++t) {
+    tick();
+    ASSERT_EQ(e.y, 1.5f * t) << "tick T+" << t;
+  }
+  EXPECT_EQ(e.y, 151.5f);
+  EXPECT_EQ(e.vy, 0.0f);  // set by the burst of T+101
+  EXPECT_EQ(e.type, 1);
+  tick();  // T+102: removed
+  EXPECT_EQ(e.type, 0);
+  EXPECT_EQ(e.y, 151.5f);
+}
+
+TEST_F(Interpreter, WaitZeroGoesOnNextTickAndNegativeWaitsNeverEnd) {
+  load(R"(
+    script stepper:
+      angle 1
+      wait 0
+      angle 2
+      wait -1
+      angle 3
+      remove
+  )");
+  Enemy& e = place(1);
+  tick();
+  EXPECT_EQ(e.angle, 1);
+  tick();
+  EXPECT_EQ(e.angle, 2);
+  EXPECT_EQ(e.wait, -1);
+  for (int t = 0; t < 50; ++t) tick();
+  EXPECT_EQ(e.angle, 2);
+  EXPECT_EQ(e.wait, -51);
+  EXPECT_EQ(e.type, 1);
+}
+
+TEST_F(Interpreter, DyingEnemyRunsNothingAndCountsItsWaitDown) {
+  load(R"(
+    script never:
+      angle 9
+      remove
+  )");
+  Enemy& e = place(1);
+  e.health = 0.0f;
+  tick();
+  tick();
+  EXPECT_EQ(e.angle, 0);
+  EXPECT_EQ(e.pc, 0);
+  EXPECT_EQ(e.wait, -2);
+  EXPECT_EQ(e.type, 1);
+}
+
+TEST_F(Interpreter, VelocityAndAngleOperands) {
+  load(R"(
+    script turner:
+      velocity -250 33
+      angle -64
+      wait 1
+      remove
+  )");
+  Enemy& e = place(1);
+  tick();
+  EXPECT_EQ(e.vx, -2.5f);
+  EXPECT_EQ(e.vy, static_cast<float>(33 / 100.0));
+  EXPECT_EQ(e.angle, -64);
+}
+
+TEST_F(Interpreter, SpawnCreatesTheEnemyItNames) {
+  load(R"(
+    script timeline:
+      spawn 3 diver 100 -20 0 50 7 0
+      wait 10
+      remove
+    script diver:
+      wait 5
+      angle 4
+      remove
+  )");
+  place(1);
+  tick();
+  const Enemy& d = enemies[1];
+  EXPECT_EQ(d.type, 3);
+  EXPECT_EQ(d.script_number, 1);  // 0-based: script 2
+  EXPECT_EQ(d.x, 100.0f);
+  EXPECT_EQ(d.y, -20.0f);
+  EXPECT_EQ(d.vx, 0.0f);
+  EXPECT_EQ(d.vy, 0.5f);
+  EXPECT_EQ(d.group, 7);
+  EXPECT_EQ(d.group_trigger, 0);
+  ASSERT_EQ(d.script_length, 3);
+  EXPECT_EQ(d.script[0].opcode, OP_WAIT);
+  EXPECT_EQ(d.script[0].operands[0], 5);
+}
+
+TEST_F(Interpreter, FireFromTheEnemyOrFromAbsolutePositions) {
+  load(R"(
+    script gunner:
+      fire shot=1 x=self y=self vx=0 vy=300 dx=10 dy=40
+      fire shot=2 x=0 y=self vx=-150 vy=0 dx=10 dy=40
+      wait 1
+      remove
+  )");
+  place(1, 0, 50.0f, 60.0f);
+  tick();
+  ASSERT_EQ(live_bullets(), 2);
+  const Bullet& a = enemy_bullets[0];
+  EXPECT_EQ(a.type, 1);
+  EXPECT_EQ(a.x, 60.0f);
+  EXPECT_EQ(a.y, 100.0f);
+  EXPECT_EQ(a.vx, 0.0f);
+  EXPECT_EQ(a.vy, 3.0f);
+  const Bullet& b = enemy_bullets[1];
+  EXPECT_EQ(b.type, 2);
+  EXPECT_EQ(b.x, 0.0f);  // 0 is the playfield's left edge, not the enemy
+  EXPECT_EQ(b.y, 100.0f);
+  EXPECT_EQ(b.vx, -1.5f);
+}
+
+// A shot or enemy type with nothing loaded behind it is refused, and the
+// script goes on with its next instruction in the same burst.
+TEST_F(Interpreter, RefusesTypesThatAreNotLoaded) {
+  load(R"(
+    script bad:
+      op 5 3 10 10
+      op 5 0 10 10
+      op 5 65 10 10
+      op 5 -1 10 10
+      op 6 4 2 10 10
+      op 6 9 2 10 10
+      op 6 0 2 10 10
+      op 6 -3 2 10 10
+      angle 1
+      wait 5
+      remove
+    script other:
+      wait 1
+      remove
+  )",
+       false);
+  Enemy& e = place(1);
+  tick();
+  EXPECT_EQ(live_bullets(), 0);
+  for (int slot = 1; slot < MAX_ENEMIES; ++slot) EXPECT_EQ(enemies[slot].type, 0) << slot;
+  EXPECT_EQ(e.angle, 1);
+  EXPECT_EQ(e.wait, 5);
+}
+
+TEST_F(Interpreter, LevelDirectorsMaySpawnLevelDirectors) {
+  load(R"(
+    script timeline:
+      spawn director 2 0 0
+      wait 1
+      remove
+    script second:
+      wait 1
+      remove
+  )");
+  place(1);
+  tick();
+  EXPECT_EQ(enemies[1].type, LEVEL_DIRECTOR);
+  EXPECT_EQ(enemies[1].script_length, 2);
+}
+
+TEST_F(Interpreter, UnknownOpcodeIsReportedAndTheBurstGoesOn) {
+  load(R"(
+    script odd:
+      op 3
+      angle 5
+      op 0
+      op 255 1 2
+      wait 2
+      remove
+  )",
+       false);
+  Enemy& e = place(1);
+  testing::internal::CaptureStdout();
+  tick();
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "Unknown OpCode 3\nUnknown OpCode 0\nUnknown OpCode 255\n");
+  EXPECT_EQ(e.angle, 5);
+  EXPECT_EQ(e.wait, 2);
+  EXPECT_EQ(e.pc, 5);
+}
+
+TEST_F(Interpreter, RestartRunsTheFirstInstructionInTheSameBurst) {
+  load(R"(
+    script looper:
+      angle 7
+      wait 1
+      angle 9
+      restart
+  )");
+  Enemy& e = place(1);
+  tick();
+  EXPECT_EQ(e.angle, 7);
+  tick();  // waiting
+  tick();  // angle 9, restart, angle 7, wait 1
+  EXPECT_EQ(e.angle, 7);
+  EXPECT_EQ(e.pc, 2);
+  EXPECT_EQ(e.wait, 1);
+}
+
+TEST_F(Interpreter, EveryOpcodeButRestartAdvancesThePc) {
+  load(R"(
+    script each:
+      velocity 1 1
+      op 3
+      remove
+      restart
+  )",
+       false);
+  Enemy& e = place(1);
+  testing::internal::CaptureStdout();
+  execute_script_instruction(0);
+  EXPECT_EQ(e.pc, 1);
+  execute_script_instruction(0);
+  EXPECT_EQ(e.pc, 2);
+  execute_script_instruction(0);
+  EXPECT_EQ(e.pc, 3);
+  EXPECT_EQ(e.type, 0);  // removed, yet the pc moved on
+  e.type = 1;
+  execute_script_instruction(0);
+  EXPECT_EQ(e.pc, 0);
+  testing::internal::GetCapturedStdout();
+}
+
+// A script that runs past its copied instructions has nothing left to do: the
+// enemy is removed, and what an earlier occupant left in the slot never runs.
+TEST_F(Interpreter, RunningOffTheScriptRemovesTheEnemy) {
+  load(R"(
+    script short:
+      angle 3
+  )",
+       false);
+  Enemy& e = place(1);
+  e.script[1].opcode = OP_SET_ANGLE;  // stale, from an earlier enemy
+  e.script[1].operands[0] = 99;
+  tick();
+  EXPECT_EQ(e.angle, 3);
+  EXPECT_EQ(e.type, 0);
+
+  // An empty script ends its enemy in its first burst.
+  load(R"(
+    script empty:
+  )",
+       false);
+  Enemy& empty = place(1, 2);
+  tick(2);
+  EXPECT_EQ(empty.type, 0);
+
+  // A pc set outside the copy by anyone is treated the same way.
+  Enemy& lost = place(1, 3);
+  lost.pc = -5;
+  tick(3);
+  EXPECT_EQ(lost.type, 0);
+}
+
+TEST_F(Interpreter, LoopWithoutYieldIsCutEachTick) {
+  load(R"(
+    script spinner:
+      op 3
+      restart
+  )",
+       false);
+  Enemy& e = place(1);
+  testing::internal::CaptureStdout();
+  tick();
+  const std::string first = testing::internal::GetCapturedStdout();
+  const int reports = count_of(first, "Unknown OpCode 3\n");
+  EXPECT_GT(reports, MAX_SCRIPT_LENGTH / 2);  // well past one pass of the script
+  EXPECT_LE(reports, 4 * MAX_SCRIPT_LENGTH);
+  EXPECT_EQ(e.type, 1);
+  EXPECT_GE(e.pc, 0);
+  EXPECT_LT(e.pc, e.script_length);
+
+  testing::internal::CaptureStdout();
+  tick();  // and it goes on in the next tick
+  EXPECT_EQ(count_of(testing::internal::GetCapturedStdout(), "Unknown OpCode 3\n"), reports);
+}
+
+TEST_F(Interpreter, FreeSlotsAreLeftAlone) {
+  load(R"(
+    script s:
+      angle 1
+      remove
+  )");
+  Enemy& e = place(1);
+  e.type = 0;
+  run_script(0);
+  EXPECT_EQ(e.angle, 0);
+  EXPECT_EQ(e.wait, 0);
+  run_script(-1);
+  run_script(MAX_ENEMIES);
+  execute_script_instruction(MAX_ENEMIES);
+}

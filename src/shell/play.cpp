@@ -27,6 +27,16 @@ static void load_level(const char* level_name) {
   make_player_texture();
 }
 
+// Escape held down now, or tapped since the last pass: a tap shorter than one
+// frame leaves key[] up again by the time it is read, but not the key buffer.
+// The menus clear the buffer on entry, so draining it here loses nothing.
+static bool escape_pressed() {
+  bool pressed = key[KEY_ESC] != 0;
+  while (keypressed())
+    if ((readkey() >> 8) == KEY_ESC) pressed = true;
+  return pressed;
+}
+
 // Runs until Escape (or the window's close button) and returns 0. The world
 // is left as it is, so a later call with game_running 1 resumes it; ticks
 // still pending at Escape stay counted for that call.
@@ -34,7 +44,7 @@ int play_level(const char* level_name) {
   if (game_running == 0) load_level(level_name);
   game_running = 1;
   for (;;) {
-    if (key[KEY_ESC] || close_requested.load() != 0) return 0;
+    if (escape_pressed() || close_requested.load() != 0) return 0;
     // Re-read before every tick: ticks arriving during a catch-up join it.
     while (tick_count.load() > 0) {
       update_player();

@@ -26,7 +26,8 @@ struct FontSheet {
   std::array<Glyph, CHAR_COUNT> glyphs;  // index = character - FIRST_CHAR
 };
 
-// Parses a font source (see data/font/README.txt). Every character from 32 to
+// Parses a font source (format at the top of data/font/menu_font.txt). Every
+// character from 32 to
 // 126 must be given. Never exits; on failure sets `error` and returns nullopt.
 std::optional<FontSheet> parse_font(std::string_view text, const std::string& file,
                                     std::string& error);

@@ -11,7 +11,7 @@
 
 namespace artbuild {
 
-// Makes the picture a parameter file describes (see data/pictures/README.txt).
+// Makes the picture a parameter file describes (keys listed in data/pictures/menu.txt).
 // `font` is used for the logo text, when the file asks for one. Never exits;
 // on failure sets `error` and returns nullopt.
 std::optional<Image> make_picture(std::string_view text, const std::string& file,

@@ -17,7 +17,7 @@ struct SpriteSheet {
   std::vector<Image> frames;       // every frame is w x h
 };
 
-// Parses a sprite source (see data/sprites/README.txt for the format).
+// Parses a sprite source (the format is described at the top of data/sprites/ship.txt).
 // Never exits; on failure returns nullopt and sets `error` to "file:line: what".
 std::optional<SpriteSheet> parse_sprite_sheet(std::string_view text, const std::string& file,
                                               std::string& error);

@@ -1,0 +1,170 @@
+// mirvo-eif: compiles TOML enemy definitions into the game's ".eif" files and
+// prints ".eif" files back as TOML.
+#include <allegro.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "eif/eif.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: mirvo-eif [-o OUT.eif] [--data DIR] [--no-check] SOURCE.toml\n"
+    "       mirvo-eif --decompile [-o OUT.toml] FILE.eif\n"
+    "       mirvo-eif --help\n";
+
+const char* const HELP =
+    "Compiles enemy definitions written in TOML into an enemy file (\".eif\"), or\n"
+    "prints an enemy file back as TOML that compiles to the same bytes.\n"
+    "\n"
+    "  -o FILE       where to write (compile: SOURCE with \".eif\"; decompile: standard output)\n"
+    "  --data DIR    the folder the datafile names are opened in (default: the current one)\n"
+    "  --no-check    report the level checks as warnings and write the file anyway\n"
+    "  --decompile   print FILE.eif as TOML\n"
+    "\n"
+    "The checks: the first enemy type runs the level director, so it needs health\n"
+    "above 0 and an animation that loops; every datafile must load and every\n"
+    "step's frame must be a bitmap in it. See docs/enemies.md.\n";
+
+struct Options {
+  std::string input, output, data_dir = ".";
+  bool decompile = false, check = true;
+};
+
+bool read_file(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+bool write_file(const std::string& path, const void* data, std::size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(out);
+}
+
+// 0 when the options are complete, else the exit status (2 bad usage, 0 help).
+int parse_options(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << USAGE << "\n" << HELP;
+      return -1;
+    }
+    if ((arg == "-o" || arg == "--data") && i + 1 < argc) {
+      (arg == "-o" ? o.output : o.data_dir) = argv[++i];
+    } else if (arg == "--no-check") {
+      o.check = false;
+    } else if (arg == "--decompile") {
+      o.decompile = true;
+    } else if (!arg.empty() && arg[0] != '-' && o.input.empty()) {
+      o.input = arg;
+    } else {
+      std::cerr << "mirvo-eif: unexpected argument \"" << arg << "\"\n" << USAGE;
+      return 2;
+    }
+  }
+  if (o.input.empty()) {
+    std::cerr << USAGE;
+    return 2;
+  }
+  return 0;
+}
+
+int decompile(const Options& o) {
+  std::string bytes;
+  if (!read_file(o.input, bytes)) {
+    std::cerr << o.input << ": error: cannot read the file\n";
+    return 1;
+  }
+  std::span<const std::uint8_t> view(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     bytes.size());
+  EnemyFile file = parse_enemy_file(view, o.input.c_str());
+  if (!file.error.empty()) {
+    std::cerr << o.input << ": error: " << file.error;
+    return 1;
+  }
+  std::vector<std::uint8_t> again = serialize_enemy_file(file);
+  if (again.size() < bytes.size()) {
+    std::cerr << o.input << ": warning: the " << bytes.size() - again.size()
+              << " bytes after the last enemy are not used by the game and are left out\n";
+  }
+  if (!std::equal(again.begin(), again.end(), view.begin())) {
+    std::cerr << o.input << ": warning: bytes after a datafile name's end are written back as "
+              << "spaces\n";
+  }
+  std::string text = decompile_enemy_file(file, std::filesystem::path(o.input).filename());
+  if (o.output.empty()) {
+    std::cout << text;
+  } else if (!write_file(o.output, text.data(), text.size())) {
+    std::cerr << o.output << ": error: cannot write the file\n";
+    return 1;
+  }
+  return 0;
+}
+
+// Prints the checker's problems as errors, or as warnings with --no-check;
+// true when they stop the compile.
+bool report(const std::vector<EifProblem>& problems, const EifCompiled& c, const Options& o) {
+  for (const EifProblem& p : problems) {
+    std::string where = o.input;
+    if (p.type >= 0 && p.step >= 0) {
+      where = c.step_where[p.type][p.step];
+    } else if (p.type >= 0) {
+      where = c.type_where[p.type];
+    }
+    std::cerr << where << (o.check ? ": error: " : ": warning: ") << p.text << "\n";
+  }
+  return o.check && !problems.empty();
+}
+
+int compile(const Options& o) {
+  std::string text;
+  if (!read_file(o.input, text)) {
+    std::cerr << o.input << ": error: cannot read the file\n";
+    return 1;
+  }
+  EifCompiled c = compile_enemy_toml(text, o.input);
+  for (const std::string& e : c.errors) std::cerr << e << "\n";
+  if (!c.errors.empty()) return 1;
+
+  std::vector<EifProblem> problems = check_level_director(c.file);
+  install_allegro(SYSTEM_NONE, &errno, std::atexit);
+  set_color_depth(32);
+  std::vector<EifProblem> frames = check_enemy_datafiles(c.file, o.data_dir);
+  problems.insert(problems.end(), frames.begin(), frames.end());
+  if (report(problems, c, o)) return 1;
+
+  std::string out = o.output;
+  if (out.empty()) out = std::filesystem::path(o.input).replace_extension(".eif").string();
+  if (out == o.input) {
+    std::cerr << o.input << ": error: the output would replace the source; name it with -o\n";
+    return 1;
+  }
+  std::vector<std::uint8_t> bytes = serialize_enemy_file(c.file);
+  if (!write_file(out, bytes.data(), bytes.size())) {
+    std::cerr << out << ": error: cannot write the file\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  int status = parse_options(argc, argv, o);
+  if (status == -1) return 0;
+  if (status != 0) return status;
+  return o.decompile ? decompile(o) : compile(o);
+}

@@ -310,8 +310,9 @@ void Assembler::parse_const() {
     error(name.pos, "constant " + quoted(name.text) + " is already defined");
     return;
   }
-  if (take().kind != Tok::Equals) {
-    error(tokens_[next_ - 1].pos, "expected '=' after the constant name");
+  const Token equals = take();
+  if (equals.kind != Tok::Equals) {
+    error(equals.pos, "expected '=' after the constant name, found " + describe(equals));
     return;
   }
   const std::optional<std::int16_t> value = parse_operand();
@@ -343,8 +344,9 @@ void Assembler::parse_script_label() {
     error(name.pos, quoted(name.text) + " is a reserved word, not a script name");
     return;
   }
-  if (take().kind != Tok::Colon) {
-    error(tokens_[next_ - 1].pos, "expected ':' after the script name");
+  const Token colon = take();
+  if (colon.kind != Tok::Colon) {
+    error(colon.pos, "expected ':' after the script name, found " + describe(colon));
     return;
   }
   if (!expect_line_end()) return;
@@ -369,8 +371,9 @@ void Assembler::parse_script_label() {
 
 void Assembler::parse_tail_label() {
   const Token tail = take();
-  if (take().kind != Tok::Colon) {
-    error(tail.pos, "expected ':' after 'tail'");
+  const Token colon = take();
+  if (colon.kind != Tok::Colon) {
+    error(colon.pos, "expected ':' after 'tail', found " + describe(colon));
     return;
   }
   if (!expect_line_end()) return;
@@ -410,8 +413,9 @@ void Assembler::parse_repeat() {
     error(count_pos, "repeat count " + std::to_string(*count) + " is outside 0..4096");
     return;
   }
-  if (take().kind != Tok::LBrace) {
-    error(tokens_[next_ - 1].pos, "expected '{' after the repeat count");
+  const Token brace = take();
+  if (brace.kind != Tok::LBrace) {
+    error(brace.pos, "expected '{' after the repeat count, found " + describe(brace));
     return;
   }
   if (!expect_line_end()) return;

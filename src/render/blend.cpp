@@ -12,9 +12,8 @@
 
 namespace {
 
-// One entry per supported depth: the loops from slowest to fastest.
+// One entry per supported depth, 15, 16 and 32: the loops from slowest to fastest.
 struct DepthLoops {
-  int depth;
   BlendLoop portable;
   BlendLoop mmx;
   BlendLoop sse;
@@ -22,16 +21,16 @@ struct DepthLoops {
 
 #ifdef MIRVO_HAS_X86_BLEND
 constexpr std::array<DepthLoops, 3> DEPTH_LOOPS = {{
-    {15, blend_add_rect15, blend_add_rect15_mmx, blend_add_rect15_sse},
-    {16, blend_add_rect16, blend_add_rect16_mmx, blend_add_rect16_sse},
-    {32, blend_add_rect32, blend_add_rect32_mmx, blend_add_rect32_sse},
+    {blend_add_rect15, blend_add_rect15_mmx, blend_add_rect15_sse},
+    {blend_add_rect16, blend_add_rect16_mmx, blend_add_rect16_sse},
+    {blend_add_rect32, blend_add_rect32_mmx, blend_add_rect32_sse},
 }};
 #else
 // Other processors have the portable loops only.
 constexpr std::array<DepthLoops, 3> DEPTH_LOOPS = {{
-    {15, blend_add_rect15, blend_add_rect15, blend_add_rect15},
-    {16, blend_add_rect16, blend_add_rect16, blend_add_rect16},
-    {32, blend_add_rect32, blend_add_rect32, blend_add_rect32},
+    {blend_add_rect15, blend_add_rect15, blend_add_rect15},
+    {blend_add_rect16, blend_add_rect16, blend_add_rect16},
+    {blend_add_rect32, blend_add_rect32, blend_add_rect32},
 }};
 #endif
 
@@ -129,13 +128,12 @@ int blend_capabilities() {
 }
 
 BlendLoop choose_blend_loop(int depth, int capabilities) {
-  for (const DepthLoops& loops : DEPTH_LOOPS) {
-    if (loops.depth != depth) continue;
-    if (capabilities & CPU_SSE) return loops.sse;
-    if (capabilities & CPU_MMX) return loops.mmx;
-    return loops.portable;
-  }
-  return nullptr;
+  const int index = depth == 15 ? 0 : depth == 16 ? 1 : depth == 32 ? 2 : -1;
+  if (index < 0) return nullptr;
+  const DepthLoops& loops = DEPTH_LOOPS[index];
+  if (capabilities & CPU_SSE) return loops.sse;
+  if (capabilities & CPU_MMX) return loops.mmx;
+  return loops.portable;
 }
 
 void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, int h, int colour,

@@ -13,26 +13,29 @@
 
 namespace {
 
-// Loads and stores through memcpy: rows of a clipped rectangle start at any
-// pixel, so the words are not aligned.
-inline __m64 load_bytes(const unsigned char* p, int count) {
-  if (count == 8) {
+// Loads and stores of 2, 4 or 8 bytes through memcpy: rows of a clipped
+// rectangle start at any pixel, so the words are not aligned.
+template <int Bytes>
+inline __m64 load_bytes(const unsigned char* p) {
+  if constexpr (Bytes == 8) {
     __m64 v;
     std::memcpy(&v, p, 8);
     return v;
+  } else {
+    std::uint32_t v = 0;
+    std::memcpy(&v, p, Bytes);
+    return _mm_cvtsi32_si64(static_cast<int>(v));
   }
-  std::uint32_t v = 0;
-  std::memcpy(&v, p, count);
-  return _mm_cvtsi32_si64(static_cast<int>(v));
 }
 
-inline void store_bytes(unsigned char* p, __m64 v, int count) {
-  if (count == 8) {
+template <int Bytes>
+inline void store_bytes(unsigned char* p, __m64 v) {
+  if constexpr (Bytes == 8) {
     std::memcpy(p, &v, 8);
-    return;
+  } else {
+    const auto low = static_cast<std::uint32_t>(_mm_cvtsi64_si32(v));
+    std::memcpy(p, &low, Bytes);
   }
-  const auto low = static_cast<std::uint32_t>(_mm_cvtsi64_si32(v));
-  std::memcpy(p, &low, count);
 }
 
 // A 15- or 16-bit layout for the four-pixels-per-word loops: each field split
@@ -100,14 +103,14 @@ struct AddBytes {
   __m64 operator()(__m64 d) const { return _mm_adds_pu8(d, s); }
 };
 
-// Blends `count` bytes at p, 2 to 32, a word at a time.
-template <typename Add>
-inline void blend_bytes(unsigned char* p, int count, const Add& add) {
-  if (count < 8) {
-    store_bytes(p, add(load_bytes(p, count)), count);
-    return;
+// Blends `Bytes` bytes at p, 2 to 32, a word at a time.
+template <int Bytes, typename Add>
+inline void blend_bytes(unsigned char* p, const Add& add) {
+  if constexpr (Bytes < 8) {
+    store_bytes<Bytes>(p, add(load_bytes<Bytes>(p)));
+  } else {
+    for (int i = 0; i < Bytes; i += 8) store_bytes<8>(p + i, add(load_bytes<8>(p + i)));
   }
-  for (int i = 0; i < count; i += 8) store_bytes(p + i, add(load_bytes(p + i, 8)), 8);
 }
 
 // Walks the rows top to bottom and each row left to right: eight pixels per
@@ -120,13 +123,17 @@ void blend_rows(BITMAP* bmp, int x, int y, int w, int h, const Add& add) {
     auto* p = reinterpret_cast<unsigned char*>(bmp_write_line(bmp, row)) + x * BytesPerPixel;
     for (int i = 0; i < steps; ++i, p += 8 * BytesPerPixel) {
       if constexpr (Prefetch) _mm_prefetch(reinterpret_cast<const char*>(p + 32), _MM_HINT_NTA);
-      blend_bytes(p, 8 * BytesPerPixel, add);
+      blend_bytes<8 * BytesPerPixel>(p, add);
     }
-    for (int pixels = 1; pixels <= 4; pixels <<= 1) {
-      if ((rest & pixels) == 0) continue;
-      blend_bytes(p, pixels * BytesPerPixel, add);
-      p += pixels * BytesPerPixel;
+    if (rest & 1) {
+      blend_bytes<BytesPerPixel>(p, add);
+      p += BytesPerPixel;
     }
+    if (rest & 2) {
+      blend_bytes<2 * BytesPerPixel>(p, add);
+      p += 2 * BytesPerPixel;
+    }
+    if (rest & 4) blend_bytes<4 * BytesPerPixel>(p, add);
   }
   _mm_empty();
 }

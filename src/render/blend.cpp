@@ -74,6 +74,16 @@ int convert_factor(int depth, int factor) {
   return (factor + 7) >> 3;
 }
 
+// Inlined into every blend call: a particle is cheap enough that a call here shows.
+inline BlendLoop pick_loop(int depth, int capabilities) {
+  const int index = depth == 15 ? 0 : depth == 16 ? 1 : depth == 32 ? 2 : -1;
+  if (index < 0) return nullptr;
+  const DepthLoops& loops = DEPTH_LOOPS[index];
+  if (capabilities & CPU_SSE) return loops.sse;
+  if (capabilities & CPU_MMX) return loops.mmx;
+  return loops.portable;
+}
+
 }  // namespace
 
 void blend_add_rect15(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
@@ -128,12 +138,7 @@ int blend_capabilities() {
 }
 
 BlendLoop choose_blend_loop(int depth, int capabilities) {
-  const int index = depth == 15 ? 0 : depth == 16 ? 1 : depth == 32 ? 2 : -1;
-  if (index < 0) return nullptr;
-  const DepthLoops& loops = DEPTH_LOOPS[index];
-  if (capabilities & CPU_SSE) return loops.sse;
-  if (capabilities & CPU_MMX) return loops.mmx;
-  return loops.portable;
+  return pick_loop(depth, capabilities);
 }
 
 void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, int h, int colour,
@@ -154,7 +159,7 @@ void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, in
   if (w <= 0 || h <= 0) return;
 
   const int depth = bitmap_color_depth(bmp);
-  const BlendLoop loop = choose_blend_loop(depth, capabilities);
+  const BlendLoop loop = pick_loop(depth, capabilities);
   if (loop == nullptr) return;
   const int f = convert_factor(depth, factor);
   if (f <= 0) return;

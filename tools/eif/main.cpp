@@ -91,7 +91,9 @@ int decompile(const Options& o) {
                                      bytes.size());
   EnemyFile file = parse_enemy_file(view, o.input.c_str());
   if (!file.error.empty()) {
-    std::cerr << o.input << ": error: " << file.error;
+    std::string text = file.error;
+    if (text.rfind("Error: ", 0) == 0) text.erase(0, 7);
+    std::cerr << o.input << ": error: " << text;
     return 1;
   }
   std::vector<std::uint8_t> again = serialize_enemy_file(file);

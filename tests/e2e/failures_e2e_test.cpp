@@ -1,6 +1,6 @@
 // Missing or broken files: the program says exactly what is wrong and ends
 // with status 1. Without xmessage on PATH, Allegro prints its message boxes
-// on standard output, which is where these texts are read from.
+// on standard output, which is where these texts are read from (see printed()).
 #include <fstream>
 
 #include "screens.h"
@@ -11,7 +11,7 @@ class Fatal : public Scenario {
   // printed exactly `message`.
   void expect_fatal(const std::string& message) {
     EXPECT_EQ(s->wait_exit(15000ms), std::optional<int>(1));
-    EXPECT_EQ(s->game_stdout(), message) << "stderr: " << s->game_stderr();
+    EXPECT_EQ(s->game_stdout(), printed(message)) << "stderr: " << s->game_stderr();
   }
 
   // From the fresh menu, Start.
@@ -31,6 +31,8 @@ TEST_F(Fatal, MissingArchiveStopsBeforeTheMenu) {
 TEST_F(Fatal, MissingTileSetStopsAtStart) {
   s = std::make_unique<Session>();
   s->folder.remove("tileset1.dat");
+  // The script file is read before the tile set: one instruction is enough.
+  s->folder.write("level1.wif", std::string("\x08") + std::string(16, '\0'));
   s->start_game();
   start_level();
   expect_fatal("Error loading tileset1.dat");

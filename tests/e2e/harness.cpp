@@ -374,8 +374,8 @@ std::optional<Image> Session::wait_for_screen(const std::function<bool(const Ima
         return !last.empty() && pred(last);
       },
       timeout);
+  keep_shot(last, (ok ? "screen-" : "timeout-") + std::to_string(++shots_));
   if (ok) return last;
-  keep_shot(last, "timeout");
   return std::nullopt;
 }
 

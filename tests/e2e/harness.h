@@ -143,7 +143,8 @@ class Session {
   int windows_mapped() { return x_->windows_mapped(); }
   // Screenshot of the game window; empty when there is none.
   Image shot();
-  // Polls screenshots until pred holds for one; returns that shot (or the last one taken).
+  // Polls screenshots until pred holds for one and returns it; nothing on a
+  // timeout. Each result is kept (see keep_shot) as screen-N or timeout-N.
   std::optional<Image> wait_for_screen(const std::function<bool(const Image&)>& pred,
                                        Millis timeout);
 
@@ -154,7 +155,7 @@ class Session {
 
   std::string game_stdout() const;
   std::string game_stderr() const;
-  // Keeps a screenshot for a failure report when MIRVO_E2E_SHOTS names a folder.
+  // Keeps a screenshot as <name>.ppm when MIRVO_E2E_SHOTS names a folder.
   void keep_shot(const Image& img, const std::string& name) const;
 
  private:
@@ -162,6 +163,7 @@ class Session {
   std::optional<XConnection> x_;
   ChildProcess game_;
   std::string display_;
+  int shots_ = 0;
 };
 
 // Where the assembled game lives (the build's game folder).

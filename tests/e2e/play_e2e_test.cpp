@@ -77,6 +77,21 @@ ShipFit find_ship(const Image& img, const Picture& ship) {
   return best;
 }
 
+// Share of the ship picture's transparent pixels that show the background
+// there: a sprite drawn without its mask shows a box around the ship instead.
+double see_through(const Image& img, const Picture& ship, ShipFit pos, const Picture& tile,
+                   int shift) {
+  int clear = 0, total = 0;
+  for (int sy = 0; sy < ship.height; ++sy)
+    for (int sx = 0; sx < ship.width; ++sx) {
+      if (ship.solid(sx, sy)) continue;
+      ++total;
+      const int x = pos.x + sx, y = pos.y + sy;
+      if (close_to(img.at(x, y), tile_at(tile, x, y, shift), COLOUR_TOLERANCE)) ++clear;
+    }
+  return total > 0 ? static_cast<double>(clear) / total : 0.0;
+}
+
 }  // namespace
 
 class Play : public Scenario {
@@ -178,6 +193,10 @@ TEST_P(LevelOne, EnemiesAppearOverTheBackground) {
   EXPECT_GE(pos.fraction, 0.8);
   EXPECT_EQ(pos.x, 140);
   EXPECT_EQ(pos.y, 300);
+  const BackgroundFit under = fit_background(*first, tile);
+  EXPECT_GE(under.fraction, 0.6);
+  EXPECT_GE(see_through(*first, ship, pos, tile, under.shift), 0.8)
+      << "the ship's transparent pixels do not show the background";
 
   // Enemies (or their bullets) cover part of the field that is otherwise the tile.
   int foreign = 0;

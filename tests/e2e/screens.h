@@ -82,6 +82,12 @@ inline bool play_shows(const Image& img) {
   return count_pixels(img, Box{10 * k, 10 * k, 100 * k, 1}, is_white) >= 95 * k;
 }
 
+// A message box as Allegro prints it when it cannot open one (no xmessage on
+// PATH): the text on standard output, with a line feed added if it has none.
+inline std::string printed(const std::string& message) {
+  return !message.empty() && message.back() == '\n' ? message : message + "\n";
+}
+
 // Base of every scenario: owns the session and, when a scenario fails, shows
 // what the game printed and keeps its last screenshot.
 class Scenario : public ::testing::Test {

@@ -115,8 +115,10 @@ inline void blend_bytes(unsigned char* p, const Add& add) {
 
 // Walks the rows top to bottom and each row left to right: eight pixels per
 // step, then the rest as one, two and four pixels. Clears the MMX state.
+// Inlined into each loop so its colour and masks stay in registers.
 template <bool Prefetch, int BytesPerPixel, typename Add>
-void blend_rows(BITMAP* bmp, int x, int y, int w, int h, const Add& add) {
+[[gnu::always_inline]] inline void blend_rows(BITMAP* bmp, int x, int y, int w, int h,
+                                              const Add& add) {
   const int steps = w >> 3;
   const int rest = w & 7;
   for (int row = y; row < y + h; ++row) {
@@ -139,12 +141,14 @@ void blend_rows(BITMAP* bmp, int x, int y, int w, int h, const Add& add) {
 }
 
 template <bool Prefetch>
-void blend_fields(BITMAP* bmp, int x, int y, int w, int h, int colour, int f, FieldMasks masks) {
+[[gnu::always_inline]] inline void blend_fields(BITMAP* bmp, int x, int y, int w, int h, int colour,
+                                                int f, FieldMasks masks) {
   blend_rows<Prefetch, 2>(bmp, x, y, w, h, AddFields(colour, f, masks));
 }
 
 template <bool Prefetch>
-void blend_bytes32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
+[[gnu::always_inline]] inline void blend_bytes32(BITMAP* bmp, int x, int y, int w, int h,
+                                                 int colour, int f) {
   blend_rows<Prefetch, 4>(bmp, x, y, w, h, AddBytes(colour, f));
 }
 

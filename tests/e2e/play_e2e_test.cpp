@@ -114,8 +114,13 @@ class Play : public Scenario {
   }
 };
 
-TEST_F(Play, BackgroundScrollsAndResumeContinuesTheSameWorld) {
-  start();
+class PlayAtDepth : public Play, public ::testing::WithParamInterface<int> {};
+
+INSTANTIATE_TEST_SUITE_P(Depth, PlayAtDepth, ::testing::Values(24, 16),
+                         [](const auto& info) { return "bits" + std::to_string(info.param); });
+
+TEST_P(PlayAtDepth, BackgroundScrollsAndResumeContinuesTheSameWorld) {
+  start(GetParam());
   const std::optional<Image> first_menu = menu(0);
   ASSERT_TRUE(first_menu);
   load_references();

@@ -271,6 +271,20 @@ TEST_F(WorldUpdate, ScriptRunsAfterMovementSoANewVelocityCountsFromTheNextTick) 
   EXPECT_FLOAT_EQ(enemies[slot].y, 14.5f);
 }
 
+TEST_F(WorldUpdate, EnemyThatRemovesItselfTakesNoFurtherPartInTheTick) {
+  // Its step ends this very tick with an explosion, and it sits on the ship
+  // and on a shot: after its own OP_REMOVE none of that happens.
+  content_.define_enemy_type(3, 10, 0, 0, {{0, 0, ANIM_EXPLODE}});
+  load_test_scripts({{op(OP_REMOVE)}});
+  spawn_enemy(3, 1, 150.0f, 310.0f, 0.0f, 0.0f, 0, 0);
+  player_shot_at(0, 160.0f, 320.0f);
+  update_world();
+  EXPECT_EQ(enemies[0].type, 0);
+  EXPECT_EQ(live_particles(), 0);
+  EXPECT_EQ(player_shots[0].hit, 0);
+  EXPECT_EQ(player.energy, 10);
+}
+
 TEST_F(WorldUpdate, EnemySpawnedIntoAHigherSlotRunsInTheSameTick) {
   load_test_scripts({fixture::idle_script(),
                      {op(OP_SPAWN, {1, 3, 50, 60, 0, 0, 0, 0}), op(OP_WAIT, {30000})},

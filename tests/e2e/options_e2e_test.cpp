@@ -1,6 +1,7 @@
 // The options screen and "mirvo.cfg": settings written on Accept, and the
 // window and renderer they give after the restart or at the next start.
 #include <regex>
+#include <thread>
 
 #include "screens.h"
 
@@ -135,6 +136,35 @@ TEST_F(Options, EnterOnASettingRowStoresNothing) {
   EXPECT_FALSE(std::filesystem::exists(s->folder.file("mirvo.cfg")));
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}
+
+TEST_F(Options, AcceptingGivesUpTheRunningGame) {
+  start();
+  ASSERT_TRUE(menu(0));
+  s->keys({"Return"});
+  ASSERT_TRUE(s->wait_for_screen(play_shows, 15000ms)) << "Start did not begin play";
+  s->key_down("Escape");
+  std::this_thread::sleep_for(100ms);
+  s->key_up("Escape");
+  ASSERT_TRUE(menu(0)) << "Escape did not return to the menu";
+  s->keys({"Down", "Down"});
+  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms));
+  s->keys({"Return"});
+  ASSERT_TRUE(options(0));
+  const int mapped = s->windows_mapped();
+  ASSERT_TRUE(accept_from(0));  // nothing changed: it restarts all the same
+  ASSERT_TRUE(restarted(mapped)) << "Accept did not restart the program";
+  ASSERT_TRUE(menu(0));
+  s->keys({"Down"});
+  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 1); }, 5000ms));
+  s->keys({"Return"});
+  // No play screen: the menu comes back, with Start selected.
+  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 0); }, 5000ms));
+  EXPECT_FALSE(play_shows(s->shot()));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  EXPECT_EQ(s->game_stdout(), printed("There is no game running"));
+  EXPECT_EQ(config_value(s->folder.read("mirvo.cfg"), "scale"), std::optional<int>(0));
 }
 
 // Values the options screen never writes: the software window doubles only for

@@ -81,8 +81,6 @@ namespace {
 
 using fixture::live_enemies;
 using fixture::live_particles;
-using fixture::load_test_scripts;
-using fixture::op;
 
 class TickAllocations : public fixture::WorldTest {};
 
@@ -104,11 +102,20 @@ TEST_F(TickAllocations, FullTicksOverBusyTablesAllocateNothing) {
   // Enemies that drift down, fire and die in an explosion; the director keeps
   // spawning more, so the enemy, bullet and particle tables stay busy.
   content_.define_enemy_type(1, 100, 0, 1, {{0, 4}, {2, 3, ANIM_EXPLODE | ANIM_VICTORY}, {-1, 1}});
-  load_test_scripts(
-      {{op(OP_SPAWN, {1, 2, 20, 0, 0, 0, 3, 1}), op(OP_SPAWN, {1, 2, 140, 10, 10, 0, 3, 0}),
-        op(OP_SPAWN, {1, 2, 260, 20, -10, 0, 3, 0}), op(OP_WAIT, {3}), op(OP_RESTART)},
-       {op(OP_SET_VELOCITY, {0, 80}), op(OP_FIRE, {1, -1, -1, 0, 250, 20, 40}),
-        op(OP_FIRE, {2, -1, -1, 0, 0, 18, 40}), op(OP_WAIT, {6}), op(OP_RESTART)}});
+  fixture::load_script_source(R"(
+    script timeline:
+      spawn type=1 script=gunner x=20 y=0 group=3 trigger=1
+      spawn type=1 script=gunner x=140 y=10 vx=10 group=3
+      spawn type=1 script=gunner x=260 y=20 vx=-10 group=3
+      wait 3
+      restart
+    script gunner:
+      velocity 0 80
+      fire shot=1 x=self y=self vy=250 dx=20 dy=40
+      fire shot=2 x=self y=self dx=18 dy=40
+      wait 6
+      restart
+  )");
   spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
   for (int i = 1; i < MAX_ENEMIES; ++i) {
     spawn_enemy(1, 2, float(i * 5 % 300), float(i % 8 * 40), 0.0f, 0.0f, 3, 0);

@@ -1,7 +1,7 @@
 // Test content for the world: headless Allegro, enemy types whose frames are
 // memory bitmaps in a hand-built datafile, the two built-in shot types as
-// start-up makes them, a solid 40 x 40 ship mask, and scripts written straight
-// into the script store.
+// start-up makes them, a solid 40 x 40 ship mask, and scripts assembled from
+// source (or written record by record where the store's layout is the point).
 #pragma once
 
 #include <allegro.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "asm/assembler.h"
 #include "mask/mask.h"
 #include "render/render.h"
 #include "script/script.h"
@@ -185,10 +186,17 @@ inline void load_test_scripts(const std::vector<std::vector<ScriptInstruction>>&
   }
 }
 
-// Script 1 of every world test: an enemy that only ever waits.
-inline std::vector<ScriptInstruction> idle_script() {
-  return {op(OP_WAIT, {30000}), op(OP_RESTART)};
+// Assembles script source into the store; a test's own script must assemble.
+inline void load_script_source(const std::string& text) {
+  for (const std::string& error : load_source_into_store(text)) ADD_FAILURE() << error;
 }
+
+// Script 1 of every world test: an enemy that only ever waits.
+inline constexpr const char* IDLE_SCRIPT = R"(
+  script idle:
+    wait 30000
+    restart
+)";
 
 inline int visible_messages(const char* text) {
   int n = 0;
@@ -219,7 +227,7 @@ class WorldTest : public ::testing::Test {
     content_.install_builtin_shot_types();
     player.mask = content_.mask_of(content_.solid_bitmap(SHIP_SIZE, SHIP_SIZE));
     reset_world();
-    load_test_scripts({idle_script()});
+    load_script_source(IDLE_SCRIPT);
   }
   void TearDown() override {
     player.mask = nullptr;

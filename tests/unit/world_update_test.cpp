@@ -9,8 +9,6 @@ namespace {
 
 using fixture::live_enemies;
 using fixture::live_particles;
-using fixture::load_test_scripts;
-using fixture::op;
 using fixture::Step;
 using fixture::visible_messages;
 
@@ -258,7 +256,12 @@ TEST_F(WorldUpdate, EnemiesAreNeverRemovedForLeavingThePlayfield) {
 }
 
 TEST_F(WorldUpdate, ScriptRunsAfterMovementSoANewVelocityCountsFromTheNextTick) {
-  load_test_scripts({{op(OP_SET_VELOCITY, {0, 150}), op(OP_WAIT, {2}), op(OP_REMOVE)}});
+  fixture::load_script_source(R"(
+    script mover:
+      velocity 0 150
+      wait 2
+      remove
+  )");
   const int slot = spawn_idle(1, 10.0f, 10.0f);
   update_world();
   EXPECT_FLOAT_EQ(enemies[slot].y, 10.0f);
@@ -275,7 +278,10 @@ TEST_F(WorldUpdate, EnemyThatRemovesItselfTakesNoFurtherPartInTheTick) {
   // Its step ends this very tick with an explosion, and it sits on the ship
   // and on a shot: after its own OP_REMOVE none of that happens.
   content_.define_enemy_type(3, 10, 0, 0, {{0, 0, ANIM_EXPLODE}});
-  load_test_scripts({{op(OP_REMOVE)}});
+  fixture::load_script_source(R"(
+    script vanish:
+      remove
+  )");
   spawn_enemy(3, 1, 150.0f, 310.0f, 0.0f, 0.0f, 0, 0);
   player_shot_at(0, 160.0f, 320.0f);
   update_world();
@@ -286,9 +292,19 @@ TEST_F(WorldUpdate, EnemyThatRemovesItselfTakesNoFurtherPartInTheTick) {
 }
 
 TEST_F(WorldUpdate, EnemySpawnedIntoAHigherSlotRunsInTheSameTick) {
-  load_test_scripts({fixture::idle_script(),
-                     {op(OP_SPAWN, {1, 3, 50, 60, 0, 0, 0, 0}), op(OP_WAIT, {30000})},
-                     {op(OP_SET_VELOCITY, {100, 0}), op(OP_WAIT, {30000})}});
+  fixture::load_script_source(R"(
+    script idle:
+      wait 30000
+      restart
+    script spawner:
+      spawn type=1 script=runner x=50 y=60
+      wait 30000
+      restart
+    script runner:
+      velocity 100 0
+      wait 30000
+      restart
+  )");
   spawn_enemy(1, 2, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
   update_world();
   ASSERT_EQ(enemies[1].type, 1);

@@ -228,30 +228,6 @@ TEST_P(BlendLoops, ClipAgainstTheWholeBitmap) {
   }
 }
 
-// Called straight, a loop changes exactly the rectangle it is given.
-TEST_P(BlendLoops, LoopCalledDirectlyStaysInsideItsRectangle) {
-  const auto [loop, depth] = GetParam();
-  const BlendLoop run = choose_blend_loop(depth, capabilities_for(loop));
-  ASSERT_NE(run, nullptr);
-  const int f = depth == 32 ? 256 : 32;
-  const std::uint32_t white = static_cast<std::uint32_t>(makecol_depth(depth, 255, 255, 255));
-  for (int w = 1; w <= 17; ++w) {
-    Bitmap bmp(create_bitmap_ex(depth, 19, 4));
-    ASSERT_TRUE(bmp);
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 19; ++x) write_pixel(bmp.get(), x, y, 0);
-    run(bmp.get(), 1, 1, w, 2, static_cast<int>(white), f);
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 19; ++x) {
-        const bool inside = x >= 1 && x <= w && y >= 1 && y <= 2;
-        const std::uint32_t got = read_pixel(bmp.get(), x, y) & white;
-        const std::uint32_t want = inside ? blended(depth, loop, 0, white, 255) & white : 0u;
-        EXPECT_EQ(got, want) << "width " << w << " pixel " << x << "," << y;
-      }
-    }
-  }
-}
-
 std::string case_name(const testing::TestParamInfo<LoopAndDepth>& info) {
   return std::string(loop_name(info.param.loop)) + std::to_string(info.param.depth);
 }

@@ -236,10 +236,6 @@ XConnection::~XConnection() {
   if (display_) XCloseDisplay(dpy(display_));
 }
 
-int XConnection::depth() const {
-  return DefaultDepth(dpy(display_), DefaultScreen(dpy(display_)));
-}
-
 std::optional<GameWindow> XConnection::find_window() {
   Display* d = dpy(display_);
   Window root = 0, parent = 0;
@@ -252,7 +248,7 @@ std::optional<GameWindow> XConnection::find_window() {
     if (!XGetWindowAttributes(d, children[i], &attrs) || attrs.map_state != IsViewable) continue;
     char* name = nullptr;
     if (!XFetchName(d, children[i], &name) || !name) continue;
-    found = GameWindow{children[i], name, attrs.width, attrs.height};
+    found = GameWindow{children[i], name, attrs.width, attrs.height, attrs.depth};
     XFree(name);
   }
   if (children) XFree(children);

@@ -32,7 +32,7 @@ class ChildProcess {
 
   // Starts argv[0] (searched in the test's PATH) with the given environment;
   // cwd empty keeps the test's. Output files empty mean /dev/null. A file
-  // descriptor listed in keep_fd stays open in the child.
+  // descriptor without close-on-exec stays open in the child.
   void start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
              const std::string& cwd, const std::string& out_path, const std::string& err_path);
 
@@ -72,6 +72,7 @@ struct GameWindow {
   unsigned long id = 0;
   std::string title;
   int width = 0, height = 0;
+  int depth = 0;  // bits per pixel of the window's visual
 };
 
 // One Xlib connection to the scenario's server, for finding the game's window
@@ -88,7 +89,6 @@ class XConnection {
   std::optional<GameWindow> find_window();
   // The window's pixels as RGB, empty when the window is gone.
   Image grab(const GameWindow& w);
-  int depth() const;
   // How many times a top-level window has been mapped since this connection
   // opened: a restart of the game shows up as one more.
   int windows_mapped();

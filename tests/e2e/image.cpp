@@ -4,25 +4,6 @@
 
 #include "image.h"
 
-MeanColour mean_colour(const Image& img, Box box) {
-  MeanColour m;
-  long n = 0;
-  for (int y = std::max(box.y, 0); y < std::min(box.y + box.h, img.height); ++y)
-    for (int x = std::max(box.x, 0); x < std::min(box.x + box.w, img.width); ++x) {
-      const Rgb c = img.at(x, y);
-      m.r += c.r;
-      m.g += c.g;
-      m.b += c.b;
-      ++n;
-    }
-  if (n > 0) {
-    m.r /= n;
-    m.g /= n;
-    m.b /= n;
-  }
-  return m;
-}
-
 int count_differences(const Image& a, const Image& b, Box box, int tolerance) {
   if (a.width != b.width || a.height != b.height) return box.w * box.h;
   int n = 0;

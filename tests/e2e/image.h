@@ -47,12 +47,6 @@ int count_pixels(const Image& img, Box box, Pred pred) {
   return n;
 }
 
-struct MeanColour {
-  double r = 0, g = 0, b = 0;
-  double brightness() const { return (r + g + b) / 3.0; }
-};
-MeanColour mean_colour(const Image& img, Box box);
-
 // Pixels inside box whose channels differ by more than tolerance in any channel.
 // Both images must have the same size.
 int count_differences(const Image& a, const Image& b, Box box, int tolerance);

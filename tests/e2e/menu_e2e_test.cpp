@@ -13,6 +13,7 @@ TEST_P(MainMenu, StartsWithoutConfigInSmallSoftwareWindow) {
   EXPECT_EQ(w->title, "Mirvo");
   EXPECT_EQ(w->width, 320);
   EXPECT_EQ(w->height, 400);
+  EXPECT_EQ(w->depth, GetParam());
   const std::optional<Image> shot = menu(0);
   ASSERT_TRUE(shot) << "the menu with Start selected was not shown";
   EXPECT_TRUE(label_reads(*shot, "Software"));

@@ -10,6 +10,13 @@
 #include "render/blend_local.h"
 #include "render/render.h"
 
+// Where the MMX and SSE loops need no special compiler flags, the blend's
+// memory-bitmap path inlines them.
+#if defined(MIRVO_HAS_X86_BLEND) && defined(__SSE__)
+#define MIRVO_INLINE_X86_BLEND 1
+#include "render/blend_x86.h"
+#endif
+
 namespace {
 
 // One entry per supported depth, 15, 16 and 32: the loops from slowest to fastest.
@@ -47,13 +54,15 @@ constexpr SpreadLayout SPREAD_16 = {0x07C0F81F, 0x08010020};
 // Adds the colour scaled by f/32 to every pixel of the rectangle, fields
 // saturating at 31. Unsigned arithmetic throughout: the spread 16-bit colour
 // times f needs all 32 bits, which a signed product would overflow.
-void blend_spread(BITMAP* bmp, int x, int y, int w, int h, int colour, int f, SpreadLayout layout) {
+template <typename Rows>
+void blend_spread(const Rows& rows, int x, int y, int w, int h, int colour, int f,
+                  SpreadLayout layout) {
   // Bits above the pixel's 16 would land in the spread fields; they carry no colour.
   const auto c = static_cast<std::uint32_t>(colour) & 0xFFFF;
   std::uint32_t s = (c | c << 16) & layout.mask;
   if (f != 32) s = ((s * static_cast<std::uint32_t>(f)) >> 5) & layout.mask;
   for (int row = y; row < y + h; ++row) {
-    auto* pixel = reinterpret_cast<std::uint16_t*>(bmp_write_line(bmp, row)) + x;
+    auto* pixel = reinterpret_cast<std::uint16_t*>(rows(row)) + x;
     for (int i = 0; i < w; ++i) {
       const std::uint32_t d = pixel[i];
       std::uint32_t t = ((d | d << 16) & layout.mask) + s;
@@ -61,6 +70,33 @@ void blend_spread(BITMAP* bmp, int x, int y, int w, int h, int colour, int f, Sp
       const std::uint32_t k = t & layout.carries;
       t = (t | (k - (k >> 5))) & layout.mask;
       pixel[i] = static_cast<std::uint16_t>(t | t >> 16);
+    }
+  }
+}
+
+// Saturating byte addition inside one integer: the low seven bits of each
+// channel are added without leaving their byte, the top bits are combined
+// apart, and a channel whose sum overflowed is forced to 0xFF.
+template <typename Rows>
+void blend_bytes_packed(const Rows& rows, int x, int y, int w, int h, int colour, int f) {
+  const auto c = static_cast<std::uint32_t>(colour);
+  std::uint32_t s = c;
+  if (f != 256) {
+    const auto scale = static_cast<std::uint32_t>(f);
+    s = ((((c & 0xFF00FF) * scale) >> 8) & 0xFF00FF) | ((((c & 0xFF00) * scale) >> 8) & 0xFF00);
+  }
+  const std::uint32_t s_low = s & 0x7F7F7F;
+  const std::uint32_t s_high = s & 0x808080;
+  for (int row = y; row < y + h; ++row) {
+    auto* pixel = reinterpret_cast<std::uint32_t*>(rows(row)) + x;
+    for (int i = 0; i < w; ++i) {
+      const std::uint32_t d = pixel[i];
+      const std::uint32_t low = (d & 0x7F7F7F) + s_low;
+      const std::uint32_t high = (d & 0x808080) | s_high;
+      // A 1 in the lowest bit of every channel that overflows.
+      const std::uint32_t overflow = ((d & s_high) | (high & low)) >> 7;
+      const std::uint32_t saturate = (overflow + 0x7F7F7F) ^ 0x7F7F7F;
+      pixel[i] = low | high | saturate;
     }
   }
 }
@@ -84,40 +120,48 @@ inline BlendLoop pick_loop(int depth, int capabilities) {
   return loops.portable;
 }
 
+// The loops of choose_blend_loop, inlined over a memory bitmap's line table.
+// On a memory bitmap acquire, release and unwrite do nothing and
+// bmp_write_line answers the line table's entry, so the same pixels change;
+// a frame's thousands of 2 x 2 particles just skip five calls each.
+void blend_memory_bitmap(int capabilities, BITMAP* bmp, int depth, int x, int y, int w, int h,
+                         int colour, int f) {
+  const MemoryRows rows{bmp->line};
+#ifdef MIRVO_INLINE_X86_BLEND
+  if (capabilities & (CPU_SSE | CPU_MMX)) {
+    const bool sse = capabilities & CPU_SSE;
+    if (depth == 32) {
+      sse ? blend_bytes32<true>(rows, x, y, w, h, colour, f)
+          : blend_bytes32<false>(rows, x, y, w, h, colour, f);
+    } else {
+      const FieldMasks masks = depth == 15 ? FIELDS_15 : FIELDS_16;
+      sse ? blend_fields<true>(rows, x, y, w, h, colour, f, masks)
+          : blend_fields<false>(rows, x, y, w, h, colour, f, masks);
+    }
+    return;
+  }
+#else
+  (void)capabilities;
+#endif
+  if (depth == 32) {
+    blend_bytes_packed(rows, x, y, w, h, colour, f);
+  } else {
+    blend_spread(rows, x, y, w, h, colour, f, depth == 15 ? SPREAD_15 : SPREAD_16);
+  }
+}
+
 }  // namespace
 
 void blend_add_rect15(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_spread(bmp, x, y, w, h, colour, f, SPREAD_15);
+  blend_spread(WriteLineRows{bmp}, x, y, w, h, colour, f, SPREAD_15);
 }
 
 void blend_add_rect16(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_spread(bmp, x, y, w, h, colour, f, SPREAD_16);
+  blend_spread(WriteLineRows{bmp}, x, y, w, h, colour, f, SPREAD_16);
 }
 
-// Saturating byte addition inside one integer: the low seven bits of each
-// channel are added without leaving their byte, the top bits are combined
-// apart, and a channel whose sum overflowed is forced to 0xFF.
 void blend_add_rect32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  const auto c = static_cast<std::uint32_t>(colour);
-  std::uint32_t s = c;
-  if (f != 256) {
-    const auto scale = static_cast<std::uint32_t>(f);
-    s = ((((c & 0xFF00FF) * scale) >> 8) & 0xFF00FF) | ((((c & 0xFF00) * scale) >> 8) & 0xFF00);
-  }
-  const std::uint32_t s_low = s & 0x7F7F7F;
-  const std::uint32_t s_high = s & 0x808080;
-  for (int row = y; row < y + h; ++row) {
-    auto* pixel = reinterpret_cast<std::uint32_t*>(bmp_write_line(bmp, row)) + x;
-    for (int i = 0; i < w; ++i) {
-      const std::uint32_t d = pixel[i];
-      const std::uint32_t low = (d & 0x7F7F7F) + s_low;
-      const std::uint32_t high = (d & 0x808080) | s_high;
-      // A 1 in the lowest bit of every channel that overflows.
-      const std::uint32_t overflow = ((d & s_high) | (high & low)) >> 7;
-      const std::uint32_t saturate = (overflow + 0x7F7F7F) ^ 0x7F7F7F;
-      pixel[i] = low | high | saturate;
-    }
-  }
+  blend_bytes_packed(WriteLineRows{bmp}, x, y, w, h, colour, f);
 }
 
 int blend_capabilities() {
@@ -164,6 +208,10 @@ void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, in
   const int f = convert_factor(depth, factor);
   if (f <= 0) return;
 
+  if (is_memory_bitmap(bmp)) {
+    blend_memory_bitmap(capabilities, bmp, depth, x, y, w, h, colour, f);
+    return;
+  }
   acquire_bitmap(bmp);
   loop(bmp, x, y, w, h, colour, f);
   bmp_unwrite_line(bmp);

@@ -8,14 +8,14 @@
 #include "render/blend_x86.h"
 
 void blend_add_rect15_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_fields<false>(bmp, x, y, w, h, colour, f, FIELDS_15);
+  blend_fields<false>(WriteLineRows{bmp}, x, y, w, h, colour, f, FIELDS_15);
 }
 
 void blend_add_rect16_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_fields<false>(bmp, x, y, w, h, colour, f, FIELDS_16);
+  blend_fields<false>(WriteLineRows{bmp}, x, y, w, h, colour, f, FIELDS_16);
 }
 
 void blend_add_rect32_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_bytes32<false>(bmp, x, y, w, h, colour, f);
+  blend_bytes32<false>(WriteLineRows{bmp}, x, y, w, h, colour, f);
 }
 #endif

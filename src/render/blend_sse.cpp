@@ -9,14 +9,14 @@
 #include "render/blend_x86.h"
 
 void blend_add_rect15_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_fields<true>(bmp, x, y, w, h, colour, f, FIELDS_15);
+  blend_fields<true>(WriteLineRows{bmp}, x, y, w, h, colour, f, FIELDS_15);
 }
 
 void blend_add_rect16_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_fields<true>(bmp, x, y, w, h, colour, f, FIELDS_16);
+  blend_fields<true>(WriteLineRows{bmp}, x, y, w, h, colour, f, FIELDS_16);
 }
 
 void blend_add_rect32_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_bytes32<true>(bmp, x, y, w, h, colour, f);
+  blend_bytes32<true>(WriteLineRows{bmp}, x, y, w, h, colour, f);
 }
 #endif

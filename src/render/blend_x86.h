@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "render/blend_local.h"
+
 namespace {
 
 // Loads and stores of 2, 4 or 8 bytes through memcpy: rows of a clipped
@@ -116,13 +118,22 @@ inline void blend_bytes(unsigned char* p, const Add& add) {
 // Walks the rows top to bottom and each row left to right: eight pixels per
 // step, then the rest as one, two and four pixels. Clears the MMX state.
 // Inlined into each loop so its colour and masks stay in registers.
-template <bool Prefetch, int BytesPerPixel, typename Add>
-[[gnu::always_inline]] inline void blend_rows(BITMAP* bmp, int x, int y, int w, int h,
+// `rows` gives a row's address: bmp_write_line for any bitmap, or the line
+// table itself where the caller knows the bitmap is in memory.
+template <bool Prefetch, int BytesPerPixel, typename Rows, typename Add>
+[[gnu::always_inline]] inline void blend_rows(const Rows& rows, int x, int y, int w, int h,
                                               const Add& add) {
+  if (w == 2) {
+    // A particle's width: the rest-of-row rule with only its two-pixel step.
+    for (int row = y; row < y + h; ++row)
+      blend_bytes<2 * BytesPerPixel>(rows(row) + x * BytesPerPixel, add);
+    _mm_empty();
+    return;
+  }
   const int steps = w >> 3;
   const int rest = w & 7;
   for (int row = y; row < y + h; ++row) {
-    auto* p = reinterpret_cast<unsigned char*>(bmp_write_line(bmp, row)) + x * BytesPerPixel;
+    unsigned char* p = rows(row) + x * BytesPerPixel;
     for (int i = 0; i < steps; ++i, p += 8 * BytesPerPixel) {
       if constexpr (Prefetch) _mm_prefetch(reinterpret_cast<const char*>(p + 32), _MM_HINT_NTA);
       blend_bytes<8 * BytesPerPixel>(p, add);
@@ -140,16 +151,16 @@ template <bool Prefetch, int BytesPerPixel, typename Add>
   _mm_empty();
 }
 
-template <bool Prefetch>
-[[gnu::always_inline]] inline void blend_fields(BITMAP* bmp, int x, int y, int w, int h, int colour,
-                                                int f, FieldMasks masks) {
-  blend_rows<Prefetch, 2>(bmp, x, y, w, h, AddFields(colour, f, masks));
+template <bool Prefetch, typename Rows = WriteLineRows>
+[[gnu::always_inline]] inline void blend_fields(const Rows& rows, int x, int y, int w, int h,
+                                                int colour, int f, FieldMasks masks) {
+  blend_rows<Prefetch, 2>(rows, x, y, w, h, AddFields(colour, f, masks));
 }
 
-template <bool Prefetch>
-[[gnu::always_inline]] inline void blend_bytes32(BITMAP* bmp, int x, int y, int w, int h,
+template <bool Prefetch, typename Rows = WriteLineRows>
+[[gnu::always_inline]] inline void blend_bytes32(const Rows& rows, int x, int y, int w, int h,
                                                  int colour, int f) {
-  blend_rows<Prefetch, 4>(bmp, x, y, w, h, AddBytes(colour, f));
+  blend_rows<Prefetch, 4>(rows, x, y, w, h, AddBytes(colour, f));
 }
 
 }  // namespace

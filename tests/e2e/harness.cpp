@@ -21,12 +21,12 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 
-bool wait_until(const std::function<bool()>& pred, Millis timeout) {
+bool wait_until(const std::function<bool()>& pred, Millis timeout, Millis every) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     if (pred()) return true;
     if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(40ms);
+    std::this_thread::sleep_for(every);
   }
 }
 
@@ -362,14 +362,14 @@ Image Session::shot() {
 }
 
 std::optional<Image> Session::wait_for_screen(const std::function<bool(const Image&)>& pred,
-                                              Millis timeout) {
+                                              Millis timeout, Millis every) {
   Image last;
   const bool ok = wait_until(
       [&] {
         last = shot();
         return !last.empty() && pred(last);
       },
-      timeout);
+      timeout, every);
   keep_shot(last, (ok ? "screen-" : "timeout-") + std::to_string(++shots_));
   if (ok) return last;
   return std::nullopt;

@@ -18,8 +18,8 @@
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
-// Polls pred every 40 ms until it holds or timeout passes; returns its last answer.
-bool wait_until(const std::function<bool()>& pred, Millis timeout);
+// Polls pred every `every` until it holds or timeout passes; returns its last answer.
+bool wait_until(const std::function<bool()>& pred, Millis timeout, Millis every = Millis(40));
 
 // A child process owned by this object: the destructor sends SIGTERM, then
 // SIGKILL if it has not ended within a second, and reaps it.
@@ -146,7 +146,7 @@ class Session {
   // Polls screenshots until pred holds for one and returns it; nothing on a
   // timeout. Each result is kept (see keep_shot) as screen-N or timeout-N.
   std::optional<Image> wait_for_screen(const std::function<bool(const Image&)>& pred,
-                                       Millis timeout);
+                                       Millis timeout, Millis every = Millis(40));
 
   // Key presses through xdotool, named as xdotool names them ("Up", "Return").
   void keys(const std::vector<std::string>& names);

@@ -137,7 +137,10 @@ void start_up() {
   in_menu = 1;
   game_running = 0;
   free_all_particles();
-  enemy_types[0].score = 100;  // the enemy file never sets scores
+  // The enemy file carries no score. Only the first type used to get one, and
+  // that type is the level director, which is never shot down: the score
+  // could never move. Every type is worth the same instead.
+  for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
   set_up_shot_type(0);
   set_up_shot_type(1);
 }

@@ -110,7 +110,7 @@ class LevelOne : public ::testing::Test {
     fixture::reset_world();
     ASSERT_TRUE(load_level_scripts("level1.wif"));
     load_enemy_types("enemy.eif");  // ends the program on a broken file
-    enemy_types[0].score = 100;
+    for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;  // as start-up does
     spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
     ASSERT_EQ(enemies[0].type, LEVEL_DIRECTOR);
     std::srand(1234);
@@ -136,6 +136,10 @@ TEST_F(LevelOne, SweepingPilotSeesWavesShootsThemDownAndWins) {
   EXPECT_GE(log.most_at_once, 3) << "no wave of three or more";
   EXPECT_GT(log.shots_landed, 0);
   EXPECT_GT(log.destroyed, 0);
+  // Every enemy a shot brings down scores; rammed and group-triggered ones do not.
+  EXPECT_GT(player.score, 0);
+  EXPECT_EQ(player.score % ENEMY_SCORE, 0);
+  EXPECT_LE(player.score, log.destroyed * ENEMY_SCORE);
   EXPECT_TRUE(log.victory) << "no victory within " << MAX_TICKS << " ticks";
 }
 

@@ -44,10 +44,20 @@ bool gl_context_ready() {
   return id == GFX_OPENGL || id == GFX_OPENGL_WINDOWED || id == GFX_OPENGL_FULLSCREEN;
 }
 
+// A masked texture in an internal format with alpha. The format chosen at GL
+// set-up (GL_RGB8) has no alpha channel, and AllegroGL's masked call would
+// then turn the mask colour into opaque black boxes around every sprite.
+static GLuint make_masked_texture(BITMAP* bmp) {
+  const GLint previous = allegro_gl_set_texture_format(GL_RGBA8);
+  const GLuint name = allegro_gl_make_masked_texture(bmp);
+  allegro_gl_set_texture_format(previous);
+  return name;
+}
+
 // Turns the bitmap into a texture (masked: magenta becomes transparent) with
 // the given filter on both ends, and returns its name.
 static unsigned int make_texture(BITMAP* bmp, bool masked, GLint filter) {
-  GLuint name = masked ? allegro_gl_make_masked_texture(bmp) : allegro_gl_make_texture(bmp);
+  GLuint name = masked ? make_masked_texture(bmp) : allegro_gl_make_texture(bmp);
   glBindTexture(GL_TEXTURE_2D, name);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);

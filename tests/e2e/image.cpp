@@ -17,6 +17,15 @@ int count_differences(const Image& a, const Image& b, Box box, int tolerance) {
   return n;
 }
 
+Image shrink(const Image& img, int k) {
+  Image out;
+  out.width = img.width / k;
+  out.height = img.height / k;
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) out.pixels.push_back(img.at(x * k, y * k));
+  return out;
+}
+
 bool save_ppm(const Image& img, const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;

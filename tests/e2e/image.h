@@ -51,5 +51,8 @@ int count_pixels(const Image& img, Box box, Pred pred) {
 // Both images must have the same size.
 int count_differences(const Image& a, const Image& b, Box box, int tolerance);
 
+// Every k-th pixel of every k-th row: a doubled window back at playfield size.
+Image shrink(const Image& img, int k);
+
 // Writes the image as a binary PPM (for looking at a failed scenario).
 bool save_ppm(const Image& img, const std::string& path);

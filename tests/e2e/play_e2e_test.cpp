@@ -233,3 +233,42 @@ TEST_P(LevelOne, EnemiesAppearOverTheBackground) {
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }
+
+// The doubled window: the same frame at twice the size in either renderer.
+// OpenGL filters the ship's texture linearly when it is enlarged, so its
+// pixels match the picture less closely there.
+struct DoubledCase {
+  const char* name;
+  const char* cfg;
+  double ship_match;
+};
+
+class DoubledPlay : public Play, public ::testing::WithParamInterface<DoubledCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Renderer, DoubledPlay,
+                         ::testing::Values(DoubledCase{"Software", "scale = 1\n", 0.8},
+                                           DoubledCase{"OpenGL", "renderer = 1\nscale = 1\n", 0.6}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(DoubledPlay, ShowsTheFieldAtTwiceItsSize) {
+  s = std::make_unique<Session>();
+  s->folder.write("mirvo.cfg", GetParam().cfg);
+  s->start_game();
+  ASSERT_TRUE(menu(0));
+  load_references();
+  s->keys({"Return"});
+  const std::optional<Image> big = play();
+  ASSERT_TRUE(big) << "the play screen was not shown after Start";
+  ASSERT_EQ(big->width, 640);
+  ASSERT_EQ(big->height, 800);
+  const Image field = shrink(*big, 2);
+  EXPECT_GE(fit_background(field, tile).fraction, 0.6);
+  const ShipFit pos = find_ship(field, ship);
+  EXPECT_GE(pos.fraction, GetParam().ship_match);
+  EXPECT_EQ(pos.x, 140);
+  EXPECT_EQ(pos.y, 300);
+  tap("Escape");
+  ASSERT_TRUE(menu(0));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}

@@ -76,10 +76,11 @@ inline bool label_reads(const Image& img, const std::string& name) {
   return total > 0 && white * 100 >= total * 95;
 }
 
-// Play: the white outline of the energy bar runs along y 10 from x 10 to 110.
+// Play: the white outline of the energy bar runs along y 10 from x 10 to 110
+// (in a doubled window the OpenGL renderer draws it one pixel lower).
 inline bool play_shows(const Image& img) {
   const int k = window_factor(img);
-  return count_pixels(img, Box{10 * k, 10 * k, 100 * k, 1}, is_white) >= 95 * k;
+  return count_pixels(img, Box{10 * k, 10 * k, 100 * k, k}, is_white) >= 95 * k;
 }
 
 // A message box as Allegro prints it when it cannot open one (no xmessage on

@@ -217,6 +217,11 @@ XConnection::XConnection(const std::string& display) {
       10000ms);
   if (!display_) throw std::runtime_error("cannot connect to the X server " + display);
   Display* d = dpy(display_);
+  // A held key must not repeat: Escape is held until play has given way to
+  // the menu, and a repeat would reach the menu as a second Escape.
+  XKeyboardControl no_repeat;
+  no_repeat.auto_repeat_mode = AutoRepeatModeOff;
+  XChangeKeyboardControl(d, KBAutoRepeatMode, &no_repeat);
   XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
   XSync(d, False);
 }

@@ -1,7 +1,6 @@
 // The options screen and "mirvo.cfg": settings written on Accept, and the
 // window and renderer they give after the restart or at the next start.
 #include <regex>
-#include <thread>
 
 #include "screens.h"
 
@@ -143,10 +142,7 @@ TEST_F(Options, AcceptingGivesUpTheRunningGame) {
   ASSERT_TRUE(menu(0));
   s->keys({"Return"});
   ASSERT_TRUE(s->wait_for_screen(play_shows, 15000ms)) << "Start did not begin play";
-  s->key_down("Escape");
-  std::this_thread::sleep_for(100ms);
-  s->key_up("Escape");
-  ASSERT_TRUE(menu(0)) << "Escape did not return to the menu";
+  ASSERT_TRUE(leave_play()) << "Escape did not return to the menu";
   s->keys({"Down", "Down"});
   ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms));
   s->keys({"Return"});

@@ -115,14 +115,6 @@ class Play : public Scenario {
     ASSERT_EQ(tile.width, 64) << "tileset1.dat has no 64 x 64 bitmap as object 0";
     ASSERT_GT(ship.width, 0) << "data.dat has no bitmap as object 3";
   }
-
-  // Escape in play is looked at once per frame: hold it long enough to be seen,
-  // and not so long that the key repeats into the menu.
-  void tap(const std::string& key) {
-    s->key_down(key);
-    std::this_thread::sleep_for(100ms);
-    s->key_up(key);
-  }
 };
 
 class PlayAtDepth : public Play, public ::testing::WithParamInterface<int> {};
@@ -143,31 +135,48 @@ TEST_P(PlayAtDepth, BackgroundScrollsAndResumeContinuesTheSameWorld) {
   EXPECT_EQ(start_pos.x, 140);
   EXPECT_EQ(start_pos.y, 300);
 
-  // The background is the tile, and it moves down between two shots.
+  // The background is the tile, and it moves down: a later shot shows it shifted.
   const BackgroundFit fit_a = fit_background(*a, tile);
-  std::this_thread::sleep_for(300ms);
-  const Image b = s->shot();
-  const BackgroundFit fit_b = fit_background(b, tile);
   EXPECT_GE(fit_a.fraction, 0.6);
-  EXPECT_GE(fit_b.fraction, 0.6);
-  EXPECT_NE(fit_a.shift, fit_b.shift) << "the background did not scroll";
-  EXPECT_GT(count_differences(*a, b, FIELD, 16), 0);
+  BackgroundFit fit_b;
+  const std::optional<Image> b = s->wait_for_screen(
+      [&](const Image& i) {
+        fit_b = fit_background(i, tile);
+        return fit_b.fraction >= 0.6 && fit_b.shift != fit_a.shift;
+      },
+      5000ms, 100ms);
+  EXPECT_TRUE(b) << "the background did not scroll; shift stays " << fit_a.shift;
+  if (b) {
+    EXPECT_GT(count_differences(*a, *b, FIELD, 16), 0);
+  }
 
-  // Left moves the ship one pixel per tick while it is held.
+  // Left moves the ship while it is held (a tick reads the key when it runs,
+  // so hold it until the ship is seen moving), and the ship stops when released.
   s->key_down("Left");
-  std::this_thread::sleep_for(400ms);
+  const bool went_left = s->wait_for_screen(
+                              [&](const Image& i) {
+                                const ShipFit f = find_ship(i, ship);
+                                return f.fraction >= 0.8 && f.x < 130;
+                              },
+                              5000ms)
+                             .has_value();
   s->key_up("Left");
-  std::this_thread::sleep_for(150ms);
-  const Image moved = s->shot();
-  const ShipFit left_pos = find_ship(moved, ship);
-  EXPECT_GE(left_pos.fraction, 0.8);
-  EXPECT_LT(left_pos.x, 130) << "the ship did not move left";
+  ASSERT_TRUE(went_left) << "the ship did not move left";
+  ShipFit left_pos;
+  EXPECT_TRUE(wait_until(
+      [&] {
+        const ShipFit before = find_ship(s->shot(), ship);
+        std::this_thread::sleep_for(100ms);
+        left_pos = find_ship(s->shot(), ship);
+        return before.x == left_pos.x && left_pos.fraction >= 0.8;
+      },
+      5000ms))
+      << "the ship did not stop after Left was released";
+  EXPECT_LT(left_pos.x, 130);
   EXPECT_EQ(left_pos.y, 300);
 
   // Escape brings the menu picture back.
-  tap("Escape");
-  const std::optional<Image> again =
-      s->wait_for_screen([](const Image& i) { return menu_shows(i, 0) && !play_shows(i); }, 5000ms);
+  const std::optional<Image> again = leave_play();
   ASSERT_TRUE(again) << "Escape did not return to the menu";
   const Box picture = Box{0, 20, 320, 360};
   EXPECT_LT(count_differences(*first_menu, *again, picture, 8), picture.w * picture.h / 100);
@@ -183,8 +192,7 @@ TEST_P(PlayAtDepth, BackgroundScrollsAndResumeContinuesTheSameWorld) {
   EXPECT_EQ(resumed_pos.x, left_pos.x);
   EXPECT_EQ(resumed_pos.y, left_pos.y);
 
-  tap("Escape");
-  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 0); }, 5000ms));
+  ASSERT_TRUE(leave_play()) << "Escape did not return to the menu";
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }
@@ -228,8 +236,7 @@ TEST_P(LevelOne, EnemiesAppearOverTheBackground) {
                             << " foreign pixels";
   if (with_enemies) s->keep_shot(*with_enemies, name() + "-enemies");
   EXPECT_TRUE(s->game().running());
-  tap("Escape");
-  ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 0); }, 5000ms));
+  ASSERT_TRUE(leave_play()) << "Escape did not return to the menu";
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }
@@ -267,8 +274,7 @@ TEST_P(DoubledPlay, ShowsTheFieldAtTwiceItsSize) {
   EXPECT_GE(pos.fraction, GetParam().ship_match);
   EXPECT_EQ(pos.x, 140);
   EXPECT_EQ(pos.y, 300);
-  tap("Escape");
-  ASSERT_TRUE(menu(0));
+  ASSERT_TRUE(leave_play()) << "Escape did not return to the menu";
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -112,6 +113,16 @@ class Scenario : public ::testing::Test {
 
   std::optional<Image> play(Millis timeout = 15000ms) {
     return s->wait_for_screen(play_shows, timeout);
+  }
+
+  // Escape in play is looked at once per frame, not queued: hold it until the
+  // menu is back (the X server does not repeat held keys, see XConnection).
+  std::optional<Image> leave_play() {
+    s->key_down("Escape");
+    const std::optional<Image> shot = s->wait_for_screen(
+        [](const Image& i) { return menu_shows(i, 0) && !play_shows(i); }, 5000ms);
+    s->key_up("Escape");
+    return shot;
   }
 
   std::string name() const {

@@ -108,8 +108,11 @@ void enemy_step_event(int slot) {
     const BITMAP* frame = world_local::frame_bitmap(def->data, step->frame);
     const int w = frame != nullptr ? frame->w : 0;
     const int h = frame != nullptr ? frame->h : 0;
-    const float x = e.x + static_cast<float>(step->offset_x + w / 2);
-    const float y = e.y + static_cast<float>(step->offset_y + h / 2);
+    // The centre is halved in whole pixels, before it meets the float position.
+    const int centre_x = step->offset_x + w / 2;
+    const int centre_y = step->offset_y + h / 2;
+    const float x = e.x + static_cast<float>(centre_x);
+    const float y = e.y + static_cast<float>(centre_y);
     for (int i = 0; i < EXPLOSION_PAIRS; ++i) {
       spawn_fire_particle(x, y);
       spawn_smoke_particle(x, y);

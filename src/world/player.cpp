@@ -62,7 +62,8 @@ void emit_muzzle_flash() {
   const float vy = static_cast<float>(-(random_between(10, 50) / 100.0));
   const int r = random_between(200, 255);
   const int fade_period = random_between(1, 5);
-  spawn_particle(static_cast<float>(player.x + SHIP_SIZE / 2), static_cast<float>(player.y), vx, vy,
+  const int muzzle_x = player.x + SHIP_SIZE / 2;
+  spawn_particle(static_cast<float>(muzzle_x), static_cast<float>(player.y), vx, vy,
                  makecol(r, 0, 0), 8, 1, fade_period);
 }
 

@@ -52,7 +52,7 @@ int run_sprite(const std::string& src, const std::string& outdir, const std::str
   for (std::size_t i = 0; i < sheet->frames.size(); ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "%02zu.bmp", i);
-    if (!artbuild::write_bmp24(sheet->frames[i], outdir + "/" + prefix + name, error))
+    if (!artbuild::write_bmp24(sheet->frames[i], (outdir + "/").append(prefix).append(name), error))
       return fail(error);
   }
   return 0;

@@ -236,9 +236,10 @@ std::optional<int> Compiler::flags(const toml::node& node) {
         if (name == flag.name) bit = flag.bit;
       }
       if (bit == 0) {
-        std::string known;
-        for (const EifFlagName& flag : EIF_FLAG_NAMES) known += std::string(" ") + flag.name;
-        fail(item.source(), "unknown flag \"" + name + "\" (known:" + known + ")");
+        std::string message = "unknown flag \"";
+        message.append(name).append("\" (known:");
+        for (const EifFlagName& flag : EIF_FLAG_NAMES) message.append(" ").append(flag.name);
+        fail(item.source(), message + ")");
       }
       value |= bit;
     } else if (std::optional<int> bits = flags(item)) {

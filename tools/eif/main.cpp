@@ -33,7 +33,7 @@ const char* const HELP =
     "\n"
     "The checks: the first enemy type runs the level director, so it needs health\n"
     "above 0 and an animation that loops; every datafile must load and every\n"
-    "step's frame must be a bitmap in it. See docs/enemies.md.\n";
+    "step's frame must be a bitmap in it. See docs/levels.md.\n";
 
 struct Options {
   std::string input, output, data_dir = ".";

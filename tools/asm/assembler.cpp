@@ -88,6 +88,8 @@ class Assembler {
   // Parsing.
   void parse_line();
   void parse_const();
+  std::optional<Token> take_defined_name(std::string_view keyword, std::string_view kind);
+  std::optional<Token> take_symbol(Tok kind, std::string_view symbol, std::string_view after);
   void parse_script_label();
   void parse_tail_label();
   void parse_repeat();
@@ -295,26 +297,44 @@ std::optional<std::int16_t> Assembler::parse_operand() {
   return static_cast<std::int16_t>(*value);
 }
 
-void Assembler::parse_const() {
-  take();
+// The name a 'const' or 'script' line defines: a plain name, not a keyword.
+std::optional<Token> Assembler::take_defined_name(std::string_view keyword, std::string_view kind) {
   const Token name = take();
   if (name.kind != Tok::Name) {
-    error(name.pos, "expected a constant name after 'const', found " + describe(name));
-    return;
+    error(name.pos, "expected a " + std::string(kind) + " name after '" + std::string(keyword) +
+                        "', found " + describe(name));
+    return std::nullopt;
   }
   if (is_keyword(name.text)) {
-    error(name.pos, quoted(name.text) + " is a reserved word, not a constant name");
-    return;
+    error(name.pos,
+          quoted(name.text) + " is a reserved word, not a " + std::string(kind) + " name");
+    return std::nullopt;
   }
+  return name;
+}
+
+// The '=' or ':' that must follow a defined name.
+std::optional<Token> Assembler::take_symbol(Tok kind, std::string_view symbol,
+                                            std::string_view after) {
+  const Token t = take();
+  if (t.kind != kind) {
+    error(t.pos, "expected '" + std::string(symbol) + "' after the " + std::string(after) +
+                     ", found " + describe(t));
+    return std::nullopt;
+  }
+  return t;
+}
+
+void Assembler::parse_const() {
+  take();
+  const std::optional<Token> defined = take_defined_name("const", "constant");
+  if (!defined) return;
+  const Token name = *defined;
   if (constants_.count(name.text)) {
     error(name.pos, "constant " + quoted(name.text) + " is already defined");
     return;
   }
-  const Token equals = take();
-  if (equals.kind != Tok::Equals) {
-    error(equals.pos, "expected '=' after the constant name, found " + describe(equals));
-    return;
-  }
+  if (!take_symbol(Tok::Equals, "=", "constant name")) return;
   const std::optional<std::int16_t> value = parse_operand();
   if (!value || !expect_line_end()) return;
   constants_[std::string(name.text)] = *value;
@@ -335,20 +355,10 @@ void Assembler::close_script() {
 
 void Assembler::parse_script_label() {
   take();
-  const Token name = take();
-  if (name.kind != Tok::Name) {
-    error(name.pos, "expected a script name after 'script', found " + describe(name));
-    return;
-  }
-  if (is_keyword(name.text)) {
-    error(name.pos, quoted(name.text) + " is a reserved word, not a script name");
-    return;
-  }
-  const Token colon = take();
-  if (colon.kind != Tok::Colon) {
-    error(colon.pos, "expected ':' after the script name, found " + describe(colon));
-    return;
-  }
+  const std::optional<Token> defined = take_defined_name("script", "script");
+  if (!defined) return;
+  const Token name = *defined;
+  if (!take_symbol(Tok::Colon, ":", "script name")) return;
   if (!expect_line_end()) return;
   if (!scripts_.empty() && scripts_.back().tail) {
     error(name.pos, "no script may follow 'tail:'");

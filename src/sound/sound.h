@@ -23,3 +23,19 @@ enum SoundEffect : int {
 // The two looping tracks. Each keeps its own position: switching away and
 // back continues where it was, until it is rewound.
 enum MusicTrack : int { MUSIC_NONE = 0, MUSIC_MENU, MUSIC_PLAY };
+
+// ---- Music ----
+// Both tracks are streamed from files beside the game, never held whole in
+// memory, and loop without a seam. The stream is fed on its own, so the menus
+// may block in readkey while the music plays on.
+
+// Opens both tracks once digital sound is installed; a track whose file is
+// missing or unreadable stays silent, with one line on standard error.
+void load_music();
+// Plays a track from where it was last left (its start the first time);
+// MUSIC_NONE pauses whatever plays. Asking for the playing track changes nothing.
+void play_music(MusicTrack track);
+// The track's next play starts from its beginning (a new game's music).
+void rewind_music(MusicTrack track);
+// Stops and closes both tracks; shut_down calls it before removing the sound.
+void release_music();

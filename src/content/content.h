@@ -10,6 +10,21 @@
 
 struct DATAFILE;
 
+// ---- The program's datafile and renderer choice ----
+
+// Objects of "data.dat" the program uses (0 to 2 are not read).
+inline constexpr int DATA_PLAYER_SHIP = 3;      // 40 x 40 bitmap
+inline constexpr int DATA_SHOT = 4;             // 3 x 3 bitmap
+inline constexpr int DATA_MENU_BACKGROUND = 5;  // 320 x 400 bitmap
+inline constexpr int DATA_MENU_FONT = 6;        // font
+
+extern DATAFILE* game_data;  // "data.dat", loaded by the program at start-up
+// The renderer setting from "mirvo.cfg"; content makes OpenGL textures only
+// for a non-zero value, and any non-zero value means OpenGL everywhere.
+extern int renderer;  // 0 software, 1 OpenGL
+
+// ---- Tile set and textures ----
+
 inline constexpr int TILE_SIZE = 64;
 inline constexpr int TILE_MAP_COLUMNS = 5;
 inline constexpr int TILE_MAP_ROWS = 128;

@@ -10,7 +10,6 @@
 
 #include "content/content.h"
 #include "mask/mask.h"
-#include "shell/shell.h"
 #include "world/world.h"
 
 namespace {

@@ -4,9 +4,18 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 struct BITMAP;
+
+// ---- What the frame renderers draw into and show ----
+
+// After start-up, scale holds 1 exactly when the window is doubled.
+extern int scale;            // 1: a 640 x 800 window showing the playfield doubled
+extern BITMAP* back_buffer;  // software renderer: the frame, of the window's size
+// Written once a second by the program's timer thread, read by both HUDs.
+extern std::atomic<int> fps;  // frames drawn during the last whole second
 
 // ---- Additive rectangle blend ----
 

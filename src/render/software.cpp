@@ -5,7 +5,6 @@
 #include "content/content.h"
 #include "render/hud_local.h"
 #include "render/render.h"
-#include "shell/shell.h"
 #include "world/world.h"
 
 namespace {

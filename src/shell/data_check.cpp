@@ -1,6 +1,7 @@
 // The shape check of the loaded "data.dat".
 #include <allegro.h>
 
+#include "content/content.h"
 #include "shell/shell_local.h"
 
 static int object_is(const DATAFILE* data, int index, int type) {

@@ -1,6 +1,8 @@
 // The whole program: start-up, the main menu's dispatch loop, shutdown.
 #include <allegro.h>
 
+#include "content/content.h"
+#include "render/render.h"
 #include "shell/shell_local.h"
 
 int main() {

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+#include "content/content.h"
+#include "render/render.h"
 #include "shell/shell_local.h"
 #include "world/world.h"
 

@@ -9,6 +9,7 @@
 
 #include "content/content.h"
 #include "mask/mask.h"
+#include "render/render.h"
 #include "shell/shell_local.h"
 #include "world/world.h"
 

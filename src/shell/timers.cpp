@@ -1,5 +1,6 @@
 // The two timer callbacks. They run on Allegro's timer thread and touch only
 // the atomics shared with the game thread: no drawing, no allocation.
+#include "render/render.h"
 #include "shell/shell.h"
 
 // A pending tick only while play is on: time spent in a menu is never caught

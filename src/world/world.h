@@ -27,8 +27,8 @@ inline constexpr int MAX_SHOT_TYPES = 64;
 inline constexpr int MAX_ENEMY_TYPES = 8;
 inline constexpr int MAX_ANIMATIONS = 32;
 
-inline constexpr int LEVEL_DIRECTOR = 255;
-inline constexpr int ENEMY_SCORE = 100;  // every enemy type's worth, set at start-up  // enemy type of the invisible level timeline
+inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
+inline constexpr int ENEMY_SCORE = 100;     // every enemy type's worth, set at start-up
 inline constexpr float FREE_PARTICLE = -1.0f;
 
 // Animation.flags

@@ -14,7 +14,6 @@
 
 #include "content/content.h"
 #include "content/textures_local.h"
-#include "shell/shell.h"
 #include "world/world.h"
 
 namespace {

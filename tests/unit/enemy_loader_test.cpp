@@ -15,7 +15,6 @@
 
 #include "content/content.h"
 #include "mask/mask.h"
-#include "shell/shell.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;

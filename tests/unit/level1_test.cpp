@@ -9,7 +9,6 @@
 #include <iterator>
 
 #include "content/content.h"
-#include "shell/shell.h"
 #include "world_fixture.h"
 
 namespace {

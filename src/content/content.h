@@ -23,6 +23,23 @@ extern DATAFILE* game_data;  // "data.dat", loaded by the program at start-up
 // for a non-zero value, and any non-zero value means OpenGL everywhere.
 extern int renderer;  // 0 software, 1 OpenGL
 
+// 1 when an archive holds what the program reads from it: bitmaps at objects
+// 3, 4 and 5 and a font at object 6. A shorter or different archive would
+// otherwise be read past its end.
+int game_data_usable(const DATAFILE* data);
+// Shot types 1 (the ship's shot) and 2 (the beam), each with its own copy of
+// "data.dat", masks for type 1 and (with OpenGL) textures. Ends the program
+// with status 1 when the archive is unusable.
+void load_builtin_shot_types();
+// Unloads every shot type's datafile and masks.
+void release_shot_types();
+
+// The first entry of a level: the level-start reset, the script file, the
+// tile set, the enemy types, the level director, no messages, and the white
+// and ship textures. Each loader shows its message and ends the program on a
+// broken file.
+void load_level(const char* script_file, const char* enemy_file);
+
 // ---- Tile set and textures ----
 
 inline constexpr int TILE_SIZE = 64;

@@ -69,5 +69,8 @@ void tick_messages();
 
 // Draws one frame of the running level into back_buffer and shows it.
 void render_frame_software();
+// Only the drawing: the playfield in the top-left 320 x 400 of back_buffer,
+// which may be a memory bitmap; the screen is not touched.
+void draw_frame_software();
 // Draws one frame with OpenGL quads and flips.
 void render_frame_opengl();

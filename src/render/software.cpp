@@ -100,10 +100,9 @@ void show_frame() {
 
 }  // namespace
 
-// Draws one frame from the world tables into back_buffer and shows it. Reads
-// the tables only and allocates nothing; the back buffer is not cleared
+// Reads the tables only and allocates nothing; the back buffer is not cleared
 // because the tiles cover the playfield.
-void render_frame_software() {
+void draw_frame_software() {
   draw_background();
   draw_enemies();
   draw_sprite(back_buffer, bitmap_object(game_data, DATA_PLAYER_SHIP), player.x, player.y);
@@ -111,5 +110,9 @@ void render_frame_software() {
   draw_projectiles(enemy_bullets);
   draw_particles();
   draw_hud();
+}
+
+void render_frame_software() {
+  draw_frame_software();
   show_frame();
 }

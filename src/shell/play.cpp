@@ -15,16 +15,9 @@ void new_game() {
 
 // The first entry of a new game: a fresh timeline and the level's content.
 // Ticks that pass while loading are run at once before the first frame.
-static void load_level(const char* level_name) {
+static void start_level(const char* level_name) {
   tick_count = 0;
-  reset_world_for_level_start();
-  load_scripts(level_name);
-  load_tile_set();
-  load_enemy_types("enemy.eif");
-  spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
-  clear_messages();
-  make_white_texture();
-  make_player_texture();
+  load_level(level_name, "enemy.eif");
 }
 
 // Escape held down now, or tapped since the last pass: a tap shorter than one
@@ -41,7 +34,7 @@ static bool escape_pressed() {
 // is left as it is, so a later call with game_running 1 resumes it; ticks
 // still pending at Escape stay counted for that call.
 int play_level(const char* level_name) {
-  if (game_running == 0) load_level(level_name);
+  if (game_running == 0) start_level(level_name);
   game_running = 1;
   for (;;) {
     if (escape_pressed() || close_requested.load() != 0) return 0;

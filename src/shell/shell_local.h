@@ -66,10 +66,3 @@ int window_doubled(int renderer, int scale);
 // main menu's Quit and its one shut_down.
 extern std::atomic<int> close_requested;
 void close_button_pressed();
-
-// ---- "data.dat" ----
-
-// 1 when an archive holds what the program reads from it: bitmaps at objects
-// 3, 4 and 5 and a font at object 6. A shorter or different archive would
-// otherwise be read past its end.
-int game_data_usable(const DATAFILE* data);

@@ -19,26 +19,6 @@ namespace {
 constexpr long TICK_PERIOD = 11931;
 static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
 
-struct BuiltInStep {
-  int next;
-  int duration;
-  int flags;
-};
-
-struct BuiltInShot {
-  float damage;
-  int width;
-  int height;
-  std::array<BuiltInStep, 3> steps;
-  bool masks;  // only the small shot collides pixel by pixel
-};
-
-// Type 1 is the ship's ordinary shot, type 2 the full-height beam.
-constexpr std::array<BuiltInShot, 2> BUILT_IN_SHOTS = {{
-    {0.5f, 3, 3, {{{2, 5, 0}, {-1, 1, ANIM_UNHITTABLE | ANIM_EXPLODE}, {2, 1, 0}}}, true},
-    {100.0f, 3, 400, {{{2, 5, ANIM_BEAM}, {-1, 1, ANIM_BEAM}, {-1, 1, 0}}}, false},
-}};
-
 [[noreturn]] void fail(const char* format, const char* detail) {
   allegro_message(format, detail);
   std::exit(1);
@@ -65,31 +45,6 @@ void set_up_software_window() {
   const int h = scale == 1 ? 2 * PLAYFIELD_H : PLAYFIELD_H;
   if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0)
     fail("Error initializing graphics mode: %s\n", allegro_error);
-}
-
-// Each built-in shot type reads its frames from its own copy of the archive.
-void set_up_shot_type(int index) {
-  const BuiltInShot& built_in = BUILT_IN_SHOTS[index];
-  ShotType& type = shot_types[index];
-  type.damage = built_in.damage;
-  type.width = built_in.width;
-  type.height = built_in.height;
-  type.start_anim = 0;
-  type.hit_anim = 1;
-  type.data = load_datafile("data.dat");
-  if (!game_data_usable(type.data)) std::exit(1);
-  for (int step = 0; step < static_cast<int>(built_in.steps.size()); ++step) {
-    Animation& anim = type.anims[step];
-    anim.id = step;
-    anim.next = built_in.steps[step].next;
-    anim.duration = built_in.steps[step].duration;
-    anim.frame = DATA_SHOT;
-    anim.flags = built_in.steps[step].flags;
-    anim.offset_x = 0;
-    anim.offset_y = 0;
-    if (built_in.masks) anim.mask = create_mask_from_bitmap(data_bitmap(type.data, DATA_SHOT));
-    make_shot_texture(index, step);
-  }
 }
 
 }  // namespace
@@ -142,8 +97,7 @@ void start_up() {
   // that type is the level director, which is never shot down: the score
   // could never move. Every type is worth the same instead.
   for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
-  set_up_shot_type(0);
-  set_up_shot_type(1);
+  load_builtin_shot_types();
 }
 
 // The OpenGL window: a 32-bit colour buffer is suggested, not required.
@@ -169,14 +123,7 @@ void shut_down() {
   if (game_data != nullptr) unload_datafile(game_data);
   game_data = nullptr;
   release_enemy_types();
-  for (ShotType& type : shot_types) {
-    if (type.data != nullptr) unload_datafile(type.data);
-    type.data = nullptr;
-    for (Animation& anim : type.anims) {
-      destroy_mask(anim.mask);
-      anim.mask = nullptr;
-    }
-  }
+  release_shot_types();
   destroy_mask(player.mask);
   player.mask = nullptr;
   // While the context is still up: a texture name kept past it could later

@@ -1,0 +1,16 @@
+// The start of a level, shared by the game's first entry and the level runner.
+#include "content/content.h"
+#include "render/render.h"
+#include "script/script.h"
+#include "world/world.h"
+
+void load_level(const char* script_file, const char* enemy_file) {
+  reset_world_for_level_start();
+  load_scripts(script_file);
+  load_tile_set();
+  load_enemy_types(enemy_file);
+  spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
+  clear_messages();
+  make_white_texture();
+  make_player_texture();
+}

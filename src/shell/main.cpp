@@ -8,6 +8,7 @@
 int main() {
   renderer = 0;
   scale = 0;
+  find_game_files();
   start_up();
   for (;;) {
     const MenuChoice choice = main_menu();

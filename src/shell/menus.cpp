@@ -127,7 +127,7 @@ MenuChoice main_menu() {
 }
 
 // Edits copies of the three settings; only Enter on Accept stores them (in the
-// globals and in "mirvo.cfg") and returns 1, after which main restarts.
+// globals and in the settings file) and returns 1, after which main restarts.
 int options_menu() {
   OptionsState state;
   state.values = {renderer, scale, use_joystick};
@@ -150,8 +150,6 @@ int options_menu() {
   renderer = state.values[0];
   scale = state.values[1];
   use_joystick = state.values[2];
-  set_config_int(nullptr, "renderer", renderer);
-  set_config_int(nullptr, "scale", scale);
-  set_config_int(nullptr, "usejoystick", use_joystick);
+  write_settings();
   return 1;
 }

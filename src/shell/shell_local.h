@@ -1,10 +1,12 @@
 // What the shell's own files share: the key handling of the two menus as pure
-// functions (no window needed to run them), the reading of the settings, and
-// the close-button flag.
+// functions (no window needed to run them), the settings and where the files
+// are, and the close-button flag.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <span>
+#include <string>
 
 #include "shell/shell.h"
 
@@ -58,6 +60,46 @@ Settings normalise_settings(int renderer, int scale, int use_joystick);
 // Whether the window is 640 x 800: the software mode doubles only for a scale
 // of exactly 1, the OpenGL mode for any non-zero scale.
 int window_doubled(int renderer, int scale);
+
+// ---- Where the files are ----
+
+// The settings file start-up reads and Accept writes: "mirvo.cfg" beside the
+// data in a writable game folder, else the player's own (set by find_game_files).
+extern std::string settings_path;
+
+// Chooses the data folder and the settings file, once, before the first
+// start-up: the current directory when it holds "data.dat", else the
+// installed data folder of this executable, which becomes the current one.
+void find_game_files();
+// The data folder of an executable installed as P/games/mirvo: P/share/games/mirvo.
+std::string installed_data_dir(const std::string& executable);
+// $XDG_CONFIG_HOME/mirvo/mirvo.cfg, or $HOME/.config/mirvo/mirvo.cfg when that
+// variable is unset or not absolute; empty when neither gives a folder.
+std::string user_settings_path(const char* xdg_config_home, const char* home);
+
+// ---- The settings file ----
+
+struct SettingValue {
+  const char* key;
+  int value;
+};
+
+// Makes the settings file the configuration Allegro reads from (after a
+// failed save: the text that could not be stored).
+void use_settings_file();
+// Stores the current settings (the globals) in the settings file; see save_settings.
+void write_settings();
+// Replaces the settings file with one holding values, keeping every other line
+// of the old file. The folder is made if missing. A failure is reported in
+// one line on standard error and the values still hold for the next start-up.
+void save_settings(std::span<const SettingValue> values);
+// old_text with each key of values set in the unnamed section: an existing
+// line is replaced in place, a missing key is added at the section's end.
+std::string settings_text(const std::string& old_text, std::span<const SettingValue> values);
+// Writes text to a temporary file beside path and renames it over path, so
+// readers see the old file or the new one, never a part. Empty on success,
+// otherwise the reason; the old file is left as it was.
+std::string replace_file(const std::string& path, const std::string& text);
 
 // ---- Window close button ----
 

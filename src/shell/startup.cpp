@@ -29,7 +29,7 @@ BITMAP* data_bitmap(DATAFILE* data, int index) {
 }
 
 void read_settings() {
-  set_config_file("mirvo.cfg");
+  use_settings_file();
   const int r = get_config_int(nullptr, "renderer", 0);
   const int s = get_config_int(nullptr, "scale", 0);
   const int j = get_config_int(nullptr, "usejoystick", 0);

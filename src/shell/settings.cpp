@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "content/content.h"
+#include "render/render.h"
 #include "shell/shell_local.h"
 
 namespace fs = std::filesystem;

@@ -10,6 +10,8 @@
 
 #include "shell/shell.h"
 
+struct DATAFILE;
+
 // ---- Main menu ----
 
 inline constexpr int MENU_ITEM_COUNT = 4;

@@ -1,6 +1,6 @@
 // Effects of animation steps that end with flags: explosions, debris, sparks,
-// the beam and the victory message. They touch only the particle table and the
-// messages; killing, scoring and freeing belong to the tick.
+// the beam and the victory message. They touch only the particle table, the
+// messages and the event list; killing, scoring and freeing belong to the tick.
 
 #include <allegro.h>
 
@@ -117,8 +117,13 @@ void enemy_step_event(int slot) {
       spawn_fire_particle(x, y);
       spawn_smoke_particle(x, y);
     }
+    record_world_event(EVENT_ENEMY_DESTROYED, x);
   }
-  if ((step->flags & ANIM_VICTORY) != 0) show_message("You are a winner!!!11", VICTORY_TICKS);
+  if ((step->flags & ANIM_VICTORY) != 0) {
+    show_message("You are a winner!!!11", VICTORY_TICKS);
+    // The whole level is won, not a place on it: heard from the middle.
+    record_world_event(EVENT_LEVEL_WON, static_cast<float>(PLAYFIELD_W) / 2.0f);
+  }
 }
 
 // owner -1: `slot` is a player shot; otherwise it is an enemy bullet.

@@ -117,6 +117,7 @@ void fire_player_shot(int shot_type) {
     } else if (shot_type == 2) {
       b.y = 1.0f;
     }
+    record_world_event(shot_type == 2 ? EVENT_PLAYER_BEAM : EVENT_PLAYER_SHOT, b.x);
     return;
   }
 }

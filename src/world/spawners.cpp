@@ -41,6 +41,7 @@ void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, flo
   b.vx = vx;
   b.vy = vy;
   b.hit = 0;
+  record_world_event(EVENT_ENEMY_FIRE, b.x);
 }
 
 // Creates an enemy with a private copy of script `script_number` (1-based).

@@ -24,7 +24,13 @@ constexpr int ENEMY_BULLET_BOX = 3;  // enemy bullets hit the ship with a 3 x 3 
 constexpr float TILE_ROW_HEIGHT = 64.0f;
 constexpr double SCROLL_SPEED = 0.33;  // pixels per tick
 
-void announce_if_lost() {
+// The ship has just been hit, and had `energy_before` before the blow. The
+// message shows after every blow below 1; the lost game is heard only for the
+// blow that took the last point.
+void ship_was_hit(int energy_before) {
+  const float centre = static_cast<float>(player.x + SHIP_SIZE / 2);
+  record_world_event(EVENT_SHIP_HIT, centre);
+  if (energy_before >= 1 && player.energy < 1) record_world_event(EVENT_GAME_LOST, centre);
   if (player.energy < 1) show_message("You fail it!!!1", LOST_MESSAGE_TICKS);
 }
 
@@ -86,6 +92,7 @@ void shoot_enemy(int slot, const EnemyType& def, int w, int h) {
     if (!masks_touch(shot_step->mask, enemy_step->mask, bx, by, ex, ey)) continue;
 
     e.health -= st->damage;
+    if (e.health > 0.0f) record_world_event(EVENT_ENEMY_HIT, b.x);
     b.hit = 1;
     b.anim = st->hit_anim;
     b.anim_timer = step_duration(st->anims, st->hit_anim);
@@ -114,7 +121,7 @@ void ram_enemy(int slot, const EnemyType& def, int w, int h) {
   player.energy = static_cast<int>(static_cast<float>(energy) - e.health);
   e.health -= static_cast<float>(energy);
   if (e.health <= 0.0f) enter_death_step(slot, def);
-  announce_if_lost();
+  ship_was_hit(energy);
 }
 
 // Phase 1 for one enemy slot.
@@ -197,8 +204,9 @@ void bullet_hits_ship(Bullet& b) {
   if (step == nullptr) return;
   if (!masks_touch(step->mask, player.mask, bx, by, player.x, player.y)) return;
 
-  player.energy = static_cast<int>(static_cast<float>(player.energy) - st->damage);
-  announce_if_lost();
+  const int energy = player.energy;
+  player.energy = static_cast<int>(static_cast<float>(energy) - st->damage);
+  ship_was_hit(energy);
   b.hit = 1;
   b.anim = st->hit_anim;
   b.anim_timer = step_duration(st->anims, st->hit_anim);

@@ -148,6 +148,37 @@ extern std::array<EnemyType, MAX_ENEMY_TYPES> enemy_types;  // filled from the e
 extern std::int32_t scroll_row;  // whole 64-pixel tile rows scrolled so far
 extern float scroll_offset;      // pixels within the current row, 0 up to 64
 
+// ---- Events of the tick ----
+// What the player should hear about, recorded as the tick goes. The list holds
+// one entry per kind: a second event of a kind joins the first (its count and
+// the mean of their x), so a wave firing twenty bullets in one tick is one
+// entry, and no number of events can outgrow the list. The shell reads the
+// entries after a catch-up pass and empties the list for the next one.
+enum WorldEventKind : int {
+  EVENT_PLAYER_SHOT = 0,  // the ship fired its ordinary shot
+  EVENT_PLAYER_BEAM,      // the ship fired its beam
+  EVENT_ENEMY_FIRE,       // an enemy bullet left its gun
+  EVENT_ENEMY_HIT,        // a player shot landed on an enemy that survived it
+  EVENT_ENEMY_DESTROYED,  // an enemy's explosion step ended: it burst
+  EVENT_SHIP_HIT,         // a bullet hit the ship, or the ship rammed an enemy
+  EVENT_GAME_LOST,        // the ship's energy fell below 1
+  EVENT_LEVEL_WON,        // a victory step ended
+  WORLD_EVENT_KIND_COUNT
+};
+
+struct WorldEvent {
+  std::int32_t count = 0;  // events of this kind since the list was emptied; 0 = none
+  float x = 0.0f;          // their mean x in playfield pixels, 0..320
+};
+
+extern std::array<WorldEvent, WORLD_EVENT_KIND_COUNT> world_events;  // indexed by kind
+// 1 while the tick records events (the default); 0 leaves the list alone.
+extern std::int32_t world_events_recording;
+
+// Adds one event; a kind outside the list is dropped. Never allocates.
+void record_world_event(int kind, float x);
+void clear_world_events();
+
 // Resets of a new game and of the first entry of the play loop.
 void reset_world_for_new_game();
 void reset_world_for_level_start();

@@ -145,7 +145,7 @@ struct Content {
 };
 
 // Back to a fresh game: ship at (140, 300) with 10 energy, every table and
-// message empty, no input held, the scroll at the top, a fixed seed.
+// message and recorded event empty, no input held, the scroll at the top, a fixed seed.
 inline void reset_world() {
   PixelMask* ship_mask = player.mask;
   player = Player{};
@@ -162,6 +162,8 @@ inline void reset_world() {
   for (ScriptInstruction& i : script_store) i = ScriptInstruction{};
   scroll_row = 0;
   scroll_offset = 0.0f;
+  clear_world_events();
+  world_events_recording = 1;
   for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
   key_shifts = 0;
   num_joysticks = 0;

@@ -1,6 +1,7 @@
 #include "shell/shell.h"
 
 int use_joystick = 0;
+int sound_on = 1;
 int game_running = 0;
 
 std::atomic<int> tick_count{0};

@@ -7,15 +7,16 @@
 const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts = {"Start", "Resume", "Options",
                                                                   "Quit"};
 
-const std::array<OptionRow, 5> option_rows = {{
+const std::array<OptionRow, OPTION_SETTING_COUNT + 2> option_rows = {{
     {{"Renderer:", "Software", "OpenGL", nullptr}},
     {{"Stretch:", "No", "Yes", nullptr}},
     {{"Use joystick:", "No", "Yes", nullptr}},
+    {{"Sound:", "Off", "On", nullptr}},
     {{"Accept", nullptr, nullptr, nullptr}},
     {{"Cancel", nullptr, nullptr, nullptr}},
 }};
 
-int last_option_row = 4;
+int last_option_row = 5;
 
 std::atomic<int> close_requested{0};
 
@@ -93,8 +94,16 @@ int options_accepted(const OptionsState& state, int last_row) {
   return state.selection == last_row - 1 ? 1 : 0;
 }
 
-Settings normalise_settings(int renderer, int scale, int use_joystick) {
-  return Settings{renderer != 0 ? 1 : 0, scale, use_joystick != 0 ? 1 : 0};
+Settings normalise_settings(int renderer, int scale, int use_joystick, int sound) {
+  return Settings{renderer != 0 ? 1 : 0, scale, use_joystick != 0 ? 1 : 0, sound != 0 ? 1 : 0};
+}
+
+Settings settings_from_config() {
+  const int r = get_config_int(nullptr, "renderer", 0);
+  const int s = get_config_int(nullptr, "scale", 0);
+  const int j = get_config_int(nullptr, "usejoystick", 0);
+  const int o = get_config_int(nullptr, "sound", 1);
+  return normalise_settings(r, s, j, o);
 }
 
 int window_doubled(int renderer, int scale) {

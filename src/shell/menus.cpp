@@ -126,11 +126,11 @@ MenuChoice main_menu() {
   return menu_choice_for(selection);
 }
 
-// Edits copies of the three settings; only Enter on Accept stores them (in the
+// Edits copies of the four settings; only Enter on Accept stores them (in the
 // globals and in the settings file) and returns 1, after which main restarts.
 int options_menu() {
   OptionsState state;
-  state.values = {renderer, scale, use_joystick};
+  state.values = {renderer, scale, use_joystick, sound_on};
   if (renderer == 1) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   if (renderer == 1) allegro_gl_flip();
@@ -150,6 +150,7 @@ int options_menu() {
   renderer = state.values[0];
   scale = state.values[1];
   use_joystick = state.values[2];
+  sound_on = state.values[3];
   write_settings();
   return 1;
 }

@@ -139,6 +139,7 @@ void write_settings() {
       {"renderer", renderer},
       {"scale", scale},
       {"usejoystick", use_joystick},
+      {"sound", sound_on},
   };
   save_settings(values);
 }

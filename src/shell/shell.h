@@ -12,6 +12,7 @@ enum MenuChoice : int { MENU_QUIT = 0, MENU_START = 1, MENU_OPTIONS = 2, MENU_RE
 
 // Settings from "mirvo.cfg" besides renderer and scale.
 extern int use_joystick;  // stored and shown only
+extern int sound_on;      // 0: nothing is played (the sound system is not even installed)
 
 extern int game_running;  // 1 while a started game can be resumed
 
@@ -32,7 +33,7 @@ MenuChoice main_menu();
 struct OptionRow {
   const char* texts[4];
 };
-extern int last_option_row;  // 4: rows below last-1 are settings, then Accept, then Cancel
+extern int last_option_row;  // 5: rows below last-1 are settings, then Accept, then Cancel
 int options_menu();          // 1 when the player accepted (settings stored)
 
 void new_game();

@@ -25,8 +25,8 @@ MenuChoice menu_choice_for(int selection);
 
 // ---- Options screen ----
 
-inline constexpr int OPTION_SETTING_COUNT = 3;  // renderer, scale, joystick
-extern const std::array<OptionRow, 5> option_rows;
+inline constexpr int OPTION_SETTING_COUNT = 4;  // renderer, scale, joystick, sound
+extern const std::array<OptionRow, OPTION_SETTING_COUNT + 2> option_rows;
 
 // The options screen's working state: the row selected (-1 after Escape) and
 // the value index of each setting row.
@@ -53,12 +53,16 @@ struct Settings {
   int renderer = 0;
   int scale = 0;
   int use_joystick = 0;
+  int sound = 1;
 };
 
 // The values read from "mirvo.cfg", given one meaning: any non-zero renderer
-// is OpenGL and any non-zero joystick setting is Yes (both become 1); scale
-// stays as read until the window is made (see window_doubled).
-Settings normalise_settings(int renderer, int scale, int use_joystick);
+// is OpenGL and any non-zero joystick or sound setting is Yes or On (each
+// becomes 1); scale stays as read until the window is made (see window_doubled).
+Settings normalise_settings(int renderer, int scale, int use_joystick, int sound);
+// The settings in Allegro's current configuration, normalised; a missing key
+// reads as 0, except "sound", which reads as 1 (On).
+Settings settings_from_config();
 // Whether the window is 640 x 800: the software mode doubles only for a scale
 // of exactly 1, the OpenGL mode for any non-zero scale.
 int window_doubled(int renderer, int scale);

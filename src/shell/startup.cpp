@@ -30,12 +30,10 @@ BITMAP* data_bitmap(DATAFILE* data, int index) {
 
 void read_settings() {
   use_settings_file();
-  const int r = get_config_int(nullptr, "renderer", 0);
-  const int s = get_config_int(nullptr, "scale", 0);
-  const int j = get_config_int(nullptr, "usejoystick", 0);
-  const Settings settings = normalise_settings(r, s, j);
+  const Settings settings = settings_from_config();
   renderer = settings.renderer;
   use_joystick = settings.use_joystick;
+  sound_on = settings.sound;
   // From here on scale says what the window really is.
   scale = window_doubled(renderer, settings.scale);
 }

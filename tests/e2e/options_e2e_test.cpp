@@ -38,10 +38,10 @@ class Options : public Scenario {
         .has_value();
   }
 
-  // Moves to "Accept" (row 3) from `row` and presses Enter there.
+  // Moves to "Accept" (row 4) from `row` and presses Enter there.
   bool accept_from(int row) {
-    for (int r = row; r < 3; ++r) s->keys({"Down"});
-    if (!options(3)) return false;
+    for (int r = row; r < 4; ++r) s->keys({"Down"});
+    if (!options(4)) return false;
     s->keys({"Return"});
     return true;
   }
@@ -82,6 +82,8 @@ TEST_F(Options, StretchYesAcceptedWritesScaleAndDoublesTheWindow) {
   EXPECT_EQ(config_value(cfg, "scale"), std::optional<int>(1)) << cfg;
   EXPECT_EQ(config_value(cfg, "renderer"), std::optional<int>(0)) << cfg;
   EXPECT_EQ(config_value(cfg, "usejoystick"), std::optional<int>(0)) << cfg;
+  EXPECT_EQ(config_value(cfg, "sound"), std::optional<int>(1)) << cfg;
+  EXPECT_LT(cfg.find("usejoystick"), cfg.find("sound")) << cfg;
 
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));

@@ -24,7 +24,7 @@ inline Box option_row_box(int row) {
 inline Box option_value_box(int row) {
   return Box{210, 100 + 40 * row, 110, 40};
 }
-inline constexpr int OPTION_ROWS = 5;
+inline constexpr int OPTION_ROWS = 6;
 
 inline constexpr int RED_ENOUGH = 20;  // pixels of red text that make an item "selected"
 
@@ -46,7 +46,7 @@ inline bool highlighted(const Image& img, Box (*row_box)(int), int rows, int sel
 // The options screen is drawn on black: its lower part holds nothing.
 inline bool options_background(const Image& img) {
   const int k = window_factor(img);
-  const Box below_rows = Box{0, 310, 320, 90}.times(k);
+  const Box below_rows = Box{0, 350, 320, 50}.times(k);
   return count_pixels(img, below_rows, is_black) >= below_rows.w * below_rows.h * 99 / 100;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -71,18 +72,18 @@ TEST(MainMenuChoice, ItemsMapToTheirCodes) {
 // ---- Options screen ----
 
 TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
-  ASSERT_EQ(last_option_row, 4);
+  ASSERT_EQ(last_option_row, 5);
   OptionsState state;
-  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 4);  // Renderer -> Cancel
-  state.selection = 4;
+  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 5);  // Renderer -> Cancel
+  state.selection = 5;
   EXPECT_EQ(walk_options(state, {KEY_DOWN}).selection, 0);  // Cancel -> Renderer
   state.selection = 0;
-  EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 3);
+  EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 4);
 }
 
 TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
   OptionsState state;
-  state.values = {1, 0, 0};  // OpenGL, not stretched
+  state.values = {1, 0, 0, 1};  // OpenGL, not stretched, sound on
   OptionsState after = walk_options(state, {KEY_RIGHT});
   EXPECT_EQ(after.values[0], 0);  // OpenGL -> Software
   state.selection = 1;
@@ -93,13 +94,16 @@ TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
   state.selection = 2;
   EXPECT_EQ(walk_options(state, {KEY_RIGHT, KEY_RIGHT}).values[2], 0);
   EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[2], 1);
+  state.selection = 3;
+  EXPECT_EQ(walk_options(state, {KEY_RIGHT}).values[3], 0);  // On -> Off
+  EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT}).values[3], 1);
 }
 
 TEST(OptionsKeys, LeftAndRightDoNothingOnAcceptAndCancel) {
-  for (int row : {3, 4}) {
+  for (int row : {4, 5}) {
     OptionsState state;
     state.selection = row;
-    state.values = {1, 0, 1};
+    state.values = {1, 0, 1, 0};
     const OptionsState after = walk_options(state, {KEY_LEFT, KEY_RIGHT, KEY_RIGHT});
     EXPECT_EQ(after.selection, row);
     EXPECT_EQ(after.values, state.values) << "row " << row;
@@ -120,23 +124,26 @@ TEST(OptionsKeys, OnlyTheAcceptRowStores) {
   EXPECT_EQ(state.values[0], 1);
   EXPECT_EQ(options_accepted(state, last_option_row), 0);
   EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP}), last_option_row), 0);  // Cancel
-  // Stretch on, then down to Accept.
-  state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN});
-  EXPECT_EQ(state.selection, 3);
-  EXPECT_EQ(state.values, (std::array<int, 3>{0, 1, 0}));
+  // Stretch on, then down past the sound to Accept.
+  state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN});
+  EXPECT_EQ(state.selection, 4);
+  EXPECT_EQ(state.values, (std::array<int, 4>{0, 1, 0, 0}));
   EXPECT_EQ(options_accepted(state, last_option_row), 1);
 }
 
 TEST(OptionsRows, LabelsAndValueTexts) {
-  const std::array<int, 5> counts = {2, 2, 2, 0, 0};
+  const std::array<int, 6> counts = {2, 2, 2, 2, 0, 0};
   for (int i = 0; i <= last_option_row; ++i)
     EXPECT_EQ(option_value_count(option_rows[i]), counts[i]) << "row " << i;
   EXPECT_STREQ(option_rows[0].texts[0], "Renderer:");
   EXPECT_STREQ(option_rows[0].texts[2], "OpenGL");
   EXPECT_STREQ(option_rows[1].texts[0], "Stretch:");
   EXPECT_STREQ(option_rows[2].texts[0], "Use joystick:");
-  EXPECT_STREQ(option_rows[3].texts[0], "Accept");
-  EXPECT_STREQ(option_rows[4].texts[0], "Cancel");
+  EXPECT_STREQ(option_rows[3].texts[0], "Sound:");
+  EXPECT_STREQ(option_rows[3].texts[1], "Off");
+  EXPECT_STREQ(option_rows[3].texts[2], "On");
+  EXPECT_STREQ(option_rows[4].texts[0], "Accept");
+  EXPECT_STREQ(option_rows[5].texts[0], "Cancel");
 }
 
 TEST(OptionsRows, SteppingFollowsTheRowsLength) {
@@ -156,17 +163,33 @@ TEST(OptionsRows, SteppingFollowsTheRowsLength) {
 
 // ---- Settings ----
 
-TEST(Settings, RendererAndJoystickBecomeZeroOrOne) {
-  const Settings missing = normalise_settings(0, 0, 0);  // no "mirvo.cfg"
-  EXPECT_EQ(missing.renderer, 0);
-  EXPECT_EQ(missing.scale, 0);
-  EXPECT_EQ(missing.use_joystick, 0);
+TEST(Settings, RendererJoystickAndSoundBecomeZeroOrOne) {
+  const Settings off = normalise_settings(0, 0, 0, 0);
+  EXPECT_EQ(off.renderer, 0);
+  EXPECT_EQ(off.scale, 0);
+  EXPECT_EQ(off.use_joystick, 0);
+  EXPECT_EQ(off.sound, 0);
   for (int odd : {2, -1, 1000}) {
-    const Settings s = normalise_settings(odd, odd, odd);
+    const Settings s = normalise_settings(odd, odd, odd, odd);
     EXPECT_EQ(s.renderer, 1) << odd;
     EXPECT_EQ(s.use_joystick, 1) << odd;
+    EXPECT_EQ(s.sound, 1) << odd;
     EXPECT_EQ(s.scale, odd) << "scale keeps its value until the window is made";
   }
+}
+
+TEST(Settings, SoundIsOnUnlessTheFileSaysZero) {
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+  struct Case {
+    const char* text;
+    int sound;
+  };
+  for (const Case c : {Case{"", 1}, Case{"renderer = 1\nusejoystick = 1\n", 1},
+                       Case{"sound = 0\n", 0}, Case{"sound = 1\n", 1}, Case{"sound = -3\n", 1}}) {
+    set_config_data(c.text, static_cast<int>(std::strlen(c.text)));
+    EXPECT_EQ(settings_from_config().sound, c.sound) << c.text;
+  }
+  allegro_exit();
 }
 
 TEST(Settings, WhichWindowsAreDoubled) {

@@ -1,0 +1,115 @@
+// mirvo-soundbuild: renders the sound effect recipes of data/sounds/ and the
+// music scores of data/music/ to WAV files with sox, for "dat" and oggenc.
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "artbuild/source.h"
+#include "soundbuild/recipe.h"
+#include "soundbuild/score.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* USAGE =
+    "usage: mirvo-soundbuild COMMAND ...\n"
+    "\n"
+    "  effect RECIPE.txt OUT.wav\n"
+    "      renders a sound effect recipe (mono, 16-bit, 22050 Hz)\n"
+    "  music SCORE.txt OUT.wav WORKDIR\n"
+    "      renders each voice of the score into WORKDIR, then mixes them into\n"
+    "      one turn of the loop (stereo, 16-bit, at the score's rate)\n"
+    "  sox SCORE.txt\n"
+    "      prints the sox commands the music command would run\n"
+    "\n"
+    "sox must be on the PATH. Errors name the source file and line; the exit\n"
+    "status is 1 on any error.\n";
+
+int fail(const std::string& what) {
+  std::fprintf(stderr, "mirvo-soundbuild: %s\n", what.c_str());
+  return 1;
+}
+
+// Runs sox with the arguments and waits for it; false unless it exits with 0.
+bool run_sox(const std::vector<std::string>& args) {
+  std::vector<char*> argv{const_cast<char*>("sox")};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "sox", nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+template <typename T, typename Parse>
+bool load(const std::string& path, Parse parse, T& out, std::string& error) {
+  const auto text = artbuild::read_file(path);
+  if (!text) {
+    error = "cannot read " + path;
+    return false;
+  }
+  auto parsed = parse(*text, path, error);
+  if (!parsed) return false;
+  out = std::move(*parsed);
+  return true;
+}
+
+int run_effect(const std::string& src, const std::string& out) {
+  soundbuild::Recipe recipe;
+  std::string error;
+  if (!load(src, soundbuild::parse_recipe, recipe, error)) return fail(error);
+  if (!run_sox(soundbuild::recipe_sox_args(recipe, out))) return fail("sox failed on " + src);
+  return 0;
+}
+
+// Two turns of every voice: the mix keeps the second, which begins with the
+// reverb tails of the first.
+std::vector<std::vector<std::string>> music_commands(const soundbuild::Score& score,
+                                                     const std::string& out,
+                                                     const std::string& work) {
+  std::vector<std::vector<std::string>> commands;
+  std::vector<std::string> voice_wavs;
+  for (std::size_t v = 0; v < score.voices.size(); ++v) {
+    voice_wavs.push_back(work + "/" + score.voices[v].name + ".wav");
+    commands.push_back(
+        soundbuild::voice_sox_args(score, static_cast<int>(v), 2, voice_wavs.back()));
+  }
+  commands.push_back(soundbuild::mix_sox_args(score, voice_wavs, out));
+  return commands;
+}
+
+int run_music(const std::string& src, const std::string& out, const std::string& work,
+              bool print_only) {
+  soundbuild::Score score;
+  std::string error;
+  if (!load(src, soundbuild::parse_score, score, error)) return fail(error);
+  for (const auto& command : music_commands(score, out, work)) {
+    if (print_only) {
+      std::fputs("sox", stdout);
+      for (const auto& a : command) std::printf(" %s", a.c_str());
+      std::fputs("\n", stdout);
+    } else if (!run_sox(command)) {
+      return fail("sox failed on " + src);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string cmd = argc > 1 ? argv[1] : "";
+  if (cmd == "--help" || cmd == "-h") {
+    std::fputs(USAGE, stdout);
+    return 0;
+  }
+  if (cmd == "effect" && argc == 4) return run_effect(argv[2], argv[3]);
+  if (cmd == "music" && argc == 5) return run_music(argv[2], argv[3], argv[4], false);
+  if (cmd == "sox" && argc == 3) return run_music(argv[2], "OUT.wav", "WORKDIR", true);
+  std::fputs(USAGE, stderr);
+  return 1;
+}

@@ -1,0 +1,175 @@
+// The two music tracks: Ogg Vorbis files beside the game, decoded a little at
+// a time by libvorbisfile into one Allegro AUDIOSTREAM per track. A feeder
+// thread of ours refills whichever stream plays, so the music goes on while
+// the menus block in readkey. A paused track's stream keeps what it had
+// queued, so playing it again continues exactly where it stopped.
+#include <allegro.h>
+#include <vorbis/vorbisfile.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "sound/sound.h"
+
+namespace {
+
+// 2048 frames are 46 ms at 44.1 kHz; Allegro queues a few such buffers, and
+// the feeder looks every 10 ms, so a busy frame never starves the stream.
+constexpr int STREAM_FRAMES = 2048;
+constexpr auto FEED_PERIOD = std::chrono::milliseconds(10);
+// Below the effects' full volume, so a shot is heard over the music.
+constexpr int MUSIC_VOLUME = 150;
+// The mixer never takes this voice for an effect (effects play at 128).
+constexpr int MUSIC_PRIORITY = 255;
+
+struct Track {
+  const char* file_name;
+  OggVorbis_File decoder{};
+  bool open = false;
+  int channels = 0;
+  AUDIOSTREAM* stream = nullptr;  // created stopped; runs while the track plays
+};
+
+std::array<Track, 3> tracks{{{nullptr}, {"menu.ogg"}, {"play.ogg"}}};
+
+// The mutex guards the decoders and the streams: the feeder thread fills,
+// the shell's calls switch and rewind. Both hold it only briefly.
+std::mutex music_lock;
+std::atomic<int> playing{MUSIC_NONE};
+std::atomic<bool> feeding{false};
+std::thread feeder;
+
+bool digital_sound_installed() {
+  return digi_driver != nullptr && digi_driver->id != DIGI_NONE;
+}
+
+bool valid_track(MusicTrack track) {
+  return track == MUSIC_MENU || track == MUSIC_PLAY;
+}
+
+// A stopped stream for the track's format, on a voice no effect may take.
+AUDIOSTREAM* make_stream(Track& t) {
+  const vorbis_info* info = ov_info(&t.decoder, -1);
+  AUDIOSTREAM* stream = play_audio_stream(STREAM_FRAMES, 16, t.channels == 2,
+                                          static_cast<int>(info->rate), MUSIC_VOLUME, 128);
+  if (!stream) return nullptr;
+  voice_stop(stream->voice);
+  voice_set_priority(stream->voice, MUSIC_PRIORITY);
+  return stream;
+}
+
+// Opens the track's file; on any failure the track stays closed and silent
+// and one line says why.
+void open_track(Track& t) {
+  const int status = ov_fopen(t.file_name, &t.decoder);
+  if (status != 0) {
+    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name,
+                 status == OV_ENOTVORBIS ? "not an Ogg Vorbis file" : "cannot read it");
+    return;
+  }
+  t.channels = ov_info(&t.decoder, -1)->channels;
+  if (t.channels > 2) {
+    std::fprintf(stderr, "Mirvo: no music from %s: %d channels\n", t.file_name, t.channels);
+    ov_clear(&t.decoder);
+    return;
+  }
+  t.open = true;
+  t.stream = make_stream(t);
+  if (!t.stream) std::fprintf(stderr, "Mirvo: no music from %s: no free voice\n", t.file_name);
+}
+
+void close_track(Track& t) {
+  if (t.stream) stop_audio_stream(t.stream);
+  t.stream = nullptr;
+  if (t.open) ov_clear(&t.decoder);
+  t.open = false;
+}
+
+// Fills one stream buffer with the next decoded bytes. The end of the file
+// wraps to its first sample inside the same buffer, which is what makes the
+// loop seamless. A decoding error ends the track with silence.
+void fill(Track& t, std::uint8_t* buffer, int bytes) {
+  int done = 0;
+  bool wrapped = false;
+  while (done < bytes) {
+    int section = 0;
+    // Unsigned 16-bit little-endian samples: what an Allegro SAMPLE holds.
+    const long got = ov_read(&t.decoder, reinterpret_cast<char*>(buffer) + done, bytes - done, 0, 2,
+                             0, &section);
+    if (got > 0) {
+      done += static_cast<int>(got);
+      wrapped = false;
+    } else if (got == 0 && !wrapped && ov_pcm_seek(&t.decoder, 0) == 0) {
+      wrapped = true;  // a second end in a row means an empty file
+    } else {
+      break;
+    }
+  }
+  for (; done + 1 < bytes; done += 2) {
+    buffer[done] = 0x00;
+    buffer[done + 1] = 0x80;
+  }
+}
+
+void feed_playing_track() {
+  std::lock_guard hold(music_lock);
+  Track& t = tracks[playing.load()];
+  if (!t.stream) return;
+  const int bytes = STREAM_FRAMES * t.channels * 2;
+  while (void* buffer = get_audio_stream_buffer(t.stream)) {
+    fill(t, static_cast<std::uint8_t*>(buffer), bytes);
+    free_audio_stream_buffer(t.stream);
+  }
+}
+
+void feed_until_released() {
+  while (feeding.load()) {
+    if (playing.load() != MUSIC_NONE) feed_playing_track();
+    std::this_thread::sleep_for(FEED_PERIOD);
+  }
+}
+
+}  // namespace
+
+void load_music() {
+  release_music();
+  if (!digital_sound_installed()) return;
+  for (Track& t : tracks)
+    if (t.file_name) open_track(t);
+  feeding.store(true);
+  feeder = std::thread(feed_until_released);
+}
+
+void play_music(MusicTrack track) {
+  if (!feeding.load()) return;
+  std::lock_guard hold(music_lock);
+  const int now = playing.load();
+  if (track == now) return;
+  if (tracks[now].stream) voice_stop(tracks[now].stream->voice);
+  const int next = valid_track(track) ? track : MUSIC_NONE;
+  if (tracks[next].stream) voice_start(tracks[next].stream->voice);
+  playing.store(next);
+}
+
+// The stream is made anew, so not even what it had queued is heard again.
+void rewind_music(MusicTrack track) {
+  if (!feeding.load() || !valid_track(track)) return;
+  std::lock_guard hold(music_lock);
+  Track& t = tracks[track];
+  if (!t.open) return;
+  ov_pcm_seek(&t.decoder, 0);
+  if (t.stream) stop_audio_stream(t.stream);
+  t.stream = make_stream(t);
+  if (t.stream && playing.load() == track) voice_start(t.stream->voice);
+}
+
+void release_music() {
+  if (feeding.exchange(false)) feeder.join();
+  std::lock_guard hold(music_lock);
+  for (Track& t : tracks) close_track(t);
+  playing.store(MUSIC_NONE);
+}

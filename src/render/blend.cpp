@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <type_traits>
 
 #include "render/blend_local.h"
 #include "render/render.h"
@@ -51,64 +52,98 @@ struct SpreadLayout {
 constexpr SpreadLayout SPREAD_15 = {0x03E07C1F, 0x04008020};
 constexpr SpreadLayout SPREAD_16 = {0x07C0F81F, 0x08010020};
 
-// Adds the colour scaled by f/32 to every pixel of the rectangle, fields
-// saturating at 31. Unsigned arithmetic throughout: the spread 16-bit colour
-// times f needs all 32 bits, which a signed product would overflow.
-template <typename Rows>
-void blend_spread(const Rows& rows, int x, int y, int w, int h, int colour, int f,
-                  SpreadLayout layout) {
-  // Bits above the pixel's 16 would land in the spread fields; they carry no colour.
-  const auto c = static_cast<std::uint32_t>(colour) & 0xFFFF;
-  std::uint32_t s = (c | c << 16) & layout.mask;
-  if (f != 32) s = ((s * static_cast<std::uint32_t>(f)) >> 5) & layout.mask;
-  for (int row = y; row < y + h; ++row) {
-    auto* pixel = reinterpret_cast<std::uint16_t*>(rows(row)) + x;
-    for (int i = 0; i < w; ++i) {
-      const std::uint32_t d = pixel[i];
-      std::uint32_t t = ((d | d << 16) & layout.mask) + s;
-      // K - K/32 turns each carry bit into the five one-bits of its field.
-      const std::uint32_t k = t & layout.carries;
-      t = (t | (k - (k >> 5))) & layout.mask;
-      pixel[i] = static_cast<std::uint16_t>(t | t >> 16);
-    }
+// Adds the colour scaled by f/32 to a 15- or 16-bit pixel, fields saturating
+// at 31. Unsigned arithmetic throughout: the spread 16-bit colour times f
+// needs all 32 bits, which a signed product would overflow.
+struct AddSpread {
+  std::uint32_t s;
+  SpreadLayout layout;
+
+  AddSpread(int colour, int f, SpreadLayout spread) : layout(spread) {
+    // Bits above the pixel's 16 would land in the spread fields; they carry no colour.
+    const auto c = static_cast<std::uint32_t>(colour) & 0xFFFF;
+    s = (c | c << 16) & layout.mask;
+    if (f != 32) s = ((s * static_cast<std::uint32_t>(f)) >> 5) & layout.mask;
   }
-}
+
+  std::uint16_t operator()(std::uint16_t pixel) const {
+    const std::uint32_t d = pixel;
+    std::uint32_t t = ((d | d << 16) & layout.mask) + s;
+    // K - K/32 turns each carry bit into the five one-bits of its field.
+    const std::uint32_t k = t & layout.carries;
+    t = (t | (k - (k >> 5))) & layout.mask;
+    return static_cast<std::uint16_t>(t | t >> 16);
+  }
+};
 
 // Saturating byte addition inside one integer: the low seven bits of each
 // channel are added without leaving their byte, the top bits are combined
 // apart, and a channel whose sum overflowed is forced to 0xFF.
-template <typename Rows>
-void blend_bytes_packed(const Rows& rows, int x, int y, int w, int h, int colour, int f) {
-  const auto c = static_cast<std::uint32_t>(colour);
-  std::uint32_t s = c;
-  if (f != 256) {
-    const auto scale = static_cast<std::uint32_t>(f);
-    s = ((((c & 0xFF00FF) * scale) >> 8) & 0xFF00FF) | ((((c & 0xFF00) * scale) >> 8) & 0xFF00);
-  }
-  const std::uint32_t s_low = s & 0x7F7F7F;
-  const std::uint32_t s_high = s & 0x808080;
-  for (int row = y; row < y + h; ++row) {
-    auto* pixel = reinterpret_cast<std::uint32_t*>(rows(row)) + x;
-    for (int i = 0; i < w; ++i) {
-      const std::uint32_t d = pixel[i];
-      const std::uint32_t low = (d & 0x7F7F7F) + s_low;
-      const std::uint32_t high = (d & 0x808080) | s_high;
-      // A 1 in the lowest bit of every channel that overflows.
-      const std::uint32_t overflow = ((d & s_high) | (high & low)) >> 7;
-      const std::uint32_t saturate = (overflow + 0x7F7F7F) ^ 0x7F7F7F;
-      pixel[i] = low | high | saturate;
+struct AddPacked {
+  std::uint32_t s_low, s_high;
+
+  AddPacked(int colour, int f) {
+    const auto c = static_cast<std::uint32_t>(colour);
+    std::uint32_t s = c;
+    if (f != 256) {
+      const auto scale = static_cast<std::uint32_t>(f);
+      s = ((((c & 0xFF00FF) * scale) >> 8) & 0xFF00FF) | ((((c & 0xFF00) * scale) >> 8) & 0xFF00);
     }
+    s_low = s & 0x7F7F7F;
+    s_high = s & 0x808080;
+  }
+
+  std::uint32_t operator()(std::uint32_t d) const {
+    const std::uint32_t low = (d & 0x7F7F7F) + s_low;
+    const std::uint32_t high = (d & 0x808080) | s_high;
+    // A 1 in the lowest bit of every channel that overflows.
+    const std::uint32_t overflow = ((d & s_high) | (high & low)) >> 7;
+    const std::uint32_t saturate = (overflow + 0x7F7F7F) ^ 0x7F7F7F;
+    return low | high | saturate;
+  }
+};
+
+// The portable loops: one pixel at a time, rows top to bottom.
+template <typename Pixel, typename Rows, typename Add>
+[[gnu::always_inline]] inline void blend_pixels(const Rows& rows, int x, int y, int w, int h,
+                                                const Add& add) {
+  for (int row = y; row < y + h; ++row) {
+    auto* pixel = reinterpret_cast<Pixel*>(rows(row)) + x;
+    for (int i = 0; i < w; ++i) pixel[i] = add(pixel[i]);
   }
 }
 
-// 15 and 16 bits: 1..32 in steps of 8 of the factor; 32 bits: 2..256.
-// Factors above 255 are held at 255, since a larger scale would carry one
-// channel into the next. A result of 0 or less means nothing to draw.
-int convert_factor(int depth, int factor) {
-  factor = std::min(factor, 255);
-  if (depth == 32) return factor <= 0 ? 0 : factor + 1;
-  return (factor + 7) >> 3;
-}
+// The portable loops' particle kernels (see blend_particle_table).
+template <int Depth>
+struct PortableSquares {
+  using Pixel = std::conditional_t<Depth == 32, std::uint32_t, std::uint16_t>;
+  static constexpr int DEPTH = Depth;
+  static constexpr int BYTES = sizeof(Pixel);
+
+  static auto adder(int colour, int f) {
+    if constexpr (Depth == 32) {
+      return AddPacked(colour, f);
+    } else {
+      return AddSpread(colour, f, Depth == 15 ? SPREAD_15 : SPREAD_16);
+    }
+  }
+
+  template <typename Add>
+  static void square(unsigned char* top, unsigned char* bottom, const Add& add) {
+    for (unsigned char* row : {top, bottom}) {
+      auto* pixel = reinterpret_cast<Pixel*>(row);
+      pixel[0] = add(pixel[0]);
+      pixel[1] = add(pixel[1]);
+    }
+  }
+
+  template <typename Add>
+  static void rect(const MemoryRows& rows, int x, int y, int w, int h, const Add& add) {
+    blend_pixels<Pixel>(rows, x, y, w, h, add);
+  }
+
+  static void finish() {}
+};
 
 // Inlined into every blend call: a particle is cheap enough that a call here shows.
 inline BlendLoop pick_loop(int depth, int capabilities) {
@@ -144,24 +179,25 @@ void blend_memory_bitmap(int capabilities, BITMAP* bmp, int depth, int x, int y,
   (void)capabilities;
 #endif
   if (depth == 32) {
-    blend_bytes_packed(rows, x, y, w, h, colour, f);
+    blend_pixels<std::uint32_t>(rows, x, y, w, h, AddPacked(colour, f));
   } else {
-    blend_spread(rows, x, y, w, h, colour, f, depth == 15 ? SPREAD_15 : SPREAD_16);
+    blend_pixels<std::uint16_t>(rows, x, y, w, h,
+                                AddSpread(colour, f, depth == 15 ? SPREAD_15 : SPREAD_16));
   }
 }
 
 }  // namespace
 
 void blend_add_rect15(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_spread(WriteLineRows{bmp}, x, y, w, h, colour, f, SPREAD_15);
+  blend_pixels<std::uint16_t>(WriteLineRows{bmp}, x, y, w, h, AddSpread(colour, f, SPREAD_15));
 }
 
 void blend_add_rect16(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_spread(WriteLineRows{bmp}, x, y, w, h, colour, f, SPREAD_16);
+  blend_pixels<std::uint16_t>(WriteLineRows{bmp}, x, y, w, h, AddSpread(colour, f, SPREAD_16));
 }
 
 void blend_add_rect32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
-  blend_bytes_packed(WriteLineRows{bmp}, x, y, w, h, colour, f);
+  blend_pixels<std::uint32_t>(WriteLineRows{bmp}, x, y, w, h, AddPacked(colour, f));
 }
 
 int blend_capabilities() {
@@ -187,20 +223,7 @@ BlendLoop choose_blend_loop(int depth, int capabilities) {
 
 void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, int h, int colour,
                           int factor) {
-  // Clipped against the whole bitmap, not its clipping rectangle. Sizes are
-  // compared as differences so that no sum of caller values can overflow.
-  if (bmp == nullptr || w <= 0 || h <= 0) return;
-  if (x < 0) {
-    w += x;
-    x = 0;
-  }
-  if (y < 0) {
-    h += y;
-    y = 0;
-  }
-  w = std::min(w, bmp->w - x);
-  h = std::min(h, bmp->h - y);
-  if (w <= 0 || h <= 0) return;
+  if (bmp == nullptr || !clip_to_bitmap(bmp->w, bmp->h, x, y, w, h)) return;
 
   const int depth = bitmap_color_depth(bmp);
   const BlendLoop loop = pick_loop(depth, capabilities);
@@ -220,4 +243,29 @@ void blend_add_rect_using(int capabilities, BITMAP* bmp, int x, int y, int w, in
 
 void blend_add_rect(BITMAP* bmp, int x, int y, int w, int h, int colour, int factor) {
   blend_add_rect_using(blend_capabilities(), bmp, x, y, w, h, colour, factor);
+}
+
+void blend_particles_using(int capabilities, BITMAP* bmp, std::span<const Particle> table) {
+  if (bmp == nullptr) return;
+  const int depth = bitmap_color_depth(bmp);
+  if (pick_loop(depth, capabilities) == nullptr) return;
+  if (!is_memory_bitmap(bmp)) {
+    // Screen and video bitmaps want acquire and bmp_write_line around every
+    // square; the per-call entry point does that.
+    for (const Particle& p : table) {
+      if (p.x == FREE_PARTICLE) continue;
+      blend_add_rect_using(capabilities, bmp, static_cast<int>(p.x), static_cast<int>(p.y), 2, 2,
+                           p.colour, p.alpha);
+    }
+    return;
+  }
+#ifdef MIRVO_HAS_X86_BLEND
+  if (capabilities & CPU_SSE) return blend_particles_sse(bmp, depth, table);
+  if (capabilities & CPU_MMX) return blend_particles_mmx(bmp, depth, table);
+#endif
+  blend_particles_at_depth<PortableSquares>(bmp, depth, table);
+}
+
+void blend_particles(BITMAP* bmp, std::span<const Particle> table) {
+  blend_particles_using(blend_capabilities(), bmp, table);
 }

@@ -18,4 +18,8 @@ void blend_add_rect16_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, i
 void blend_add_rect32_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
   blend_bytes32<false>(WriteLineRows{bmp}, x, y, w, h, colour, f);
 }
+
+void blend_particles_mmx(BITMAP* bmp, int depth, std::span<const Particle> table) {
+  blend_particles_at_depth<MmxSquares>(bmp, depth, table);
+}
 #endif

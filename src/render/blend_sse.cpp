@@ -19,4 +19,8 @@ void blend_add_rect16_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, i
 void blend_add_rect32_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f) {
   blend_bytes32<true>(WriteLineRows{bmp}, x, y, w, h, colour, f);
 }
+
+void blend_particles_sse(BITMAP* bmp, int depth, std::span<const Particle> table) {
+  blend_particles_at_depth<SseSquares>(bmp, depth, table);
+}
 #endif

@@ -116,18 +116,17 @@ inline void blend_bytes(unsigned char* p, const Add& add) {
 }
 
 // Walks the rows top to bottom and each row left to right: eight pixels per
-// step, then the rest as one, two and four pixels. Clears the MMX state.
-// Inlined into each loop so its colour and masks stay in registers.
+// step, then the rest as one, two and four pixels. Leaves the MMX state to
+// the caller. Inlined into each loop so its colour and masks stay in registers.
 // `rows` gives a row's address: bmp_write_line for any bitmap, or the line
 // table itself where the caller knows the bitmap is in memory.
 template <bool Prefetch, int BytesPerPixel, typename Rows, typename Add>
-[[gnu::always_inline]] inline void blend_rows(const Rows& rows, int x, int y, int w, int h,
-                                              const Add& add) {
+[[gnu::always_inline]] inline void blend_row_steps(const Rows& rows, int x, int y, int w, int h,
+                                                   const Add& add) {
   if (w == 2) {
     // A particle's width: the rest-of-row rule with only its two-pixel step.
     for (int row = y; row < y + h; ++row)
       blend_bytes<2 * BytesPerPixel>(rows(row) + x * BytesPerPixel, add);
-    _mm_empty();
     return;
   }
   const int steps = w >> 3;
@@ -148,6 +147,13 @@ template <bool Prefetch, int BytesPerPixel, typename Rows, typename Add>
     }
     if (rest & 4) blend_bytes<4 * BytesPerPixel>(p, add);
   }
+}
+
+// A whole rectangle, then the MMX state cleared for floating-point code.
+template <bool Prefetch, int BytesPerPixel, typename Rows, typename Add>
+[[gnu::always_inline]] inline void blend_rows(const Rows& rows, int x, int y, int w, int h,
+                                              const Add& add) {
+  blend_row_steps<Prefetch, BytesPerPixel>(rows, x, y, w, h, add);
   _mm_empty();
 }
 
@@ -162,5 +168,48 @@ template <bool Prefetch, typename Rows = WriteLineRows>
                                                  int colour, int f) {
   blend_rows<Prefetch, 4>(rows, x, y, w, h, AddBytes(colour, f));
 }
+
+// The particle kernels of the MMX and SSE loops (see blend_particle_table):
+// the same colour scaling and additions as their rectangles. A particle row
+// is two pixels, too short for the eight-pixel step, so the SSE loop's
+// prefetch never comes into play and both loops run the same instructions.
+template <bool Prefetch, int Depth>
+struct X86Squares {
+  static constexpr int DEPTH = Depth;
+  static constexpr int BYTES = Depth == 32 ? 4 : 2;
+
+  static auto adder(int colour, int f) {
+    if constexpr (Depth == 32) {
+      return AddBytes(colour, f);
+    } else {
+      return AddFields(colour, f, Depth == 15 ? FIELDS_15 : FIELDS_16);
+    }
+  }
+
+  template <typename Add>
+  static void square(unsigned char* top, unsigned char* bottom, const Add& add) {
+    if constexpr (Depth == 32) {
+      blend_bytes<8>(top, add);
+      blend_bytes<8>(bottom, add);
+    } else {
+      // Both rows' pixel pairs fit one word; its lanes are added independently.
+      const __m64 sum = add(_mm_unpacklo_pi32(load_bytes<4>(top), load_bytes<4>(bottom)));
+      store_bytes<4>(top, sum);
+      store_bytes<4>(bottom, _mm_srli_si64(sum, 32));
+    }
+  }
+
+  template <typename Add>
+  static void rect(const MemoryRows& rows, int x, int y, int w, int h, const Add& add) {
+    blend_row_steps<Prefetch, BYTES>(rows, x, y, w, h, add);
+  }
+
+  static void finish() { _mm_empty(); }
+};
+
+template <int Depth>
+using MmxSquares = X86Squares<false, Depth>;
+template <int Depth>
+using SseSquares = X86Squares<true, Depth>;
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <span>
 
 struct BITMAP;
+struct Particle;
 
 // ---- What the frame renderers draw into and show ----
 
@@ -23,6 +25,12 @@ extern std::atomic<int> fps;  // frames drawn during the last whole second
 // saturating each channel. Clips against the whole bitmap; 15, 16 and 32 bits
 // per pixel only, other depths are left alone.
 void blend_add_rect(BITMAP* bmp, int x, int y, int w, int h, int colour, int factor);
+
+// A frame's particles in one pass: every live slot of the table, in slot
+// order, as a 2 x 2 square at its truncated position with its colour and
+// alpha. Leaves exactly the pixels that blend_add_rect per live particle
+// leaves, through the same loop, with the loop and the depth chosen once.
+void blend_particles(BITMAP* bmp, std::span<const Particle> table);
 
 // The pixel loops, on an already clipped rectangle with the converted factor
 // (1..32 at 15 and 16 bits, 2..256 at 32 bits).

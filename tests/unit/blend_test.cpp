@@ -16,6 +16,7 @@
 
 #include "render/blend_local.h"
 #include "render/render.h"
+#include "world/world.h"
 
 namespace {
 
@@ -228,6 +229,54 @@ TEST_P(BlendLoops, ClipAgainstTheWholeBitmap) {
   }
 }
 
+// A table of up to 63 slots, a quarter of them free: corners from four
+// pixels before each edge to three past it, with fractions that truncate
+// toward zero, some squares on top of an earlier one, any colour bits and
+// alpha 0 to 255.
+std::vector<Particle> random_particles(std::mt19937& rng, int w, int h) {
+  std::vector<Particle> table(rng() % 64);
+  auto coord = [&rng](int size) {
+    return static_cast<float>(static_cast<int>(rng() % (size + 8)) - 4) +
+           static_cast<float>(rng() % 4) * 0.25f;
+  };
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    Particle& p = table[i];
+    if (rng() % 4 == 0) continue;  // free
+    const Particle& under = table[rng() % (i + 1)];
+    const bool stack = under.x != FREE_PARTICLE && rng() % 4 == 0;
+    p.x = stack ? under.x : coord(w);
+    p.y = stack ? under.y : coord(h);
+    p.colour = static_cast<int>(rng());
+    p.alpha = static_cast<int>(rng() % 256);
+  }
+  return table;
+}
+
+// Bitmaps 1 to 24 pixels wide and 1 to 16 high, so that most squares meet an
+// edge, each a sub-bitmap of a larger one where any pixel drawn past its
+// edges would show.
+TEST_P(BlendLoops, ParticleTableLeavesThePixelsOfOneCallPerParticle) {
+  const auto [loop, depth] = GetParam();
+  const int capabilities = capabilities_for(loop);
+  for (int round = 0; round < 1000; ++round) {
+    const int w = 1 + static_cast<int>(rng() % 24), h = 1 + static_cast<int>(rng() % 16);
+    Bitmap got = random_bitmap(depth, w + 4, h + 4, rng);
+    Bitmap want(create_bitmap_ex(depth, w + 4, h + 4));
+    ASSERT_TRUE(got && want);
+    blit(got.get(), want.get(), 0, 0, 0, 0, w + 4, h + 4);
+    Bitmap got_field(create_sub_bitmap(got.get(), 2, 2, w, h));
+    Bitmap want_field(create_sub_bitmap(want.get(), 2, 2, w, h));
+    const std::vector<Particle> table = random_particles(rng, w, h);
+    for (const Particle& p : table) {
+      if (p.x == FREE_PARTICLE) continue;
+      blend_add_rect_using(capabilities, want_field.get(), static_cast<int>(p.x),
+                           static_cast<int>(p.y), 2, 2, p.colour, p.alpha);
+    }
+    blend_particles_using(capabilities, got_field.get(), table);
+    ASSERT_EQ(pixels_of(got.get()), pixels_of(want.get())) << "round " << round;
+  }
+}
+
 std::string case_name(const testing::TestParamInfo<LoopAndDepth>& info) {
   return std::string(loop_name(info.param.loop)) + std::to_string(info.param.depth);
 }
@@ -349,8 +398,12 @@ TEST(BlendDepths, EightAndTwentyFourBitBitmapsAreLeftAlone) {
     ASSERT_TRUE(bmp);
     const std::vector<std::uint32_t> before = pixels_of(bmp.get());
     blend_add_rect(bmp.get(), 0, 0, 12, 5, 0xFFFFFF, 255);
-    for (Loop loop : ALL_LOOPS)
+    const std::array<Particle, 1> square = {{{3.0f, 2.0f, 0, 0, 0xFFFFFF, 0, 0, 255}}};
+    blend_particles(bmp.get(), square);
+    for (Loop loop : ALL_LOOPS) {
       blend_add_rect_using(capabilities_for(loop), bmp.get(), 2, 1, 7, 3, 0xFFFFFF, 255);
+      blend_particles_using(capabilities_for(loop), bmp.get(), square);
+    }
     EXPECT_EQ(pixels_of(bmp.get()), before) << "depth " << depth;
   }
 }
@@ -420,6 +473,12 @@ TEST(BlendChoice, BlendAddRectUsesTheChosenLoop) {
   EXPECT_EQ(read_pixel(bmp.get(), 1, 0), blended(16, loop, 2 << 5, 0xFFFF, 255));
   EXPECT_EQ(read_pixel(bmp.get(), 0, 0), 0u);
   EXPECT_EQ(read_pixel(bmp.get(), 2, 0), 0u);
+  // The particle table too: a square at (2, 0) of which one row is inside.
+  write_pixel(bmp.get(), 2, 0, 2 << 5);
+  const std::array<Particle, 1> square = {{{2.0f, -1.0f, 0, 0, 0xFFFF, 0, 0, 255}}};
+  blend_particles(bmp.get(), square);
+  EXPECT_EQ(read_pixel(bmp.get(), 2, 0), blended(16, loop, 2 << 5, 0xFFFF, 255));
+  EXPECT_EQ(read_pixel(bmp.get(), 3, 0), blended(16, loop, 0, 0xFFFF, 255));
 }
 
 }  // namespace

@@ -1,11 +1,20 @@
 // The additive blend on its two real loads, a frame of particles and the
 // energy bar, through each pixel loop and through Allegro's own additive
 // blender as the peer an Allegro programmer would otherwise write.
+//
+// A frame of particles is drawn three ways: particles_frame/<loop>/<depth> is
+// the renderer's particle step (one blend_particles call over the table),
+// blend_particles/<loop>/<depth> one blend_add_rect call per particle, and
+// blend_particles/allegro/<depth> Allegro's blender; the goal is
+// particles_frame/sse/32 at 10 x the allegro peer. touch_bytes/particles reads
+// and writes the same pixels with nothing else, the floor any blend stands on.
 #include <allegro.h>
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -14,10 +23,11 @@
 
 #include "render/blend_local.h"
 #include "render/render.h"
+#include "world/world.h"
 
 namespace {
 
-constexpr int PARTICLES = 4096;  // a full particle table
+constexpr int PARTICLES = MAX_PARTICLES - 1;  // a full table but one free slot
 constexpr int FIELD_W = 320;
 constexpr int FIELD_H = 400;
 
@@ -69,6 +79,62 @@ void blend_particles(benchmark::State& state, int capabilities) {
   for (auto _ : state) {
     for (const Spark& s : frame)
       blend_add_rect_using(capabilities, bmp.get(), s.x, s.y, 2, 2, s.colour, s.alpha);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * PARTICLES);
+}
+
+// The same frame as a particle table with one free slot in the middle.
+std::array<Particle, MAX_PARTICLES> make_table(const Frame& frame) {
+  std::array<Particle, MAX_PARTICLES> table{};
+  for (int i = 0; i < PARTICLES; ++i) {
+    Particle& p = table[i < MAX_PARTICLES / 2 ? i : i + 1];
+    p.x = static_cast<float>(frame[i].x);
+    p.y = static_cast<float>(frame[i].y);
+    p.colour = frame[i].colour;
+    p.alpha = frame[i].alpha;
+  }
+  return table;
+}
+
+void particles_frame(benchmark::State& state, int capabilities) {
+  const int depth = static_cast<int>(state.range(0));
+  if (!start_allegro()) return state.SkipWithError("Allegro did not start");
+  Bitmap bmp = make_playfield(depth);
+  if (!bmp) return state.SkipWithError("no bitmap");
+  const auto table = make_table(make_frame(depth));
+  for (auto _ : state) {
+    blend_particles_using(capabilities, bmp.get(), table);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * PARTICLES);
+}
+
+// The pixels of the frame at 32 bits, read and written by a plain loop over
+// the clipped squares worked out beforehand.
+void touch_particle_bytes(benchmark::State& state) {
+  if (!start_allegro()) return state.SkipWithError("Allegro did not start");
+  Bitmap bmp = make_playfield(32);
+  if (!bmp) return state.SkipWithError("no bitmap");
+  struct Span {
+    std::uint32_t* first;
+    int w, h;
+  };
+  std::vector<Span> spans;
+  for (Spark s : make_frame(32)) {
+    int w = 2, h = 2;
+    if (clip_to_bitmap(FIELD_W, FIELD_H, s.x, s.y, w, h))
+      spans.push_back({reinterpret_cast<std::uint32_t*>(bmp->line[s.y]) + s.x, w, h});
+  }
+  const std::ptrdiff_t pitch = bmp->line[1] - bmp->line[0];
+  for (auto _ : state) {
+    for (const Span& s : spans) {
+      auto* row = reinterpret_cast<unsigned char*>(s.first);
+      for (int y = 0; y < s.h; ++y, row += pitch) {
+        auto* pixel = reinterpret_cast<std::uint32_t*>(row);
+        for (int x = 0; x < s.w; ++x) pixel[x] ^= 0x010101;
+      }
+    }
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * PARTICLES);
@@ -139,11 +205,17 @@ std::vector<LoopChoice> loop_choices() {
   return loops;
 }
 
-// Names: blend_particles/<loop>/<depth> and blend_energy_bar/<loop>/32.
+// Names: particles_frame/<loop>/<depth>, blend_particles/<loop>/<depth>,
+// blend_energy_bar/<loop>/32 and touch_bytes/particles.
 const bool registered = [] {
   for (const LoopChoice& loop : loop_choices()) {
     benchmark::RegisterBenchmark(("blend_particles/" + std::string(loop.name)).c_str(),
                                  blend_particles, loop.capabilities)
+        ->Arg(15)
+        ->Arg(16)
+        ->Arg(32);
+    benchmark::RegisterBenchmark(("particles_frame/" + std::string(loop.name)).c_str(),
+                                 particles_frame, loop.capabilities)
         ->Arg(15)
         ->Arg(16)
         ->Arg(32);
@@ -156,6 +228,7 @@ const bool registered = [] {
       ->Arg(16)
       ->Arg(32);
   benchmark::RegisterBenchmark("blend_energy_bar/allegro", blend_energy_bar_allegro)->Arg(32);
+  benchmark::RegisterBenchmark("touch_bytes/particles", touch_particle_bytes);
   return true;
 }();
 

@@ -2,16 +2,22 @@
 // of "sound.dat" at the indexes the game plays them from. Levels are checked
 // as a listener would: nothing clips, nothing is too quiet to hear, and a
 // loop's end runs into its start without a click or a gap.
+#include <allegro.h>
 #include <vorbis/vorbisfile.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include "sound/sound.h"
 
 namespace {
 
@@ -88,5 +94,74 @@ TEST_P(MusicTrack, LoopsWithoutAClickOrAGap) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tracks, MusicTrack, ::testing::Values("menu.ogg", "play.ogg"));
+
+// How long each effect may last, in seconds, and why.
+struct EffectLength {
+  SoundEffect effect;
+  double min, max;
+};
+constexpr EffectLength EFFECT_LENGTHS[] = {
+    {SOUND_SHOT, 0.03, 0.2},          // the ship fires five times a second
+    {SOUND_BEAM, 0.03, 0.3},          // and so does the beam
+    {SOUND_ENEMY_FIRE, 0.03, 0.2},    // waves fire often; one sound per pass
+    {SOUND_ENEMY_HIT, 0.02, 0.15},    // a burst of hits stays a rattle
+    {SOUND_EXPLOSION, 0.3, 1.0},      // over before the next wave's
+    {SOUND_SHIP_HIT, 0.1, 0.5},       //
+    {SOUND_GAME_LOST, 0.5, 2.5},      // the end of a game is heard out
+    {SOUND_LEVEL_WON, 0.5, 2.5},      //
+    {SOUND_MENU_MOVE, 0.02, 0.1},     // keys repeat about ten times a second
+    {SOUND_MENU_CHOOSE, 0.05, 0.25},  // the next screen follows at once
+    {SOUND_MENU_BACK, 0.05, 0.25},    //
+};
+
+// Allegro keeps 16-bit samples unsigned, silence at 0x8000.
+struct SampleLevels {
+  int peak = 0;
+  double rms = 0;
+};
+SampleLevels levels(const SAMPLE* s) {
+  const auto* data = static_cast<const std::uint16_t*>(s->data);
+  SampleLevels l;
+  double sum = 0;
+  for (unsigned long i = 0; i < s->len; ++i) {
+    const int v = data[i] - 0x8000;
+    l.peak = std::max(l.peak, std::abs(v));
+    sum += static_cast<double>(v) * v;
+  }
+  l.rms = std::sqrt(sum / static_cast<double>(s->len)) / 32768.0;
+  return l;
+}
+
+TEST(SoundDat, HoldsEveryEffectAtItsIndexAsAMono16BitSampleHeardClearly) {
+  static const bool started = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
+  ASSERT_TRUE(started);
+  DATAFILE* dat = load_datafile(game_file("sound.dat").c_str());
+  ASSERT_NE(dat, nullptr);
+  // Nothing after the samples but the archive tool's own info object.
+  int samples = 0;
+  for (int i = 0; dat[i].type != DAT_END; ++i)
+    samples += dat[i].type != DAT_ID('i', 'n', 'f', 'o') ? 1 : 0;
+  EXPECT_EQ(samples, SOUND_EFFECT_COUNT);
+  ASSERT_EQ(std::size(EFFECT_LENGTHS), static_cast<std::size_t>(SOUND_EFFECT_COUNT));
+  for (const EffectLength& e : EFFECT_LENGTHS) {
+    const DATAFILE& object = dat[e.effect];
+    ASSERT_EQ(object.type, DAT_SAMPLE) << "object " << e.effect;
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, "S%02d_", static_cast<int>(e.effect));
+    EXPECT_EQ(std::string(get_datafile_property(&object, DAT_NAME)).rfind(prefix, 0), 0u)
+        << "object " << e.effect << " is named for another index";
+    const auto* s = static_cast<const SAMPLE*>(object.dat);
+    EXPECT_EQ(s->bits, 16) << "object " << e.effect;
+    EXPECT_EQ(s->stereo, 0) << "object " << e.effect;
+    EXPECT_EQ(s->freq, 22050) << "object " << e.effect;
+    const double seconds = static_cast<double>(s->len) / s->freq;
+    EXPECT_GE(seconds, e.min) << "object " << e.effect;
+    EXPECT_LE(seconds, e.max) << "object " << e.effect;
+    const SampleLevels l = levels(s);
+    EXPECT_LT(l.peak, 32767) << "object " << e.effect << " clips";
+    EXPECT_GT(l.rms, 0.1) << "object " << e.effect << " is too quiet";
+  }
+  unload_datafile(dat);
+}
 
 }  // namespace

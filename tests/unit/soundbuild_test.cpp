@@ -163,7 +163,7 @@ TEST(Recipe, BecomesOneSoxCommandWithTheSweepNoiseVibratoAndEnvelope) {
   std::string line;
   for (const auto& a : args) line += a + " ";
   EXPECT_NE(line.find("-r 22050 -n -b 16 -c 1 out.wav "), std::string::npos) << line;
-  EXPECT_NE(line.find("synth 0.5000 whitenoise vol 0.2500 synth 0.5000 square mix 800.000/200.000"),
+  EXPECT_NE(line.find("synth 0.5000 whitenoise vol 0.2500 synth 0.5000 square mix 800.000-200.000"),
             std::string::npos)
       << line;
   EXPECT_NE(line.find("lowpass 3000.0000 fade q 0.0100 0.5000 0.2000 gain -n -6.0000"),

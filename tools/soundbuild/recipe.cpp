@@ -90,9 +90,12 @@ std::vector<std::string> recipe_sox_args(const Recipe& r, const std::string& out
     if (r.noise > 0) args.insert(args.end(), {"synth", len, "whitenoise", "vol", seconds(r.noise)});
     args.insert(args.end(), {"synth", len, r.wave});
     if (r.noise > 0) args.push_back("mix");
-    args.push_back(sweep_text(r.from_hz, r.to_hz));
-    if (r.vibrato_cents > 0 && r.vibrato_hz > 0) add_vibrato(r, args);
+    args.push_back(sweep_text(r.wave, r.from_hz, r.to_hz));
   }
+  // synth writes at full scale; a quarter of it leaves bend and the filters
+  // room to overshoot. The gain at the end sets the real level.
+  args.insert(args.end(), {"vol", "0.25"});
+  if (r.wave != "noise" && r.vibrato_cents > 0 && r.vibrato_hz > 0) add_vibrato(r, args);
   if (!r.filter.empty()) args.insert(args.end(), {r.filter, seconds(r.filter_hz)});
   args.insert(args.end(), {"fade", "q", seconds(r.attack), len, seconds(r.release)});
   args.insert(args.end(), {"gain", "-n", seconds(r.level_db)});

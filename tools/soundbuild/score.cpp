@@ -231,7 +231,8 @@ void add_chain(const Score& s, const Voice& v, const Event& e, long span,
   const double ring_s = static_cast<double>(ring) / s.rate;
   args.insert(args.end(), {"synth", frames(ring), v.wave == "noise" ? "whitenoise" : v.wave});
   if (v.wave != "noise")
-    args.push_back(v.drum ? sweep_text(v.from_hz, v.to_hz) : sweep_text(e.hz, e.hz));
+    args.push_back(v.drum ? sweep_text(v.wave, v.from_hz, v.to_hz)
+                          : sweep_text(v.wave, e.hz, e.hz));
   // synth writes at full scale; half of it leaves the filters room to ring.
   args.insert(args.end(), {"vol", seconds(e.gain * NOTE_LEVEL)});
   if (!v.filter.empty()) args.insert(args.end(), {v.filter, seconds(v.filter_hz)});

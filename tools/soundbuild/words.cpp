@@ -71,12 +71,12 @@ bool parse_filter(const std::vector<std::string>& words, std::string& kind, doub
   return true;
 }
 
-std::string sweep_text(double from, double to) {
+std::string sweep_text(const std::string& wave, double from, double to) {
   char text[64];
   if (from == to)
     std::snprintf(text, sizeof text, "%.3f", from);
   else
-    std::snprintf(text, sizeof text, "%.3f/%.3f", from, to);
+    std::snprintf(text, sizeof text, "%.3f%c%.3f", from, wave == "sine" ? '/' : '-', to);
   return text;
 }
 

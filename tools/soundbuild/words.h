@@ -27,7 +27,9 @@ bool parse_sweep(const std::vector<std::string>& words, std::size_t first, doubl
 bool parse_filter(const std::vector<std::string>& words, std::string& kind, double& hz,
                   std::string& what);
 
-// The sox spelling of a pitch: "440" or the exponential sweep "1600/500".
-std::string sweep_text(double from, double to);
+// The sox spelling of a pitch for a wave: "440", or an exponential sweep,
+// "1600/500" for a sine and "1600-500" for the others: sox 14.4 turns a
+// falling "/" sweep of any other wave into a flat line.
+std::string sweep_text(const std::string& wave, double from, double to);
 
 }  // namespace soundbuild

@@ -29,12 +29,13 @@ struct Image {
   bool clear(int x, int y) const { return at(x, y) == MAGENTA; }
 };
 
-// A 24-bit bottom-up BMP, the simplest format Allegro's "dat" grabs as a bitmap.
+// A 24-bit BMP written by Allegro's save_bitmap, for "dat" to grab as a bitmap.
 bool write_bmp24(const Image& img, const std::string& path, std::string& error);
 
 // An 8-bit paletted BMP whose pixels are palette indexes; used for the font
 // grid, which Allegro reads as a one-colour font when it holds only indexes
-// 0 (background), 255 (cell borders) and one ink index.
+// 0 (background), 255 (cell borders) and one ink index. Allegro keeps six bits
+// of each palette channel, so a channel comes back as 0, 4, ..., 255.
 struct IndexedImage {
   int w = 0, h = 0;
   std::vector<std::uint8_t> px;

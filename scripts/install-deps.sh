@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build pkg-config g++ clang
   libgtest-dev libbenchmark-dev
   liballegro4-dev liballeggl4-dev libgl-dev libglu1-mesa-dev
+  libasound2 libasound2-dev
   libtomlplusplus-dev
   sox vorbis-tools libvorbis-dev
   xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri

@@ -114,12 +114,17 @@ MenuChoice main_menu() {
   int selection = 0;
   int last_key = 0;
   for (;;) {
+    const int before = selection;
     selection = menu_selection_after(selection, last_key);
+    play_menu_key(last_key, selection != before);
     if (selection < 0) break;
     draw_main_menu(page, selection);
     show_page(page);
     last_key = wait_for_scancode();
-    if (last_key == KEY_ENTER) break;
+    if (last_key == KEY_ENTER) {
+      play_menu_key(last_key, false);
+      break;
+    }
   }
   if (renderer == 1) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
@@ -137,12 +142,17 @@ int options_menu() {
   clear_keybuf();
   int last_key = 0;
   for (;;) {
+    const OptionsState before = state;
     options_apply_key(state, last_key, last_option_row);
+    play_menu_key(last_key, state.selection != before.selection || state.values != before.values);
     if (state.selection < 0) break;
     draw_options(page, state);
     show_page(page);
     last_key = wait_for_scancode();
-    if (last_key == KEY_ENTER) break;
+    if (last_key == KEY_ENTER) {
+      play_menu_key(last_key, false);
+      break;
+    }
   }
   if (renderer == 1) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);

@@ -6,10 +6,12 @@
 #include "render/render.h"
 #include "script/script.h"
 #include "shell/shell_local.h"
+#include "sound/sound.h"
 #include "world/world.h"
 
 void new_game() {
   reset_world_for_new_game();
+  clear_world_events();
   game_running = 0;  // the next play_level loads the level again
 }
 
@@ -37,7 +39,12 @@ int play_level(const char* level_name) {
   if (game_running == 0) start_level(level_name);
   game_running = 1;
   for (;;) {
-    if (escape_pressed() || close_requested.load() != 0) return 0;
+    if (escape_pressed() || close_requested.load() != 0) {
+      // The menus are silent but for their own sounds, Escape the first of them.
+      stop_effects();
+      play_menu_key(KEY_ESC, false);
+      return 0;
+    }
     // Re-read before every tick: ticks arriving during a catch-up join it.
     while (tick_count.load() > 0) {
       update_player();
@@ -45,6 +52,7 @@ int play_level(const char* level_name) {
       tick_messages();
       tick_count.fetch_sub(1);
     }
+    play_world_events();
     frame_count.fetch_add(1);
     if (renderer == 0)
       render_frame_software();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shell/shell.h"
+#include "sound/sound.h"
 
 struct DATAFILE;
 
@@ -106,6 +107,20 @@ std::string settings_text(const std::string& old_text, std::span<const SettingVa
 // readers see the old file or the new one, never a part. Empty on success,
 // otherwise the reason; the old file is left as it was.
 std::string replace_file(const std::string& path, const std::string& text);
+
+// ---- Sounds ----
+
+// The effect of a kind of world event; SOUND_EFFECT_COUNT (none) for a kind
+// outside the list.
+SoundEffect effect_for_event(int kind);
+// The sounds of one catch-up pass: one effect for each kind of event that
+// happened, panned by the mean x of its events; then the list is emptied.
+void play_world_events();
+// The sound of a menu key: Enter chooses and Escape goes back; any other key
+// is heard only when it `changed` the selection or a setting. SOUND_EFFECT_COUNT
+// means silence.
+SoundEffect menu_key_sound(int scancode, bool changed);
+void play_menu_key(int scancode, bool changed);
 
 // ---- Window close button ----
 

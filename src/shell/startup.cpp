@@ -11,6 +11,7 @@
 #include "mask/mask.h"
 #include "render/render.h"
 #include "shell/shell_local.h"
+#include "sound/sound.h"
 #include "world/world.h"
 
 namespace {
@@ -58,6 +59,7 @@ void start_up() {
   install_int_ex(tick_timer, TICK_PERIOD);
   install_int(fps_timer, 1000);
   read_settings();
+  if (sound_on != 0) start_sound("sound.dat");
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   set_color_depth(desktop_color_depth());
 
@@ -116,6 +118,7 @@ void set_up_opengl() {
 // to null as it goes, so a later start-up, level load or shutdown never
 // releases anything twice. Textures go with the OpenGL context.
 void shut_down() {
+  stop_sound();
   if (back_buffer != nullptr) destroy_bitmap(back_buffer);
   back_buffer = nullptr;
   if (game_data != nullptr) unload_datafile(game_data);

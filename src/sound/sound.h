@@ -4,19 +4,23 @@
 // a quiet no-op and the reason is written once to standard error.
 #pragma once
 
+#include <string>
+
+struct DATAFILE;
+
 // Objects of "sound.dat", in index order; each is a 16-bit sample (SAMP).
 enum SoundEffect : int {
-  SOUND_SHOT = 0,       // the ship's ordinary shot
-  SOUND_BEAM,           // the ship's beam
-  SOUND_ENEMY_FIRE,     // an enemy bullet leaves its gun
-  SOUND_ENEMY_HIT,      // a player shot lands on an enemy that survives it
-  SOUND_EXPLOSION,      // an enemy bursts (its explosion step)
-  SOUND_SHIP_HIT,       // the ship takes damage
-  SOUND_GAME_LOST,      // energy fell below 1
-  SOUND_LEVEL_WON,      // the victory step ended
-  SOUND_MENU_MOVE,      // the selection moved, or a setting changed
-  SOUND_MENU_CHOOSE,    // Enter on an item
-  SOUND_MENU_BACK,      // Escape out of a menu
+  SOUND_SHOT = 0,     // the ship's ordinary shot
+  SOUND_BEAM,         // the ship's beam
+  SOUND_ENEMY_FIRE,   // an enemy bullet leaves its gun
+  SOUND_ENEMY_HIT,    // a player shot lands on an enemy that survives it
+  SOUND_EXPLOSION,    // an enemy bursts (its explosion step)
+  SOUND_SHIP_HIT,     // the ship takes damage
+  SOUND_GAME_LOST,    // energy fell below 1
+  SOUND_LEVEL_WON,    // the victory step ended
+  SOUND_MENU_MOVE,    // the selection moved, or a setting changed
+  SOUND_MENU_CHOOSE,  // Enter on an item
+  SOUND_MENU_BACK,    // Escape out of a menu
   SOUND_EFFECT_COUNT
 };
 
@@ -39,3 +43,42 @@ void play_music(MusicTrack track);
 void rewind_music(MusicTrack track);
 // Stops and closes both tracks; shut_down calls it before removing the sound.
 void release_music();
+
+// ---- The sound system ----
+// start_up brings it up after the timers and before the window, and only when
+// the "sound" setting is On; shut_down takes it down again (after
+// release_music), so every restart leaves exactly one sound system.
+
+// Installs Allegro's digital sound and loads the effects from `effects_file`
+// ("sound.dat"). Without a device, a driver or a usable archive the game
+// stays silent: one line on standard error says why, and nothing is left
+// installed.
+void start_sound(const char* effects_file);
+// Stops every effect, releases the effects and removes digital sound; does
+// nothing when start_sound left nothing installed.
+void stop_sound();
+// 1 while digital sound is installed with its effects loaded.
+int sound_ready();
+
+// Why a loaded archive cannot serve as "sound.dat" (empty when it can):
+// exactly SOUND_EFFECT_COUNT objects first, each a sample with at least one
+// frame, and nothing after them but the archive tool's info object.
+// A shorter archive would be read past its end, a longer one was made for
+// another version of the game.
+std::string sound_data_problem(const DATAFILE* data);
+
+// ---- Effects ----
+// At most this many effects sound at once, so the music's streams always keep
+// voices of their own; the streams also have the highest priority, 255.
+inline constexpr int MAX_EFFECT_VOICES = 6;
+
+// Starts an effect panned by x in playfield pixels (0 the left edge, 320 the
+// right). With every effect voice busy, it takes the voice of the least
+// important effect playing, the oldest of equals, when that one matters no
+// more than the new one; otherwise the new effect is dropped.
+void play_effect(SoundEffect effect, float x);
+// Silences every effect still sounding (play has stopped for the menus).
+void stop_effects();
+// Allegro's pan for x: 0 (left) at the playfield's left edge, 255 (right) at
+// its right edge, clamped outside.
+int effect_pan(float x);

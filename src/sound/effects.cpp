@@ -1,0 +1,150 @@
+// Digital sound and the effects: installing Allegro's sound, the archive of
+// effects, and the few voices the effects take turns on.
+#include <allegro.h>
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "sound/sound_local.h"
+#include "world/world.h"
+
+namespace {
+
+constexpr int MUSIC_VOICES = 2;  // one stream for each track
+constexpr int EFFECT_VOLUME = 255;
+constexpr int DAT_INFO = DAT_ID('i', 'n', 'f', 'o');  // the archive tool's own notes
+
+struct EffectVoice {
+  int voice = -1;
+  bool sounding = false;  // started and not stopped: the mixer knows whether it ended
+  int priority = 0;
+  unsigned started = 0;
+};
+
+int installed = 0;
+DATAFILE* effects = nullptr;
+std::array<EffectVoice, MAX_EFFECT_VOICES> effect_voices;
+int effect_voice_count = 0;
+unsigned plays = 0;
+
+void say_no_sound(const std::string& why) {
+  std::fprintf(stderr, "Mirvo: no sound: %s\n", why.c_str());
+}
+
+// ALSA explains every failed probe on standard error, several lines each;
+// the one line of ours names the reason that counts.
+void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
+
+// Allegro falls back to its no-sound driver when no device answers; that is
+// a failure here, with the reason the real drivers left in allegro_error.
+bool install_digital_sound() {
+  if (system_driver == nullptr || system_driver->id == SYSTEM_NONE) {
+    say_no_sound("Allegro runs without a system driver");  // sound would crash it
+    return false;
+  }
+  snd_lib_error_set_handler(quiet_alsa);
+  allegro_error[0] = '\0';
+  const int status = install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);
+  if (status == 0 && digi_card != DIGI_NONE) return true;
+  say_no_sound(allegro_error[0] != '\0' ? allegro_error : "no digital sound driver");
+  if (status == 0) remove_sound();
+  return false;
+}
+
+// The effects take all voices but the music's, up to MAX_EFFECT_VOICES.
+void take_effect_voices() {
+  const SAMPLE* any = static_cast<const SAMPLE*>(effects[0].dat);
+  const int wanted = std::min(MAX_EFFECT_VOICES, digi_driver->voices - MUSIC_VOICES);
+  effect_voice_count = 0;
+  for (int i = 0; i < wanted; ++i) {
+    const int voice = allocate_voice(any);
+    if (voice < 0) break;
+    effect_voices[effect_voice_count++] = EffectVoice{voice};
+  }
+}
+
+}  // namespace
+
+std::string sound_data_problem(const DATAFILE* data) {
+  if (data == nullptr) return "missing or unreadable";
+  // The archive tool adds an info object of its own; it carries no sound.
+  int count = 0;
+  for (int i = 0; data[i].type != DAT_END; ++i) count += data[i].type != DAT_INFO ? 1 : 0;
+  if (count != SOUND_EFFECT_COUNT) {
+    return std::to_string(count) + " objects where " + std::to_string(SOUND_EFFECT_COUNT) +
+           " samples belong";
+  }
+  for (int i = 0; i < count; ++i) {
+    const auto* sample = static_cast<const SAMPLE*>(data[i].dat);
+    if (data[i].type != DAT_SAMPLE || sample == nullptr) {
+      return "object " + std::to_string(i) + " is not a sample";
+    }
+    if (sample->len == 0) return "sample " + std::to_string(i) + " is empty";
+  }
+  return "";
+}
+
+void start_sound(const char* effects_file) {
+  stop_sound();
+  if (!install_digital_sound()) return;
+  installed = 1;
+  effects = load_datafile(effects_file);
+  const std::string problem = sound_data_problem(effects);
+  if (!problem.empty()) {
+    say_no_sound("\"" + std::string(effects_file) + "\": " + problem);
+    stop_sound();
+    return;
+  }
+  take_effect_voices();
+}
+
+void stop_sound() {
+  for (int i = 0; i < effect_voice_count; ++i) deallocate_voice(effect_voices[i].voice);
+  effect_voice_count = 0;
+  if (effects != nullptr) unload_datafile(effects);
+  effects = nullptr;
+  if (installed != 0) remove_sound();
+  installed = 0;
+}
+
+int sound_ready() {
+  return installed != 0 && effects != nullptr ? 1 : 0;
+}
+
+void play_effect(SoundEffect effect, float x) {
+  if (effects == nullptr || effect < 0 || effect >= SOUND_EFFECT_COUNT) return;
+  std::array<VoiceSlot, MAX_EFFECT_VOICES> slots{};
+  for (int i = 0; i < effect_voice_count; ++i) {
+    const EffectVoice& v = effect_voices[i];
+    slots[i] = VoiceSlot{v.sounding && voice_get_position(v.voice) >= 0, v.priority, v.started};
+  }
+  const int priority = effect_priority(effect);
+  const int slot = choose_voice_slot(std::span(slots.data(), effect_voice_count), priority);
+  if (slot < 0) return;
+  EffectVoice& v = effect_voices[slot];
+  reallocate_voice(v.voice, static_cast<const SAMPLE*>(effects[effect].dat));
+  voice_set_priority(v.voice, priority);
+  voice_set_volume(v.voice, EFFECT_VOLUME);
+  voice_set_pan(v.voice, effect_pan(x));
+  voice_start(v.voice);
+  v.sounding = true;
+  v.priority = priority;
+  v.started = ++plays;
+}
+
+void stop_effects() {
+  for (int i = 0; i < effect_voice_count; ++i) {
+    voice_stop(effect_voices[i].voice);
+    effect_voices[i].sounding = false;
+  }
+}
+
+int effect_pan(float x) {
+  const auto width = static_cast<float>(PLAYFIELD_W);
+  if (!(x > 0.0f)) return 0;  // NaN too
+  if (x >= width) return 255;
+  return static_cast<int>(std::lround(x / width * 255.0f));
+}

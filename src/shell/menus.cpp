@@ -108,6 +108,7 @@ void draw_options(BITMAP* page, const OptionsState& state) {
 // Shows the four items until Enter or Escape and returns the choice; Escape
 // (and the window's close button) mean Quit. Redraws once per key.
 MenuChoice main_menu() {
+  play_music(MUSIC_MENU);
   if (renderer == 1) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   clear_keybuf();
@@ -134,6 +135,7 @@ MenuChoice main_menu() {
 // Edits copies of the four settings; only Enter on Accept stores them (in the
 // globals and in the settings file) and returns 1, after which main restarts.
 int options_menu() {
+  play_music(MUSIC_MENU);
   OptionsState state;
   state.values = {renderer, scale, use_joystick, sound_on};
   if (renderer == 1) allegro_gl_set_allegro_mode();

@@ -12,6 +12,7 @@
 void new_game() {
   reset_world_for_new_game();
   clear_world_events();
+  rewind_music(MUSIC_PLAY);
   game_running = 0;  // the next play_level loads the level again
 }
 
@@ -38,6 +39,7 @@ static bool escape_pressed() {
 int play_level(const char* level_name) {
   if (game_running == 0) start_level(level_name);
   game_running = 1;
+  play_music(MUSIC_PLAY);  // from where it was left, unless new_game rewound it
   for (;;) {
     if (escape_pressed() || close_requested.load() != 0) {
       // The menus are silent but for their own sounds, Escape the first of them.

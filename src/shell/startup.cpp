@@ -59,7 +59,10 @@ void start_up() {
   install_int_ex(tick_timer, TICK_PERIOD);
   install_int(fps_timer, 1000);
   read_settings();
-  if (sound_on != 0) start_sound("sound.dat");
+  if (sound_on != 0) {
+    start_sound("sound.dat");
+    load_music();
+  }
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   set_color_depth(desktop_color_depth());
 
@@ -118,6 +121,7 @@ void set_up_opengl() {
 // to null as it goes, so a later start-up, level load or shutdown never
 // releases anything twice. Textures go with the OpenGL context.
 void shut_down() {
+  release_music();
   stop_sound();
   if (back_buffer != nullptr) destroy_bitmap(back_buffer);
   back_buffer = nullptr;

@@ -131,8 +131,10 @@ class Session {
   GameFolder folder;
 
   // Starts the game in the folder, with DISPLAY set and no xmessage on PATH,
-  // so that Allegro's messages go to the output files instead of a box.
-  void start_game();
+  // so that Allegro's messages go to the output files instead of a box. HOME
+  // is the folder's root; ALSA reads its ".asoundrc" (one without a usable
+  // device unless the scenario wrote its own). extra_env adds NAME=value pairs.
+  void start_game(const std::vector<std::string>& extra_env = {});
   ChildProcess& game() { return game_; }
   std::optional<int> wait_exit(Millis timeout) { return game_.wait_exit(timeout); }
 

@@ -1,0 +1,186 @@
+// Sound as a player hears it, through ALSA's file plugin: the game plays into
+// a file instead of a sound card. Without a device it must stay silent and
+// work; with the "sound" setting Off it must play nothing at all.
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "screens.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uintmax_t STRETCH = 256 * 1024;  // bytes of output compared at a time
+
+// How many entries a /proc folder of the game has (open files, threads).
+int proc_entries(pid_t pid, const char* what) {
+  int n = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/" + what, ec), end;
+       !ec && it != end; it.increment(ec)) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+// ALSA's default device writes everything played to OUT.raw: Allegro's mixer
+// output, unsigned 16-bit samples, silence 0x8000. The null device behind the
+// file takes data as fast as it comes, so offsets in the file are positions
+// in what was played, not clock time; stretches are compared by loudness.
+class Heard : public Scenario {
+ protected:
+  fs::path out() const { return s->folder.root() / "OUT.raw"; }
+
+  void start_heard(const std::string& cfg = "") {
+    s = std::make_unique<Session>(24);
+    std::ofstream(s->folder.root() / ".asoundrc")
+        << "pcm.!default { type file; slave.pcm \"null\"; file \"" << out().string()
+        << "\"; format \"raw\" }\n";
+    if (!cfg.empty()) s->folder.write("mirvo.cfg", cfg);
+    s->start_game();
+  }
+
+  std::uintmax_t heard() const {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(out(), ec);
+    return ec ? 0 : size;
+  }
+
+  // Waits until `bytes` more have been played after `from`; returns the end.
+  std::uintmax_t play_on(std::uintmax_t from, std::uintmax_t bytes = STRETCH) {
+    EXPECT_TRUE(wait_until([&] { return heard() >= from + bytes; }, 15000ms))
+        << "the game stopped playing sound";
+    return from + bytes;
+  }
+
+  // Root mean square of the samples in [from, to), 0 for silence.
+  double loudness(std::uintmax_t from, std::uintmax_t to) const {
+    std::ifstream in(out(), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
+    std::vector<unsigned char> bytes(to - from);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    double sum = 0.0;
+    const std::size_t n = static_cast<std::size_t>(in.gcount()) / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double v = (bytes[2 * i] | bytes[2 * i + 1] << 8) - 32768.0;
+      sum += v * v;
+    }
+    return n == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(n));
+  }
+
+  void quit_from_menu() {
+    s->keys({"Escape"});
+    EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  }
+};
+
+TEST_F(Heard, MenuMusicPlays) {
+  start_heard();
+  ASSERT_TRUE(menu(0));
+  const std::uintmax_t from = heard();
+  const std::uintmax_t to = play_on(from);
+  EXPECT_GT(loudness(from, to), 300.0) << "the menu is silent";
+  quit_from_menu();
+  EXPECT_EQ(s->game_stderr(), "");
+}
+
+TEST_F(Heard, HeldFireIsLouderThanTheMusicAlone) {
+  start_heard();
+  ASSERT_TRUE(menu(0));
+  s->keys({"Return"});
+  ASSERT_TRUE(play()) << "Start did not begin play";
+  const std::uintmax_t music_from = heard();
+  const std::uintmax_t music_to = play_on(music_from);
+  s->key_down("space");
+  const std::uintmax_t fire_to = play_on(music_to);
+  s->key_up("space");
+  const double music = loudness(music_from, music_to);
+  const double fire = loudness(music_to, fire_to);
+  EXPECT_GT(music, 300.0) << "no music in play";
+  EXPECT_GT(fire, 1.5 * music) << "music alone " << music << ", with fire held " << fire;
+  ASSERT_TRUE(leave_play());
+  quit_from_menu();
+  EXPECT_EQ(s->game_stderr(), "");
+}
+
+TEST_F(Heard, SoundOffPlaysNothing) {
+  start_heard("sound = 0\n");
+  ASSERT_TRUE(menu(0));
+  s->keys({"Return"});
+  ASSERT_TRUE(play());
+  s->key_down("space");
+  std::this_thread::sleep_for(1000ms);
+  s->key_up("space");
+  ASSERT_TRUE(leave_play());
+  quit_from_menu();
+  // Off leaves digital sound uninstalled: the device is never even opened.
+  EXPECT_FALSE(fs::exists(out())) << heard() << " bytes played, loudness " << loudness(0, heard());
+  EXPECT_EQ(s->game_stderr(), "");
+}
+
+// Each Accept shuts everything down and starts it again, sound included: the
+// files and threads of the sound system and the music must not pile up.
+TEST_F(Heard, RestartsLeaveOneSoundSystem) {
+  start_heard();
+  ASSERT_TRUE(menu(0));
+  std::vector<std::pair<int, int>> counts;  // open files, threads after each restart
+  for (int restart = 0; restart < 6; ++restart) {
+    s->keys({"Down", "Down"});
+    ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms));
+    s->keys({"Return"});
+    ASSERT_TRUE(options(0));
+    const int mapped = s->windows_mapped();
+    s->keys({"Down", "Down", "Down", "Down"});
+    ASSERT_TRUE(options(4));
+    s->keys({"Return"});
+    ASSERT_TRUE(wait_until([&] { return s->windows_mapped() > mapped; }, 15000ms));
+    ASSERT_TRUE(menu(0)) << "restart " << restart;
+    const std::uintmax_t from = heard();
+    EXPECT_GT(loudness(from, play_on(from)), 300.0) << "no music after restart " << restart;
+    counts.emplace_back(proc_entries(s->game().pid(), "fd"), proc_entries(s->game().pid(), "task"));
+  }
+  EXPECT_EQ(counts.front(), counts.back()) << "open files and threads grew from restart 1 to 6";
+  quit_from_menu();
+  EXPECT_EQ(s->game_stderr(), "");
+}
+
+// No sound device at all: the game says why in one line and plays on.
+struct NoDevice {
+  const char* name;
+  bool empty_alsa_config;  // else the harness's .asoundrc, whose device does not exist
+};
+
+class WithoutSound : public Scenario, public ::testing::WithParamInterface<NoDevice> {};
+
+INSTANTIATE_TEST_SUITE_P(Devices, WithoutSound,
+                         ::testing::Values(NoDevice{"NoSuchCard", false},
+                                           NoDevice{"EmptyAlsaConfig", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(WithoutSound, TheGameStartsPlaysAndQuits) {
+  s = std::make_unique<Session>(24);
+  std::vector<std::string> env;
+  if (GetParam().empty_alsa_config) {
+    const fs::path empty = s->folder.root() / "alsa.conf";
+    std::ofstream{empty};
+    env.push_back("ALSA_CONFIG_PATH=" + empty.string());
+  }
+  s->start_game(env);
+  ASSERT_TRUE(menu(0));
+  s->keys({"Return"});
+  ASSERT_TRUE(play());
+  s->key_down("space");
+  std::this_thread::sleep_for(500ms);
+  s->key_up("space");
+  ASSERT_TRUE(leave_play());
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  const std::string err = s->game_stderr();
+  EXPECT_EQ(err.rfind("Mirvo: no sound: ", 0), 0u) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}

@@ -89,23 +89,27 @@ TEST_F(Heard, MenuMusicPlays) {
   EXPECT_EQ(s->game_stderr(), "");
 }
 
+// The same stretch of the play track, from Start on, with and without fire
+// held: the music is rewound for every new game, so only the effects differ.
 TEST_F(Heard, HeldFireIsLouderThanTheMusicAlone) {
-  start_heard();
-  ASSERT_TRUE(menu(0));
-  s->keys({"Return"});
-  ASSERT_TRUE(play()) << "Start did not begin play";
-  const std::uintmax_t music_from = heard();
-  const std::uintmax_t music_to = play_on(music_from);
-  s->key_down("space");
-  const std::uintmax_t fire_to = play_on(music_to);
-  s->key_up("space");
-  const double music = loudness(music_from, music_to);
-  const double fire = loudness(music_to, fire_to);
+  auto second_stretch_of_play = [this](bool fire) {
+    start_heard();
+    EXPECT_TRUE(menu(0));
+    s->keys({"Return"});
+    EXPECT_TRUE(play()) << "Start did not begin play";
+    const std::uintmax_t from = play_on(heard());
+    if (fire) s->key_down("space");
+    const std::uintmax_t to = play_on(from);
+    if (fire) s->key_up("space");
+    EXPECT_TRUE(leave_play());
+    quit_from_menu();
+    EXPECT_EQ(s->game_stderr(), "");
+    return loudness(from, to);
+  };
+  const double music = second_stretch_of_play(false);
+  const double fire = second_stretch_of_play(true);
   EXPECT_GT(music, 300.0) << "no music in play";
-  EXPECT_GT(fire, 1.5 * music) << "music alone " << music << ", with fire held " << fire;
-  ASSERT_TRUE(leave_play());
-  quit_from_menu();
-  EXPECT_EQ(s->game_stderr(), "");
+  EXPECT_GT(fire, 1.4 * music) << "music alone " << music << ", with fire held " << fire;
 }
 
 TEST_F(Heard, SoundOffPlaysNothing) {

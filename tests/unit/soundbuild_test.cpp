@@ -11,8 +11,6 @@
 
 namespace {
 
-using soundbuild::Event;
-
 constexpr const char* SMALL_SCORE = R"(
 rate 8000
 tempo 120

@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build play test unit-asan bench fuzz format clean
+.PHONY: deps build play test package unit-asan bench fuzz format clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -26,6 +26,10 @@ test: build
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest -L unit --output-on-failure -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, in $(BUILD)/package/ (make test builds and checks one too).
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	$(BUILD)/bench/mirvo_bench

@@ -12,6 +12,7 @@ packages=(
   sox vorbis-tools libvorbis-dev
   xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri
   libclang-rt-14-dev libfuzzer-14-dev
+  imagemagick dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -343,15 +343,20 @@ Session::~Session() {
 }
 
 void Session::start_game(const std::vector<std::string>& extra_env) {
+  start_program({(folder.path() / "mirvo").string()}, folder.path().string(),
+                folder.root().string(), extra_env);
+}
+
+void Session::start_program(const std::vector<std::string>& argv, const std::string& cwd,
+                            const std::string& home, const std::vector<std::string>& extra_env) {
   // Without a configuration of the scenario's own, ALSA finds no device, as on
   // CI: a desktop's sound card stays quiet while the tests run.
-  const fs::path asoundrc = folder.root() / ".asoundrc";
+  const fs::path asoundrc = fs::path(home) / ".asoundrc";
   if (!fs::exists(asoundrc)) std::ofstream(asoundrc) << "pcm.!default { type hw; card 99 }\n";
-  std::vector<std::string> env = {"DISPLAY=" + display_, "PATH=/nonexistent",
-                                  "HOME=" + folder.root().string()};
+  std::vector<std::string> env = {"DISPLAY=" + display_, "PATH=/nonexistent", "HOME=" + home};
   env.insert(env.end(), extra_env.begin(), extra_env.end());
-  game_.start({(folder.path() / "mirvo").string()}, env, folder.path().string(),
-              (folder.root() / "stdout.txt").string(), (folder.root() / "stderr.txt").string());
+  game_.start(argv, env, cwd, (folder.root() / "stdout.txt").string(),
+              (folder.root() / "stderr.txt").string());
 }
 
 std::optional<GameWindow> Session::wait_window(Millis timeout) {

@@ -135,6 +135,10 @@ class Session {
   // is the folder's root; ALSA reads its ".asoundrc" (one without a usable
   // device unless the scenario wrote its own). extra_env adds NAME=value pairs.
   void start_game(const std::vector<std::string>& extra_env = {});
+  // Starts argv (an absolute path first) in cwd with HOME set to home, and
+  // DISPLAY, PATH and ".asoundrc" as start_game gives them.
+  void start_program(const std::vector<std::string>& argv, const std::string& cwd,
+                     const std::string& home, const std::vector<std::string>& extra_env = {});
   ChildProcess& game() { return game_; }
   std::optional<int> wait_exit(Millis timeout) { return game_.wait_exit(timeout); }
 

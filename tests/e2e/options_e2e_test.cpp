@@ -1,63 +1,9 @@
 // The options screen and "mirvo.cfg": settings written on Accept, and the
 // window and renderer they give after the restart or at the next start.
-#include <regex>
-
 #include "screens.h"
 
-namespace {
-
-// The integer value of key in an Allegro configuration text, if present.
-std::optional<int> config_value(const std::string& text, const std::string& key) {
-  const std::regex line("(^|\\n)[ \\t]*" + key + "[ \\t]*=[ \\t]*(-?[0-9]+)");
-  std::smatch m;
-  if (!std::regex_search(text, m, line)) return std::nullopt;
-  return std::stoi(m[2].str());
-}
-
-}  // namespace
-
-class Options : public Scenario {
- protected:
-  // From the fresh menu to the options screen with "Renderer:" selected.
-  std::optional<Image> open_options() {
-    if (!menu(0)) return std::nullopt;
-    s->keys({"Down", "Down"});
-    if (!s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms))
-      return std::nullopt;
-    s->keys({"Return"});
-    return options(0);
-  }
-
-  // Presses key and waits until the value shown on `row` has changed.
-  bool change_value(int row, const Image& before, const std::string& key) {
-    s->keys({key});
-    const Box value = option_value_box(row).times(window_factor(before));
-    return s
-        ->wait_for_screen(
-            [&](const Image& i) { return count_differences(i, before, value, 16) > 20; }, 5000ms)
-        .has_value();
-  }
-
-  // Moves to "Accept" (row 4) from `row` and presses Enter there.
-  bool accept_from(int row) {
-    for (int r = row; r < 4; ++r) s->keys({"Down"});
-    if (!options(4)) return false;
-    s->keys({"Return"});
-    return true;
-  }
-
-  // Waits for the restarted program: one more window mapped since `mapped`.
-  std::optional<GameWindow> restarted(int mapped) {
-    std::optional<GameWindow> w;
-    wait_until(
-        [&] {
-          w = s->windows_mapped() > mapped ? s->window() : std::nullopt;
-          return w.has_value() || !s->game().running();
-        },
-        15000ms);
-    return w;
-  }
-};
+// The helpers that walk the options screen live in screens.h (OptionsScenario).
+using Options = OptionsScenario;
 
 TEST_F(Options, StretchYesAcceptedWritesScaleAndDoublesTheWindow) {
   start();

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 
 #include "harness.h"
@@ -142,5 +143,69 @@ class Scenario : public ::testing::Test {
       s->keep_shot(s->shot(), name() + "-last");
     }
     s.reset();
+  }
+};
+
+// The integer value of key in an Allegro configuration text, if present.
+inline std::optional<int> config_value(const std::string& text, const std::string& key) {
+  const std::regex line("(^|\\n)[ \\t]*" + key + "[ \\t]*=[ \\t]*(-?[0-9]+)");
+  std::smatch m;
+  if (!std::regex_search(text, m, line)) return std::nullopt;
+  return std::stoi(m[2].str());
+}
+
+// Scenarios that walk the options screen.
+class OptionsScenario : public Scenario {
+ protected:
+  // From the fresh menu to the options screen with "Renderer:" selected.
+  std::optional<Image> open_options() {
+    if (!menu(0)) return std::nullopt;
+    s->keys({"Down", "Down"});
+    if (!s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms))
+      return std::nullopt;
+    s->keys({"Return"});
+    return options(0);
+  }
+
+  // Presses key and waits until the value shown on `row` has changed.
+  bool change_value(int row, const Image& before, const std::string& key) {
+    s->keys({key});
+    const Box value = option_value_box(row).times(window_factor(before));
+    return s
+        ->wait_for_screen(
+            [&](const Image& i) { return count_differences(i, before, value, 16) > 20; }, 5000ms)
+        .has_value();
+  }
+
+  // Moves to "Accept" (the row before "Cancel") from `row` and presses Enter there.
+  bool accept_from(int row) {
+    constexpr int accept = OPTION_ROWS - 2;
+    for (int r = row; r < accept; ++r) s->keys({"Down"});
+    if (!options(accept)) return false;
+    s->keys({"Return"});
+    return true;
+  }
+
+  // Waits for the restarted program: one more window mapped since `mapped`.
+  std::optional<GameWindow> restarted(int mapped) {
+    std::optional<GameWindow> w;
+    wait_until(
+        [&] {
+          w = s->windows_mapped() > mapped ? s->window() : std::nullopt;
+          return w.has_value() || !s->game().running();
+        },
+        15000ms);
+    return w;
+  }
+
+  // From the fresh menu: Stretch set to Yes and accepted. The window the
+  // restarted program shows, if it restarted.
+  std::optional<GameWindow> accept_stretch() {
+    if (!open_options()) return std::nullopt;
+    const int mapped = s->windows_mapped();
+    s->keys({"Down"});
+    const std::optional<Image> stretch = options(1);
+    if (!stretch || !change_value(1, *stretch, "Right") || !accept_from(1)) return std::nullopt;
+    return restarted(mapped);
   }
 };

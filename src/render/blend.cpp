@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "render/blend_local.h"
@@ -52,6 +53,17 @@ struct SpreadLayout {
 constexpr SpreadLayout SPREAD_15 = {0x03E07C1F, 0x04008020};
 constexpr SpreadLayout SPREAD_16 = {0x07C0F81F, 0x08010020};
 
+// The addition on spread words: each field's carry lands in the free bit
+// above it, and K - K/32 turns each carry bit into the five one-bits of its
+// field. Word may also be 64 bits holding two spread pixels side by side: no
+// field's carry or shift leaves its own 32-bit half.
+template <typename Word>
+Word add_spread(Word spread, Word s, Word mask, Word carries) {
+  const Word t = spread + s;
+  const Word k = t & carries;
+  return (t | (k - (k >> 5))) & mask;
+}
+
 // Adds the colour scaled by f/32 to a 15- or 16-bit pixel, fields saturating
 // at 31. Unsigned arithmetic throughout: the spread 16-bit colour times f
 // needs all 32 bits, which a signed product would overflow.
@@ -68,11 +80,18 @@ struct AddSpread {
 
   std::uint16_t operator()(std::uint16_t pixel) const {
     const std::uint32_t d = pixel;
-    std::uint32_t t = ((d | d << 16) & layout.mask) + s;
-    // K - K/32 turns each carry bit into the five one-bits of its field.
-    const std::uint32_t k = t & layout.carries;
-    t = (t | (k - (k >> 5))) & layout.mask;
+    const std::uint32_t t = add_spread((d | d << 16) & layout.mask, s, layout.mask, layout.carries);
     return static_cast<std::uint16_t>(t | t >> 16);
+  }
+
+  // Two neighbouring pixels read as one 32-bit word, each in its own half.
+  std::uint32_t pair(std::uint32_t pixels) const {
+    auto twice = [](std::uint32_t v) { return v | static_cast<std::uint64_t>(v) << 32; };
+    std::uint64_t d = (pixels & 0xFFFF) | static_cast<std::uint64_t>(pixels >> 16) << 32;
+    d = (d | d << 16) & twice(layout.mask);
+    const std::uint64_t t = add_spread(d, twice(s), twice(layout.mask), twice(layout.carries));
+    const std::uint64_t folded = t | t >> 16;
+    return static_cast<std::uint32_t>((folded & 0xFFFF) | (folded >> 32 & 0xFFFF) << 16);
   }
 };
 
@@ -131,9 +150,17 @@ struct PortableSquares {
   template <typename Add>
   static void square(unsigned char* top, unsigned char* bottom, const Add& add) {
     for (unsigned char* row : {top, bottom}) {
-      auto* pixel = reinterpret_cast<Pixel*>(row);
-      pixel[0] = add(pixel[0]);
-      pixel[1] = add(pixel[1]);
+      if constexpr (Depth == 32) {
+        auto* pixel = reinterpret_cast<Pixel*>(row);
+        pixel[0] = add(pixel[0]);
+        pixel[1] = add(pixel[1]);
+      } else {
+        // A row's two pixels in one 64-bit word.
+        std::uint32_t pixels;
+        std::memcpy(&pixels, row, sizeof pixels);
+        pixels = add.pair(pixels);
+        std::memcpy(row, &pixels, sizeof pixels);
+      }
     }
   }
 

@@ -51,15 +51,17 @@ class Installed : public OptionsScenario {
 
   fs::path settings_folder() const { return home / ".config" / "mirvo"; }
 
-  // Starts the installed game. As root, the game runs without the power to
+  // Starts program in cwd. As root, the game runs without the power to
   // override file permissions, so a read-only folder is read-only to it too.
-  void start_installed() {
+  void start_as_player(const fs::path& program, const fs::path& cwd) {
     std::vector<std::string> argv;
     if (geteuid() == 0)
       argv = {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"};
-    argv.push_back((prefix / "games" / "mirvo").string());
-    s->start_program(argv, elsewhere.string(), home.string());
+    argv.push_back(program.string());
+    s->start_program(argv, cwd.string(), home.string());
   }
+
+  void start_installed() { start_as_player(prefix / "games" / "mirvo", elsewhere); }
 
   // From the doubled menu: Start, play for a while, back to the menu and Quit.
   void play_then_quit() {
@@ -113,4 +115,20 @@ TEST_F(Installed, ReadOnlySettingsFolderIsReportedOnceAndTheGameGoesOn) {
 
   play_then_quit();
   fs::permissions(settings_folder(), fs::perms::owner_all);  // so the folder can be removed
+}
+
+TEST_F(Installed, AReadOnlyGameFolderKeepsSettingsInTheHomeFolder) {
+  const fs::path game = s->folder.path();
+  fs::permissions(game, fs::perms::owner_read | fs::perms::owner_exec);
+  start_as_player(game / "mirvo", game);
+  const std::optional<GameWindow> w = accept_stretch();
+  fs::permissions(game, fs::perms::owner_all);
+  ASSERT_TRUE(w) << "Stretch was not accepted, or the game did not restart";
+  EXPECT_EQ(w->width, 640);
+  EXPECT_EQ(config_value(read_file(settings_folder() / "mirvo.cfg"), "scale"),
+            std::optional<int>(1));
+  EXPECT_FALSE(fs::exists(game / "mirvo.cfg"));
+  EXPECT_EQ(lines_naming(s->game_stderr(), "mirvo.cfg"), std::vector<std::string>{});
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }

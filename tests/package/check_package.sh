@@ -41,6 +41,10 @@ done
 for f in "${expect[@]}"; do
   grep -qxF "$f" "$out/contents" || fail "$f is not in the package"
 done
+# Every program has its manual page.
+while read -r tool; do
+  grep -qxF "/usr/share/man/man1/$tool.1.gz" "$out/contents" || fail "$tool has no manual page"
+done < <(sed -n 's|^/usr/bin/\(.\+\)$|\1|p' "$out/contents")
 grep -v '^/usr/' "$out/contents" && fail "files outside /usr"
 grep -q '^/usr/share/games/mirvo/mirvo.cfg' "$out/contents" && fail "a settings file is packaged"
 

@@ -120,7 +120,7 @@ void enemy_step_event(int slot) {
     record_world_event(EVENT_ENEMY_DESTROYED, x);
   }
   if ((step->flags & ANIM_VICTORY) != 0) {
-    show_message("You are a winner!!!11", VICTORY_TICKS);
+    show_message(VICTORY_MESSAGE, VICTORY_TICKS);
     // The whole level is won, not a place on it: heard from the middle.
     record_world_event(EVENT_LEVEL_WON, static_cast<float>(PLAYFIELD_W) / 2.0f);
   }

@@ -31,7 +31,7 @@ void ship_was_hit(int energy_before) {
   const float centre = static_cast<float>(player.x + SHIP_SIZE / 2);
   record_world_event(EVENT_SHIP_HIT, centre);
   if (energy_before >= 1 && player.energy < 1) record_world_event(EVENT_GAME_LOST, centre);
-  if (player.energy < 1) show_message("You fail it!!!1", LOST_MESSAGE_TICKS);
+  if (player.energy < 1) show_message(LOST_MESSAGE, LOST_MESSAGE_TICKS);
 }
 
 void enter_death_step(int slot, const EnemyType& def) {

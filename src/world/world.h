@@ -31,6 +31,10 @@ inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level
 inline constexpr int ENEMY_SCORE = 100;     // every enemy type's worth, set at start-up
 inline constexpr float FREE_PARTICLE = -1.0f;
 
+// The two messages that end a level: the victory step's and the lost ship's.
+inline constexpr const char* VICTORY_MESSAGE = "You are a winner!!!11";
+inline constexpr const char* LOST_MESSAGE = "You fail it!!!1";
+
 // Animation.flags
 inline constexpr int ANIM_UNHITTABLE = 1;
 inline constexpr int ANIM_EXPLODE = 2;

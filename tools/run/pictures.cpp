@@ -1,0 +1,79 @@
+// Pictures of a run: frames drawn by the game's own software renderer into a
+// 32-bit memory back buffer, written as PNG, and a contact sheet of them.
+#include <allegro.h>
+#include <loadpng.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "render/render.h"
+#include "run/runner.h"
+#include "world/world.h"
+
+namespace {
+
+struct KeptFrame {
+  BITMAP* picture;
+  int tick;
+};
+
+std::vector<KeptFrame> kept;
+
+BITMAP* frame_buffer() {
+  if (back_buffer == nullptr) back_buffer = create_bitmap_ex(32, PLAYFIELD_W, PLAYFIELD_H);
+  return back_buffer;
+}
+
+// Game time as minutes and seconds with tenths: "2:05.3".
+void format_game_time(int tick, char* out, int size) {
+  const int tenths = tick / (TICKS_PER_SECOND / 10);
+  std::snprintf(out, size, "%d:%02d.%d", tenths / 600, tenths / 10 % 60, tenths % 10);
+}
+
+// loadpng writes a 32-bit bitmap with its unused top byte as alpha, which is
+// 0 everywhere: a 24-bit copy makes an opaque picture.
+bool save_opaque_png(const std::string& path, BITMAP* picture) {
+  BITMAP* opaque = create_bitmap_ex(24, picture->w, picture->h);
+  if (opaque == nullptr) return false;
+  blit(picture, opaque, 0, 0, 0, 0, picture->w, picture->h);
+  const bool saved = save_png(path.c_str(), opaque, nullptr) == 0;
+  destroy_bitmap(opaque);
+  return saved;
+}
+
+}  // namespace
+
+void draw_world_frame() {
+  if (frame_buffer() != nullptr) draw_frame_software();
+}
+
+bool save_frame_png(const std::string& path) {
+  return back_buffer != nullptr && save_opaque_png(path, back_buffer);
+}
+
+void keep_frame_for_sheet(int tick) {
+  if (back_buffer == nullptr) return;
+  BITMAP* copy = create_bitmap_ex(32, PLAYFIELD_W, PLAYFIELD_H);
+  if (copy == nullptr) return;
+  blit(back_buffer, copy, 0, 0, 0, 0, PLAYFIELD_W, PLAYFIELD_H);
+  kept.push_back({copy, tick});
+}
+
+bool save_sheet_png(const std::string& path) {
+  if (kept.empty()) return false;
+  const int w = PLAYFIELD_W * static_cast<int>(kept.size());
+  BITMAP* sheet = create_bitmap_ex(32, w, PLAYFIELD_H + SHEET_LABEL_H);
+  if (sheet == nullptr) return false;
+  clear_to_color(sheet, makecol32(0, 0, 0));
+  const int white = makecol32(255, 255, 255);
+  for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
+    const int x = i * PLAYFIELD_W;
+    blit(kept[i].picture, sheet, 0, 0, x, 0, PLAYFIELD_W, PLAYFIELD_H);
+    char label[32];
+    format_game_time(kept[i].tick, label, sizeof label);
+    textout_centre_ex(sheet, font, label, x + PLAYFIELD_W / 2, PLAYFIELD_H + 4, white, -1);
+  }
+  const bool saved = save_opaque_png(path, sheet);
+  destroy_bitmap(sheet);
+  return saved;
+}

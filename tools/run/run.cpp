@@ -1,0 +1,157 @@
+// Runs: the game's libraries started without a display, and one level played
+// from its first entry to its end as the play loop plays it.
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "content/content.h"
+#include "mask/mask.h"
+#include "render/render.h"
+#include "run/runner.h"
+#include "world/world.h"
+
+namespace {
+
+// What a run has seen so far, slot by slot, to count arrivals and deaths once.
+struct RunCounter {
+  std::array<bool, MAX_ENEMIES> was_alive{};
+  std::array<bool, MAX_ENEMIES> was_dying{};
+  std::array<bool, MAX_ENEMY_BULLETS> had_hit{};
+};
+
+void press_keys(int keys) {
+  key[KEY_LEFT] = (keys & PILOT_LEFT) != 0;
+  key[KEY_RIGHT] = (keys & PILOT_RIGHT) != 0;
+  key[KEY_UP] = (keys & PILOT_UP) != 0;
+  key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
+  key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
+}
+
+// A type that can win the level: one of its steps shows the victory message.
+bool wins_the_level(int type) {
+  if (type < 1 || type > MAX_ENEMY_TYPES) return false;
+  for (const Animation& a : enemy_types[type - 1].anims)
+    if ((a.flags & ANIM_VICTORY) != 0) return true;
+  return false;
+}
+
+bool message_up(const char* text) {
+  for (const Message& m : messages)
+    if (m.time_left > 0 && std::string(m.text.data()) == text) return true;
+  return false;
+}
+
+void count_enemies(RunCounter& c, RunResult& r, int tick) {
+  for (int i = 0; i < MAX_ENEMIES; ++i) {
+    const Enemy& e = enemies[i];
+    const bool live = e.type > 0 && e.type != LEVEL_DIRECTOR;
+    const EnemyAnimState& s = enemy_anim_states[i];
+    const bool dying = live && (e.health <= 0.0f || s.anim == s.death_anim || s.anim < 0);
+    if (live && !c.was_alive[i]) {
+      ++r.spawned;
+      if (r.boss_tick == 0 && wins_the_level(e.type)) r.boss_tick = tick;
+    }
+    if (dying && !c.was_dying[i]) ++r.destroyed;
+    c.was_alive[i] = live;
+    c.was_dying[i] = dying;
+  }
+}
+
+// Enemy bullets that have just hit the ship; a loss of energy with none of
+// them is a ram.
+int count_hits(RunCounter& c, int energy_before) {
+  int hits = 0;
+  for (int j = 0; j < MAX_ENEMY_BULLETS; ++j) {
+    const bool hit = enemy_bullets[j].type > 0 && enemy_bullets[j].hit != 0;
+    if (hit && !c.had_hit[j]) ++hits;
+    c.had_hit[j] = hit;
+  }
+  if (hits == 0 && player.energy < energy_before) hits = 1;
+  return hits;
+}
+
+}  // namespace
+
+const char* outcome_name(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::victory:
+      return "victory";
+    case Outcome::lost:
+      return "lost";
+    case Outcome::time:
+      return "time";
+  }
+  return "?";
+}
+
+int worst_stretch(const RunResult& result) {
+  int worst = -1;
+  for (int i = 0; i < static_cast<int>(result.hits_by_stretch.size()); ++i) {
+    if (result.hits_by_stretch[i] > 0 &&
+        (worst < 0 || result.hits_by_stretch[i] > result.hits_by_stretch[worst]))
+      worst = i;
+  }
+  return worst;
+}
+
+void start_runner() {
+  install_allegro(SYSTEM_NONE, &errno, atexit);
+  set_color_depth(32);
+  set_color_conversion(COLORCONV_TOTAL);
+  game_data = load_datafile("data.dat");
+  if (!game_data_usable(game_data)) {
+    allegro_message("Error loading \"data.dat\"\n");
+    std::exit(1);
+  }
+  install_masks();
+  player.mask = create_mask_from_bitmap(static_cast<BITMAP*>(game_data[DATA_PLAYER_SHIP].dat));
+  for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
+  load_builtin_shot_types();
+}
+
+RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,
+                    const TickWatcher& watcher) {
+  std::srand(settings.seed);
+  reset_world_for_new_game();
+  load_level(settings.script_file.c_str(), settings.enemy_file.c_str());
+  press_keys(0);
+
+  RunResult r;
+  r.seed = settings.seed;
+  r.hits_by_stretch.assign(settings.max_ticks / STRETCH_TICKS + 1, 0);
+  RunCounter counter;
+  for (int tick = 1; tick <= settings.max_ticks; ++tick) {
+    r.tick = tick;
+    const int keys = pilot_keys(pilot);
+    press_keys(keys);
+    if (recording != nullptr) record_keys(*recording, keys);
+    const int energy_before = player.energy;
+    update_player();
+    update_world();
+    tick_messages();
+
+    const int hits = count_hits(counter, energy_before);
+    r.hits_taken += hits;
+    r.hits_by_stretch[(tick - 1) / STRETCH_TICKS] += hits;
+    count_enemies(counter, r, tick);
+    if (settings.immortal) player.energy = 10;
+
+    if (watcher && !watcher(tick)) break;
+    if (message_up(VICTORY_MESSAGE)) {
+      r.outcome = Outcome::victory;
+      break;
+    }
+    if (player.energy < 1) {
+      r.outcome = Outcome::lost;
+      break;
+    }
+  }
+  press_keys(0);
+  r.hits_by_stretch.resize((r.tick - 1) / STRETCH_TICKS + 1);
+  r.score = player.score;
+  r.energy = player.energy;
+  r.hash = world_hash();
+  return r;
+}

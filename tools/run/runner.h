@@ -1,0 +1,183 @@
+// The level runner: plays a level headless with the game's own libraries, the
+// keys set by a pilot instead of the keyboard, and watches what happens: the
+// outcome, hits, a digest of the world, its invariants and pictures of it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "world/world.h"
+
+// ---- Pilots ----
+
+// One tick's keys as bits; the runner turns them into Allegro's key[].
+inline constexpr int PILOT_LEFT = 1;
+inline constexpr int PILOT_RIGHT = 2;
+inline constexpr int PILOT_UP = 4;
+inline constexpr int PILOT_DOWN = 8;
+inline constexpr int PILOT_FIRE = 16;
+inline constexpr int PILOT_KEY_MASK = 31;
+
+enum class PilotKind { idle, sweep, dodge, replay };
+
+// Name <-> kind for "idle", "sweep" and "dodge" (the replay is no choice of the
+// user); false for any other name.
+bool pilot_kind_named(const std::string& name, PilotKind* kind);
+const char* pilot_name(PilotKind kind);
+
+// The pilot's own generator (splitmix64), so that its draws never touch the
+// rand() sequence the world's particles use: a replay, which has no pilot,
+// meets exactly the same world.
+class PilotRandom {
+ public:
+  explicit PilotRandom(std::uint64_t seed = 0) : state_(seed) {}
+  std::uint64_t next();
+  int between(int lo, int hi);  // inclusive
+  bool chance(int per_thousand);
+
+ private:
+  std::uint64_t state_;
+};
+
+struct RunRecording;
+
+// A pilot's state between ticks. The dodge pilot holds its keys from one
+// decision to the next and sees a bullet or enemy only once it has been on
+// the screen for its reaction time, both drawn per decision.
+struct Pilot {
+  PilotKind kind = PilotKind::idle;
+  PilotRandom random;
+  bool moving_right = true;  // sweep
+  int keys = 0;              // dodge: held until the next decision
+  int ticks_to_decision = 0;
+  int tick = 0;
+  std::array<int, MAX_ENEMY_BULLETS> bullet_type{};  // per slot: its type last tick
+  std::array<int, MAX_ENEMY_BULLETS> bullet_seen{};  // and the tick its occupant arrived
+  std::array<int, MAX_ENEMIES> enemy_type{};         // the same per enemy slot
+  std::array<int, MAX_ENEMIES> enemy_seen{};
+  const RunRecording* replay = nullptr;  // replay: the recording and where it is
+  std::size_t replay_entry = 0;
+  int replay_left = 0;
+};
+
+// A fresh pilot for a run of `seed`.
+Pilot make_pilot(PilotKind kind, std::uint32_t seed);
+Pilot make_replay_pilot(const RunRecording& recording);
+// The keys for the coming tick, from what the world shows now.
+int pilot_keys(Pilot& pilot);
+
+// ---- Recordings ----
+
+// A recorded run: enough to play it again exactly. The file is text:
+//   mirvo-run recording 1
+//   seed 7
+//   level 0f3a...          (16 hex digits: level_digest of the two level files)
+//   pilot dodge            (who flew it; informative)
+//   ticks 20480            (ticks the run lasted)
+//   keys                   then one "COUNT BITS" line per run of equal key states
+//   240 16                 (e.g. 240 ticks of fire alone; bits as PILOT_*)
+//   end
+struct RunRecording {
+  std::uint32_t seed = 1;
+  std::uint64_t level_digest = 0;
+  std::string pilot = "idle";
+  int ticks = 0;
+  std::vector<std::pair<int, int>> keys;  // (ticks, key bits), run-length encoded
+  std::string error;                      // parse failure; empty on success
+};
+
+RunRecording parse_recording(std::span<const std::uint8_t> bytes);
+std::string serialize_recording(const RunRecording& recording);
+// Appends one tick's keys, joining it to the last run when they are the same.
+void record_keys(RunRecording& recording, int keys);
+
+// ---- Digests and invariants ----
+
+// FNV-1a over bytes, continuing from `digest`.
+std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
+                    std::uint64_t digest = 0xcbf29ce484222325ULL);
+// The digest of a level's script and enemy files; 0 when either cannot be read.
+std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file);
+// A digest of the world tables: the ship, every live projectile, enemy (with its
+// animation) and particle with its slot, the scroll and the score. Free slots
+// do not count, so what an earlier run left in them changes nothing.
+std::uint64_t world_hash();
+std::string hex_digest(std::uint64_t digest);
+
+// What the invariants compare between ticks.
+struct WorldWatch {
+  int scroll_row = 0;
+  float scroll_offset = 0.0f;
+};
+// Checks the world after a tick: "" when every invariant holds, otherwise
+// what is broken. Updates `watch` for the next tick.
+std::string check_world(WorldWatch& watch);
+
+// ---- Runs ----
+
+inline constexpr int TICKS_PER_SECOND = 100;
+inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
+
+struct RunSettings {
+  std::string script_file = "level1.wif";
+  std::string enemy_file = "enemy.eif";
+  std::uint32_t seed = 1;
+  int max_ticks = 15 * 60 * TICKS_PER_SECOND;
+  bool immortal = false;
+};
+
+enum class Outcome { victory, lost, time };
+const char* outcome_name(Outcome outcome);
+
+struct RunResult {
+  std::uint32_t seed = 0;
+  Outcome outcome = Outcome::time;
+  int tick = 0;  // the tick the run ended on
+  int score = 0;
+  int spawned = 0;     // enemies that appeared (the level director not counted)
+  int destroyed = 0;   // enemies that went into their death step
+  int hits_taken = 0;  // enemy bullets that hit the ship, and rams
+  int energy = 0;
+  int boss_tick = 0;  // when an enemy that can win the level first appeared; 0 never
+  std::uint64_t hash = 0;
+  std::vector<int> hits_by_stretch;  // hits in each 10-second stretch
+};
+
+// The stretch with the most hits (the first of equals), or -1 with no hits.
+int worst_stretch(const RunResult& result);
+
+// Called after every tick with its number; returning false ends the run there
+// (its outcome stays "time").
+using TickWatcher = std::function<bool(int tick)>;
+
+// Once per process, in the game folder: Allegro without a system driver,
+// 32-bit colour, "data.dat" with the ship's mask and the built-in shot types.
+// Shows the game's message and ends the program with status 1 when "data.dat"
+// cannot be used.
+void start_runner();
+
+// One whole run, loaded as the game's first entry loads a level: srand(seed),
+// the new-game reset, the level; then ticks as the play loop runs them. A
+// level that cannot be loaded ends the program with the loader's message.
+// With `recording`, every tick's keys are appended to it.
+RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording = nullptr,
+                    const TickWatcher& watcher = {});
+
+// ---- Pictures ----
+
+// Draws the current world with the game's software renderer into a 32-bit
+// 320 x 400 memory bitmap the runner owns.
+void draw_world_frame();
+// Writes the last drawn frame as a PNG; false when it cannot be written.
+bool save_frame_png(const std::string& path);
+// Keeps a copy of the last drawn frame, labelled with its game time.
+void keep_frame_for_sheet(int tick);
+// The kept frames side by side, each with its game time underneath, as one
+// PNG of (frames x 320) x (400 + SHEET_LABEL_H); false when there are no
+// frames or it cannot be written.
+inline constexpr int SHEET_LABEL_H = 16;
+bool save_sheet_png(const std::string& path);

@@ -1,0 +1,184 @@
+// Watching the world: its digest, the level files' digest, and the invariants
+// every tick must keep.
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "render/render.h"
+#include "run/runner.h"
+#include "script/script.h"
+#include "world/world.h"
+
+namespace {
+
+// Feeds plain values into an FNV-1a digest by their bytes; floats by their
+// bit pattern, so -0.0 and 0.0 differ as the world's arithmetic made them.
+struct Digest {
+  std::uint64_t value = 0xcbf29ce484222325ULL;
+
+  template <typename T>
+  void add(const T& v) {
+    static_assert(std::is_arithmetic_v<T>);
+    std::uint8_t bytes[sizeof(T)];
+    std::memcpy(bytes, &v, sizeof(T));
+    value = fnv1a(bytes, value);
+  }
+  template <typename T, typename... More>
+  void add(const T& v, const More&... more) {
+    add(v);
+    add(more...);
+  }
+};
+
+void add_bullets(Digest& d, const std::array<Bullet, MAX_PLAYER_SHOTS>& table) {
+  for (int i = 0; i < static_cast<int>(table.size()); ++i) {
+    const Bullet& b = table[i];
+    if (b.type == 0) continue;
+    d.add(i, b.type, b.x, b.y, b.vx, b.vy, b.anim, b.anim_timer, b.hit);
+  }
+}
+
+bool finite(float a, float b, float c, float d) {
+  return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
+}
+
+bool inside_playfield(float x, float y) {
+  return x >= 0.0f && x <= PLAYFIELD_W && y >= 0.0f && y <= PLAYFIELD_H;
+}
+
+std::string slot_text(const char* table, int slot, const char* what) {
+  return std::string(table) + "[" + std::to_string(slot) + "] " + what;
+}
+
+std::string check_bullets(const std::array<Bullet, MAX_PLAYER_SHOTS>& table, const char* name) {
+  for (int i = 0; i < static_cast<int>(table.size()); ++i) {
+    const Bullet& b = table[i];
+    if (b.type == 0) continue;
+    if (b.type < 1 || b.type > MAX_SHOT_TYPES) return slot_text(name, i, "has a bad type");
+    if (!finite(b.x, b.y, b.vx, b.vy)) return slot_text(name, i, "is not at a finite place");
+    if (!inside_playfield(b.x, b.y)) return slot_text(name, i, "is live outside the playfield");
+    if (b.anim < -1 || b.anim >= MAX_ANIMATIONS) return slot_text(name, i, "has a bad step");
+    if (b.anim_timer < 0) return slot_text(name, i, "has a negative step timer");
+  }
+  return "";
+}
+
+std::string check_enemies() {
+  for (int i = 0; i < MAX_ENEMIES; ++i) {
+    const Enemy& e = enemies[i];
+    if (e.type == 0) continue;
+    if ((e.type < 1 || e.type > MAX_ENEMY_TYPES) && e.type != LEVEL_DIRECTOR)
+      return slot_text("enemies", i, "has a bad type");
+    if (!finite(e.x, e.y, e.vx, e.vy) || !std::isfinite(e.health))
+      return slot_text("enemies", i, "is not finite");
+    if (e.script_length < 0 || e.script_length > MAX_SCRIPT_LENGTH)
+      return slot_text("enemies", i, "has a script longer than its copy");
+    if (e.pc < 0 || e.pc > e.script_length)
+      return slot_text("enemies", i, "has its script counter outside its copy");
+    // A dead enemy's wait keeps counting down past 0; a live one's never does.
+    if (e.health > 0.0f && e.wait < 0) return slot_text("enemies", i, "waits a negative time");
+    const EnemyAnimState& s = enemy_anim_states[i];
+    if (s.anim < -1 || s.anim >= MAX_ANIMATIONS || s.anim_timer < 0)
+      return slot_text("enemies", i, "has a bad animation step or timer");
+  }
+  return "";
+}
+
+std::string check_particles() {
+  if (particles[MAX_PARTICLES - 1].x != FREE_PARTICLE) return "the last particle slot is in use";
+  for (int i = 0; i < MAX_PARTICLES; ++i) {
+    const Particle& p = particles[i];
+    if (p.x == FREE_PARTICLE) continue;
+    if (!finite(p.x, p.y, p.vx, p.vy)) return slot_text("particles", i, "is not finite");
+    if (!inside_playfield(p.x, p.y)) return slot_text("particles", i, "is live outside the field");
+    if (p.alpha < 1) return slot_text("particles", i, "is live with no alpha left");
+  }
+  return "";
+}
+
+std::string check_player() {
+  if (player.energy < 0) return "the ship's energy is below 0";
+  if (player.x < 0 || player.x > PLAYFIELD_W - SHIP_SIZE || player.y < 0 ||
+      player.y > PLAYFIELD_H - SHIP_SIZE)
+    return "the ship is outside the playfield";
+  if (player.fire_cooldown < 0) return "the fire cooldown is negative";
+  return "";
+}
+
+std::string check_scroll(WorldWatch& watch) {
+  const bool forward = scroll_row > watch.scroll_row ||
+                       (scroll_row == watch.scroll_row && scroll_offset > watch.scroll_offset);
+  if (!forward) return "the scroll did not move forward";
+  if (!(scroll_offset >= 0.0f && scroll_offset < 64.5f)) return "the scroll offset left its row";
+  watch.scroll_row = scroll_row;
+  watch.scroll_offset = scroll_offset;
+  return "";
+}
+
+std::vector<std::uint8_t> file_bytes(const std::string& path, bool* ok) {
+  std::ifstream in(path, std::ios::binary);
+  *ok = in.good();
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+std::uint64_t fnv1a(std::span<const std::uint8_t> bytes, std::uint64_t digest) {
+  for (std::uint8_t b : bytes) {
+    digest ^= b;
+    digest *= 0x100000001b3ULL;
+  }
+  return digest;
+}
+
+std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file) {
+  bool script_ok = false;
+  bool enemy_ok = false;
+  const auto script = file_bytes(script_file, &script_ok);
+  const auto enemy = file_bytes(enemy_file, &enemy_ok);
+  if (!script_ok || !enemy_ok) return 0;
+  // The length between the two keeps a byte moved across the boundary from
+  // giving the same digest.
+  Digest d;
+  d.value = fnv1a(script, d.value);
+  d.add(script.size());
+  d.value = fnv1a(enemy, d.value);
+  return d.value;
+}
+
+std::uint64_t world_hash() {
+  Digest d;
+  d.add(player.x, player.y, player.fire_cooldown, player.energy, player.score);
+  add_bullets(d, player_shots);
+  add_bullets(d, enemy_bullets);
+  for (int i = 0; i < MAX_ENEMIES; ++i) {
+    const Enemy& e = enemies[i];
+    if (e.type == 0) continue;
+    const EnemyAnimState& s = enemy_anim_states[i];
+    d.add(i, e.type, e.health, e.score, e.x, e.y, e.vx, e.vy, e.wait, e.pc);
+    d.add(e.script_number, e.group, e.group_trigger, e.angle, e.script_length);
+    d.add(s.anim, s.death_anim, s.anim_timer);
+  }
+  for (int i = 0; i < MAX_PARTICLES; ++i) {
+    const Particle& p = particles[i];
+    if (p.x == FREE_PARTICLE) continue;
+    d.add(i, p.x, p.y, p.vx, p.vy, p.colour, p.move_timer, p.move_period, p.alpha);
+    d.add(p.fade_step, p.fade_timer, p.fade_period);
+  }
+  d.add(scroll_row, scroll_offset);
+  return d.value;
+}
+
+std::string check_world(WorldWatch& watch) {
+  for (const std::string& broken :
+       {check_player(), check_bullets(player_shots, "player_shots"),
+        check_bullets(enemy_bullets, "enemy_bullets"), check_enemies(), check_particles()}) {
+    if (!broken.empty()) return broken;
+  }
+  for (const Message& m : messages)
+    if (m.time_left < 0) return "a message has a negative time";
+  return check_scroll(watch);
+}

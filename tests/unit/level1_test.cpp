@@ -1,145 +1,109 @@
-// The first level played headless from start to end: its built scripts and
-// enemy types from the game folder, a fixed seed, and a test pilot who sweeps
-// left and right with fire held. Waves must come, enemies must fall, and the
-// run must end with the victory message.
+// The first level played headless through the level runner, as the game plays
+// it: the idle pilot must lose before the boss, the careful mortal pilot must
+// win, and every run must be reproducible from its seed or its recording.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
-#include <iterator>
 
-#include "content/content.h"
-#include "world_fixture.h"
+#include "run/runner.h"
+#include "world/world.h"
 
 namespace {
 
-using fixture::visible_messages;
-
-constexpr const char* VICTORY = "You are a winner!!!11";
-constexpr int MAX_TICKS = 100 * 60 * 15;  // fifteen minutes of play is far past any level end
-
-bool file_exists(const char* path) {
-  return std::ifstream(path).good();
-}
-
-// The level's script file into the store, as the game's loader would.
-bool load_level_scripts(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-  const ScriptParse parsed = parse_scripts(bytes, path);
-  EXPECT_EQ(parsed.error, "");
-  if (!parsed.error.empty() || parsed.instructions.size() > script_store.size()) return false;
-  std::copy(parsed.instructions.begin(), parsed.instructions.end(), script_store.begin());
-  return true;
-}
-
-// What one run saw.
-struct RunLog {
-  int ticks = 0;
-  int spawned = 0;       // enemies that appeared (level director excluded)
-  int most_at_once = 0;  // the biggest wave on screen
-  int destroyed = 0;     // enemies whose health fell to 0 or below
-  int shots_landed = 0;  // player shots that hit an enemy
-  int hits_taken = 0;    // ticks in which the ship lost energy
-  bool victory = false;
-};
-
-// One tick's sweep: the ship turns at either side of the playfield.
-void steer(bool& moving_right) {
-  if (player.x >= 270) moving_right = false;
-  if (player.x <= 10) moving_right = true;
-  key[KEY_RIGHT] = moving_right;
-  key[KEY_LEFT] = !moving_right;
-  key[KEY_SPACE] = 1;
-}
-
-RunLog play_until_victory() {
-  RunLog log;
-  std::array<bool, MAX_ENEMIES> was_alive{};
-  std::array<bool, MAX_ENEMIES> was_dying{};
-  std::array<bool, MAX_PLAYER_SHOTS> had_hit{};
-  bool moving_right = true;
-  for (log.ticks = 1; log.ticks <= MAX_TICKS; ++log.ticks) {
-    steer(moving_right);
-    const int energy_before = player.energy;
-    update_player();
-    update_world();
-    tick_messages();
-    if (player.energy < energy_before) ++log.hits_taken;
-    // The pilot is kept alive: the run measures the level, not the flying.
-    player.energy = 10;
-
-    int alive = 0;
-    for (int i = 0; i < MAX_ENEMIES; ++i) {
-      const Enemy& e = enemies[i];
-      const bool live = e.type > 0 && e.type != LEVEL_DIRECTOR;
-      const bool dying = live && e.health <= 0.0f;
-      if (live && !was_alive[i]) ++log.spawned;
-      if (dying && !was_dying[i]) ++log.destroyed;
-      was_alive[i] = live;
-      was_dying[i] = dying;
-      alive += live ? 1 : 0;
-    }
-    log.most_at_once = std::max(log.most_at_once, alive);
-    for (int j = 0; j < MAX_PLAYER_SHOTS; ++j) {
-      const bool hit = player_shots[j].type > 0 && player_shots[j].hit != 0;
-      if (hit && !had_hit[j]) ++log.shots_landed;
-      had_hit[j] = hit;
-    }
-    if (visible_messages(VICTORY) > 0) {
-      log.victory = true;
-      break;
-    }
-  }
-  return log;
-}
+// The sanitizer build runs the same cases on fewer seeds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int SEEDS = 4;
+constexpr int DODGE_WINS_NEEDED = 3;
+#else
+constexpr int SEEDS = 20;
+constexpr int DODGE_WINS_NEEDED = 16;
+#endif
 
 class LevelOne : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fixture::start_allegro_headless();
+  static void SetUpTestSuite() {
     ASSERT_EQ(chdir(MIRVO_GAME_DIR), 0);
-    for (const char* f : {"level1.wif", "enemy.eif", "data.dat"}) {
-      if (!file_exists(f)) GTEST_SKIP() << f << " is not built in " << MIRVO_GAME_DIR;
-    }
-    content_.install_builtin_shot_types();
-    ship_data_ = load_datafile("data.dat");
-    ASSERT_NE(ship_data_, nullptr);
-    player.mask = content_.mask_of(static_cast<BITMAP*>(ship_data_[DATA_PLAYER_SHIP].dat));
-    fixture::reset_world();
-    ASSERT_TRUE(load_level_scripts("level1.wif"));
-    load_enemy_types("enemy.eif");  // ends the program on a broken file
-    for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;  // as start-up does
-    spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
-    ASSERT_EQ(enemies[0].type, LEVEL_DIRECTOR);
-    std::srand(1234);
-  }
-  void TearDown() override {
-    release_enemy_types();
-    player.mask = nullptr;
-    for (ShotType& t : shot_types) t = ShotType{};
-    if (ship_data_ != nullptr) unload_datafile(ship_data_);
+    for (const char* f : {"level1.wif", "enemy.eif", "data.dat"})
+      ASSERT_TRUE(std::ifstream(f).good()) << f << " is not built in " << MIRVO_GAME_DIR;
+    start_runner();
   }
 
-  fixture::Content content_;
-  DATAFILE* ship_data_ = nullptr;
+  static RunResult play(PilotKind kind, std::uint32_t seed, bool immortal = false,
+                        RunRecording* recording = nullptr) {
+    RunSettings settings;
+    settings.seed = seed;
+    settings.immortal = immortal;
+    Pilot pilot = make_pilot(kind, seed);
+    return run_level(settings, pilot, recording);
+  }
 };
 
-TEST_F(LevelOne, SweepingPilotSeesWavesShootsThemDownAndWins) {
-  const RunLog log = play_until_victory();
-  std::printf(
-      "level1: %d ticks, %d enemies spawned, at most %d at once, %d destroyed, "
-      "%d shots landed, hit in %d ticks\n",
-      log.ticks, log.spawned, log.most_at_once, log.destroyed, log.shots_landed, log.hits_taken);
-  EXPECT_GE(log.spawned, 10) << "the timeline sent fewer than ten enemies";
-  EXPECT_GE(log.most_at_once, 3) << "no wave of three or more";
-  EXPECT_GT(log.shots_landed, 0);
-  EXPECT_GT(log.destroyed, 0);
-  // Every enemy a shot brings down scores; rammed and group-triggered ones do not.
-  EXPECT_GT(player.score, 0);
-  EXPECT_EQ(player.score % ENEMY_SCORE, 0);
-  EXPECT_LE(player.score, log.destroyed * ENEMY_SCORE);
-  EXPECT_TRUE(log.victory) << "no victory within " << MAX_TICKS << " ticks";
+TEST_F(LevelOne, IdlePilotLosesOnEverySeedBeforeTheBoss) {
+  for (std::uint32_t seed = 1; seed <= SEEDS; ++seed) {
+    const RunResult r = play(PilotKind::idle, seed);
+    EXPECT_EQ(r.outcome, Outcome::lost) << "seed " << seed;
+    EXPECT_EQ(r.boss_tick, 0) << "seed " << seed << ": the boss came before the loss";
+    EXPECT_EQ(r.energy, 0) << "seed " << seed;
+  }
+}
+
+TEST_F(LevelOne, CarefulMortalPilotWinsMostSeeds) {
+  int wins = 0;
+  for (std::uint32_t seed = 1; seed <= SEEDS; ++seed) {
+    const RunResult r = play(PilotKind::dodge, seed);
+    wins += r.outcome == Outcome::victory ? 1 : 0;
+    EXPECT_NE(r.outcome, Outcome::time) << "seed " << seed << " neither won nor lost";
+    if (r.outcome == Outcome::victory) {
+      EXPECT_GT(r.boss_tick, 0) << "a victory without a boss";
+      EXPECT_GE(r.energy, 1);
+    }
+  }
+  EXPECT_GE(wins, DODGE_WINS_NEEDED) << "of " << SEEDS << " seeds";
+}
+
+// What the old keep-alive run checked: waves come, enemies fall, only shot
+// enemies score, and the level ends in victory.
+TEST_F(LevelOne, ImmortalSweepSeesWavesShootsThemDownAndWins) {
+  const RunResult r = play(PilotKind::sweep, 1, true);
+  EXPECT_EQ(r.outcome, Outcome::victory);
+  EXPECT_GE(r.spawned, 10);
+  EXPECT_GT(r.destroyed, 0);
+  EXPECT_GT(r.score, 0);
+  EXPECT_EQ(r.score % ENEMY_SCORE, 0);
+  EXPECT_LE(r.score, r.destroyed * ENEMY_SCORE);
+  EXPECT_GT(r.hits_taken, 0) << "an immortal sweep through level1 was never hit";
+}
+
+TEST_F(LevelOne, TheSameSeedGivesTheSameGameAndOtherSeedsDoNot) {
+  const RunResult a = play(PilotKind::dodge, 7);
+  const RunResult b = play(PilotKind::dodge, 7);
+  const RunResult c = play(PilotKind::dodge, 8);
+  EXPECT_EQ(a.hash, b.hash);
+  EXPECT_EQ(a.tick, b.tick);
+  EXPECT_EQ(a.hits_taken, b.hits_taken);
+  EXPECT_NE(a.hash, c.hash) << "the seed does not reach the pilot";
+}
+
+TEST_F(LevelOne, ARecordedRunReplaysToTheSameEnd) {
+  RunRecording recording;
+  const RunResult original = play(PilotKind::dodge, 3, false, &recording);
+  EXPECT_EQ(recording.ticks, original.tick);
+
+  EXPECT_EQ(recording.seed, 3u);
+  const std::string text = serialize_recording(recording);
+  const RunRecording read_back =
+      parse_recording(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  ASSERT_EQ(read_back.error, "");
+  RunSettings settings;
+  settings.seed = read_back.seed;
+  settings.max_ticks = read_back.ticks;
+  Pilot replay = make_replay_pilot(read_back);
+  const RunResult again = run_level(settings, replay);
+  EXPECT_EQ(again.outcome, original.outcome);
+  EXPECT_EQ(again.tick, original.tick);
+  EXPECT_EQ(again.hash, original.hash);
+  EXPECT_EQ(again.score, original.score);
 }
 
 }  // namespace

@@ -347,11 +347,6 @@ int play(const Options& o) {
     settings.seed = o.run.seed + static_cast<std::uint32_t>(i);
     Pilot pilot = make_pilot(o.pilot, settings.seed);
     const bool with_pictures = i == 0 && pictures.interval > 0;
-    if (!o.record_file.empty()) {
-      recording.seed = settings.seed;
-      recording.level_digest = level_digest(settings.script_file, settings.enemy_file);
-      recording.pilot = pilot_name(o.pilot);
-    }
     const RunResult r =
         run_level(settings, pilot, o.record_file.empty() ? nullptr : &recording, [&](int tick) {
           if (o.print_hashes && tick % TICKS_PER_SECOND == 0)

@@ -113,6 +113,12 @@ void start_runner() {
 
 RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,
                     const TickWatcher& watcher) {
+  if (recording != nullptr) {
+    *recording = RunRecording{};
+    recording->seed = settings.seed;
+    recording->level_digest = level_digest(settings.script_file, settings.enemy_file);
+    recording->pilot = pilot_name(pilot.kind);
+  }
   std::srand(settings.seed);
   reset_world_for_new_game();
   load_level(settings.script_file.c_str(), settings.enemy_file.c_str());

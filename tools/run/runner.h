@@ -163,7 +163,8 @@ void start_runner();
 // One whole run, loaded as the game's first entry loads a level: srand(seed),
 // the new-game reset, the level; then ticks as the play loop runs them. A
 // level that cannot be loaded ends the program with the loader's message.
-// With `recording`, every tick's keys are appended to it.
+// With `recording`, it is filled with the run: seed, level digest, pilot and
+// every tick's keys.
 RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording = nullptr,
                     const TickWatcher& watcher = {});
 

@@ -1,0 +1,254 @@
+// The level runner's pieces: recordings, the world digest, the invariants the
+// soak checks, the pilot's generator, and the command line as a level author
+// uses it (exit statuses, refusals, the contact sheet).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "run/runner.h"
+#include "world_fixture.h"
+
+namespace {
+
+RunRecording parse_text(const std::string& text) {
+  return parse_recording(
+      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+// ---- Recordings ----
+
+TEST(Recording, KeysAreRunLengthEncodedAndReadBackExactly) {
+  RunRecording r;
+  r.seed = 4000000000u;
+  r.level_digest = 0x0123456789abcdefULL;
+  r.pilot = "dodge";
+  for (int keys : {16, 16, 16, 17, 0, 0, 31}) record_keys(r, keys);
+  ASSERT_EQ(r.ticks, 7);
+  EXPECT_EQ(r.keys, (std::vector<std::pair<int, int>>{{3, 16}, {1, 17}, {2, 0}, {1, 31}}));
+
+  const RunRecording back = parse_text(serialize_recording(r));
+  EXPECT_EQ(back.error, "");
+  EXPECT_EQ(back.seed, r.seed);
+  EXPECT_EQ(back.level_digest, r.level_digest);
+  EXPECT_EQ(back.pilot, r.pilot);
+  EXPECT_EQ(back.ticks, r.ticks);
+  EXPECT_EQ(back.keys, r.keys);
+}
+
+TEST(Recording, BrokenFilesAreRefusedWithTheLine) {
+  const std::string head = "mirvo-run recording 1\nseed 1\nlevel 00ff\npilot idle\n";
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {"", "line 1: not a mirvo-run recording"},
+      {"mirvo-run recording 2\n", "line 1: not a mirvo-run recording"},
+      {"mirvo-run recording 1\nseed -1\n", "line 2: expected \"seed N\""},
+      {"mirvo-run recording 1\nseed 1\nlevel 00FG\n", "line 3: expected \"level HEX\""},
+      {head + "ticks 2\nkeys\n2 16\n", "line 8: missing \"end\""},
+      {head + "ticks 2\nkeys\n0 16\n2 16\nend\n",
+       "line 7: expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0..31"},
+      {head + "ticks 2\nkeys\n2 32\nend\n",
+       "line 7: expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0..31"},
+      {head + "ticks 2\nkeys\n3 1\nend\n", "line 7: more key ticks than the run's ticks"},
+      {head + "ticks 2\nkeys\n1 1\nend\n", "line 8: the key runs do not add up to the ticks"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parse_text(c.text).error, c.error) << c.text;
+  EXPECT_EQ(parse_text(head + "ticks 3\nkeys\n1 1\n2 0\nend\n").error, "");
+}
+
+// ---- The pilot's generator ----
+
+TEST(PilotRandom, SameSeedSameDrawsAndEveryValueOfARangeComes) {
+  PilotRandom a(9);
+  PilotRandom b(9);
+  PilotRandom c(10);
+  std::array<int, 5> seen{};
+  bool differs = false;
+  for (int i = 0; i < 1000; ++i) {
+    const int v = a.between(-2, 2);
+    ASSERT_EQ(v, b.between(-2, 2));
+    ASSERT_GE(v, -2);
+    ASSERT_LE(v, 2);
+    ++seen[v + 2];
+    differs = differs || c.between(-2, 2) != v;
+  }
+  for (int n : seen) EXPECT_GT(n, 100);
+  EXPECT_TRUE(differs);
+}
+
+// ---- Digest and invariants ----
+
+// Type 1 is a living 40 x 40 enemy with one step.
+class RunWorld : public fixture::WorldTest {
+ protected:
+  void SetUp() override {
+    WorldTest::SetUp();
+    content_.define_enemy_type(1, 5, 0, 0, {fixture::Step{}});
+  }
+};
+
+TEST_F(RunWorld, HashSeesLiveRecordsAndNotWhatFreeSlotsHold) {
+  const int slot = spawn_idle(1, 50.0f, 60.0f);
+  const std::uint64_t h = world_hash();
+  enemy_bullets[5].x = 123.0f;  // a free slot's leftovers
+  particles[7].y = 9.0f;
+  EXPECT_EQ(world_hash(), h);
+
+  const std::function<void()> changes[] = {
+      [] { player.x += 1; },
+      [] { player.score += ENEMY_SCORE; },
+      [slot] { enemies[slot].x += 0.5f; },
+      [slot] { enemy_anim_states[slot].anim_timer += 1; },
+      [] { spawn_particle(10.0f, 10.0f, 0.0f, 0.0f, 1, 1, 1, 1); },
+      [] { scroll_offset += 0.33f; },
+  };
+  for (const auto& change : changes) {
+    const std::uint64_t before = world_hash();
+    change();
+    EXPECT_NE(world_hash(), before);
+  }
+}
+
+TEST_F(RunWorld, EachBrokenInvariantIsNamed) {
+  spawn_idle(1, 50.0f, 60.0f);
+  const struct {
+    std::function<void()> breaks;
+    std::string what;
+  } cases[] = {
+      {[] { player.energy = -1; }, "the ship's energy is below 0"},
+      {[] { player.x = 281; }, "the ship is outside the playfield"},
+      {[] { particles[MAX_PARTICLES - 1].x = 5.0f; }, "the last particle slot is in use"},
+      {[] { particles[3] = Particle{500.0f, 1, 0, 0, 1, 0, 0, 255}; },
+       "particles[3] is live outside the field"},
+      {[] {
+         enemy_bullets[2] = Bullet{1, NAN, 5.0f};
+       },
+       "enemy_bullets[2] is not at a finite place"},
+      {[] {
+         player_shots[1] = Bullet{99, 5.0f, 5.0f};
+       },
+       "player_shots[1] has a bad type"},
+      {[] { enemies[0].pc = enemies[0].script_length + 1; },
+       "enemies[0] has its script counter outside its copy"},
+      {[] { enemies[0].wait = -3; }, "enemies[0] waits a negative time"},
+      {[] { scroll_offset = 0.0f; }, "the scroll did not move forward"},
+  };
+  for (const auto& c : cases) {
+    fixture::reset_world();
+    fixture::load_script_source(fixture::IDLE_SCRIPT);
+    spawn_idle(1, 50.0f, 60.0f);
+    scroll_offset = 1.0f;
+    WorldWatch watch;
+    ASSERT_EQ(check_world(watch), "");
+    scroll_offset = 2.0f;
+    c.breaks();
+    EXPECT_EQ(check_world(watch), c.what);
+  }
+}
+
+TEST_F(RunWorld, ADeadEnemysWaitMayRunBelowZero) {
+  const int slot = spawn_idle(1, 50.0f, 60.0f);
+  enemies[slot].health = 0.0f;
+  enemies[slot].wait = -40;
+  scroll_offset = 1.0f;
+  WorldWatch watch;
+  EXPECT_EQ(check_world(watch), "");
+}
+
+// ---- The command line ----
+
+struct Ran {
+  int status = -1;
+  std::string output;
+};
+
+// Runs mirvo-run in the game folder; its output and stderr are collected.
+Ran run_tool(const std::string& arguments) {
+  const std::string command =
+      std::string(MIRVO_RUN) + " --data " + MIRVO_GAME_DIR + " " + arguments + " 2>&1";
+  Ran ran;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return ran;
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) ran.output += buffer;
+  const int raw = pclose(pipe);
+  ran.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  return ran;
+}
+
+class RunTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::path(::testing::TempDir()) / "mirvo_run_test";
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(RunTool, ExpectDecidesTheExitStatus) {
+  EXPECT_EQ(run_tool("--pilot idle --runs 2 --expect lost").status, 0);
+  const Ran wrong = run_tool("--pilot idle --expect victory");
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.output.find("idle, 1 run from seed 1: 0 victories, 1 lost"), std::string::npos)
+      << wrong.output;
+}
+
+TEST_F(RunTool, ALevelThatCannotLoadGivesTheGamesMessage) {
+  const Ran ran = run_tool("--level " + path("missing.wif"));
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_NE(ran.output.find("does not exist"), std::string::npos) << ran.output;
+}
+
+TEST_F(RunTool, AReplayOfAnotherLevelIsRefused) {
+  ASSERT_EQ(run_tool("--pilot sweep --ticks 300 --record " + path("run.rec")).status, 0);
+  EXPECT_EQ(run_tool("--replay " + path("run.rec")).status, 0);
+
+  // The same enemy file with one health changed is another level.
+  std::filesystem::copy_file(std::string(MIRVO_GAME_DIR) + "/enemy.eif", path("other.eif"));
+  std::fstream other(path("other.eif"), std::ios::in | std::ios::out | std::ios::binary);
+  other.seekp(1);
+  other.put('\x7f');
+  other.close();
+  const Ran ran = run_tool("--enemies " + path("other.eif") + " --replay " + path("run.rec"));
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_NE(ran.output.find("was recorded on another level"), std::string::npos) << ran.output;
+}
+
+TEST_F(RunTool, ShortSoakFindsNothing) {
+  const Ran ran = run_tool("--soak 1 --ticks 3000");
+  EXPECT_EQ(ran.status, 0) << ran.output;
+  EXPECT_NE(ran.output.find("no invariant broken"), std::string::npos) << ran.output;
+}
+
+// Frames at 10 and 20 seconds and the last tick: three frames side by side.
+TEST_F(RunTool, SheetIsOneFrameWidePerPictureWithItsLabelRow) {
+  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --immortal --frames 10 --sheet " +
+                     path("sheet.png") + " --out " + path("frames"))
+                .status,
+            0);
+  std::ifstream png(path("sheet.png"), std::ios::binary);
+  std::array<unsigned char, 24> head{};
+  png.read(reinterpret_cast<char*>(head.data()), head.size());
+  ASSERT_TRUE(png.good());
+  EXPECT_EQ(std::string(head.begin() + 1, head.begin() + 4), "PNG");
+  const auto be32 = [&](int at) {
+    return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3];
+  };
+  EXPECT_EQ(be32(16), 3 * PLAYFIELD_W);
+  EXPECT_EQ(be32(20), PLAYFIELD_H + SHEET_LABEL_H);
+  int frames = 0;
+  for (const auto& f : std::filesystem::directory_iterator(path("frames")))
+    frames += f.is_regular_file();
+  EXPECT_EQ(frames, 3);
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -336,7 +337,7 @@ int soak(const Options& o) {
 
 int play(const Options& o) {
   Pictures pictures{o};
-  pictures.interval = static_cast<int>(o.frame_seconds * TICKS_PER_SECOND + 0.5);
+  pictures.interval = static_cast<int>(std::lround(o.frame_seconds * TICKS_PER_SECOND));
   if (o.frame_seconds > 0 && pictures.interval < 1) pictures.interval = 1;
   if (!o.out_dir.empty()) std::filesystem::create_directories(o.out_dir);
   RunRecording recording;

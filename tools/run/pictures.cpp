@@ -60,20 +60,23 @@ void keep_frame_for_sheet(int tick) {
 }
 
 bool save_sheet_png(const std::string& path) {
-  if (kept.empty()) return false;
+  bool saved = false;
   const int w = PLAYFIELD_W * static_cast<int>(kept.size());
-  BITMAP* sheet = create_bitmap_ex(32, w, PLAYFIELD_H + SHEET_LABEL_H);
-  if (sheet == nullptr) return false;
-  clear_to_color(sheet, makecol32(0, 0, 0));
-  const int white = makecol32(255, 255, 255);
-  for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
-    const int x = i * PLAYFIELD_W;
-    blit(kept[i].picture, sheet, 0, 0, x, 0, PLAYFIELD_W, PLAYFIELD_H);
-    char label[32];
-    format_game_time(kept[i].tick, label, sizeof label);
-    textout_centre_ex(sheet, font, label, x + PLAYFIELD_W / 2, PLAYFIELD_H + 4, white, -1);
+  BITMAP* sheet = kept.empty() ? nullptr : create_bitmap_ex(32, w, PLAYFIELD_H + SHEET_LABEL_H);
+  if (sheet != nullptr) {
+    clear_to_color(sheet, makecol32(0, 0, 0));
+    const int white = makecol32(255, 255, 255);
+    for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
+      const int x = i * PLAYFIELD_W;
+      blit(kept[i].picture, sheet, 0, 0, x, 0, PLAYFIELD_W, PLAYFIELD_H);
+      char label[32];
+      format_game_time(kept[i].tick, label, sizeof label);
+      textout_centre_ex(sheet, font, label, x + PLAYFIELD_W / 2, PLAYFIELD_H + 4, white, -1);
+    }
+    saved = save_opaque_png(path, sheet);
+    destroy_bitmap(sheet);
   }
-  const bool saved = save_opaque_png(path, sheet);
-  destroy_bitmap(sheet);
+  for (const KeptFrame& k : kept) destroy_bitmap(k.picture);
+  kept.clear();
   return saved;
 }

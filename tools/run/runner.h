@@ -179,6 +179,6 @@ bool save_frame_png(const std::string& path);
 void keep_frame_for_sheet(int tick);
 // The kept frames side by side, each with its game time underneath, as one
 // PNG of (frames x 320) x (400 + SHEET_LABEL_H); false when there are no
-// frames or it cannot be written.
+// frames or it cannot be written. The kept frames are released either way.
 inline constexpr int SHEET_LABEL_H = 16;
 bool save_sheet_png(const std::string& path);

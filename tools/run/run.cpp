@@ -137,6 +137,8 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     update_player();
     update_world();
     tick_messages();
+    // Events are for the sounds, which the runner does not play.
+    clear_world_events();
 
     const int hits = count_hits(counter, energy_before);
     r.hits_taken += hits;

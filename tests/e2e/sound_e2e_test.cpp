@@ -144,27 +144,34 @@ TEST_F(Heard, MenuMusicPlaysAndRestartsLeaveOneSoundSystem) {
   EXPECT_EQ(s->game_stderr(), "");
 }
 
-// No sound device at all: the game says why in one line and plays on.
-struct NoDevice {
+// No sound device, or no "sound.dat": the game says why in one line and
+// plays on in silence.
+struct NoSound {
   const char* name;
-  bool empty_alsa_config;  // else the harness's .asoundrc, whose device does not exist
+  const char* alsa;       // the ALSA configuration, "" for the harness's (no device)
+  const char* sound_dat;  // what replaces "sound.dat"; nullptr keeps it
+  const char* reason;
 };
 
-class WithoutSound : public Scenario, public ::testing::WithParamInterface<NoDevice> {};
+class WithoutSound : public Scenario, public ::testing::WithParamInterface<NoSound> {};
 
-INSTANTIATE_TEST_SUITE_P(Devices, WithoutSound,
-                         ::testing::Values(NoDevice{"NoSuchCard", false},
-                                           NoDevice{"EmptyAlsaConfig", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WithoutSound,
+    ::testing::Values(NoSound{"NoSuchCard", "", nullptr, "Mirvo: no sound: "},
+                      NoSound{"EmptyAlsaConfig", "\n", nullptr, "Mirvo: no sound: "},
+                      NoSound{"MalformedSoundDat", "pcm.!default { type null }\n", "ALL.",
+                              "Mirvo: no sound: \"sound.dat\": missing or unreadable"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(WithoutSound, TheGameStartsPlaysAndQuits) {
   s = std::make_unique<Session>(24);
   std::vector<std::string> env;
-  if (GetParam().empty_alsa_config) {
-    const fs::path empty = s->folder.root() / "alsa.conf";
-    std::ofstream{empty};
-    env.push_back("ALSA_CONFIG_PATH=" + empty.string());
+  if (*GetParam().alsa != '\0') {
+    const fs::path conf = s->folder.root() / "alsa.conf";
+    std::ofstream(conf) << GetParam().alsa;
+    env.push_back("ALSA_CONFIG_PATH=" + conf.string());
   }
+  if (GetParam().sound_dat != nullptr) s->folder.write("sound.dat", GetParam().sound_dat);
   s->start_game(env);
   ASSERT_TRUE(menu(0));
   s->keys({"Return"});
@@ -176,6 +183,6 @@ TEST_P(WithoutSound, TheGameStartsPlaysAndQuits) {
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
   const std::string err = s->game_stderr();
-  EXPECT_EQ(err.rfind("Mirvo: no sound: ", 0), 0u) << err;
+  EXPECT_EQ(err.rfind(GetParam().reason, 0), 0u) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }

@@ -31,6 +31,7 @@ expect=(
   /usr/share/doc/mirvo/changelog.gz
   /usr/bin/mirvo-asm /usr/share/man/man1/mirvo-asm.1.gz
   /usr/bin/mirvo-eif /usr/share/man/man1/mirvo-eif.1.gz
+  /usr/bin/mirvo-run /usr/share/man/man1/mirvo-run.1.gz
 )
 # Every file the game folder assembles, but the program and a player's settings.
 for f in "$game"/*; do

@@ -224,6 +224,7 @@ struct Pictures {
   const Options& o;
   int interval = 0;
   int last_taken = -1;
+  bool failed = false;  // a frame could not be written
 
   void take(int tick, std::uint32_t seed) {
     draw_world_frame();
@@ -231,8 +232,10 @@ struct Pictures {
     if (!o.out_dir.empty()) {
       char name[64];
       std::snprintf(name, sizeof name, "/frame_%u_%06d.png", seed, tick);
-      if (!save_frame_png(o.out_dir + name))
+      if (!save_frame_png(o.out_dir + name)) {
+        failed = true;
         std::fprintf(stderr, "mirvo-run: cannot write %s%s\n", o.out_dir.c_str(), name);
+      }
     }
     if (!o.sheet_file.empty()) keep_frame_for_sheet(tick);
   }
@@ -339,7 +342,8 @@ int play(const Options& o) {
   Pictures pictures{o};
   pictures.interval = static_cast<int>(std::lround(o.frame_seconds * TICKS_PER_SECOND));
   if (o.frame_seconds > 0 && pictures.interval < 1) pictures.interval = 1;
-  if (!o.out_dir.empty()) std::filesystem::create_directories(o.out_dir);
+  std::error_code error;
+  if (!o.out_dir.empty()) std::filesystem::create_directories(o.out_dir, error);
   RunRecording recording;
   Tally tally;
   bool all_expected = true;
@@ -380,7 +384,7 @@ int play(const Options& o) {
     for (int h : tally.hits_by_stretch) std::printf(" %d", h);
     std::printf("\n");
   }
-  return all_expected ? 0 : 1;
+  return all_expected && !pictures.failed ? 0 : 1;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // every resource that lives from one start-up to the next shutdown.
 #include <alleggl.h>
 #include <allegro.h>
+#include <xalleg.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -51,6 +52,9 @@ void set_up_software_window() {
 // Brings up everything in a fixed order, or shows why it cannot and ends the
 // process with status 1 (the program's own shutdown does not run then).
 void start_up() {
+  // The X window Allegro makes as it starts gets the class the desktop entry
+  // names (StartupWMClass), so a desktop shows the game's icon for it.
+  xwin_set_window_name("mirvo", "Mirvo");
   if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
     fail("Error initializing Allegro: %s\n", allegro_error);
   install_keyboard();

@@ -253,7 +253,13 @@ std::optional<GameWindow> XConnection::find_window() {
     if (!XGetWindowAttributes(d, children[i], &attrs) || attrs.map_state != IsViewable) continue;
     char* name = nullptr;
     if (!XFetchName(d, children[i], &name) || !name) continue;
-    found = GameWindow{children[i], name, attrs.width, attrs.height, attrs.depth};
+    found = GameWindow{children[i], name, attrs.width, attrs.height, attrs.depth, ""};
+    XClassHint hint{};
+    if (XGetClassHint(d, children[i], &hint)) {
+      if (hint.res_class) found->class_name = hint.res_class;
+      XFree(hint.res_name);
+      XFree(hint.res_class);
+    }
     XFree(name);
   }
   if (children) XFree(children);

@@ -72,7 +72,8 @@ struct GameWindow {
   unsigned long id = 0;
   std::string title;
   int width = 0, height = 0;
-  int depth = 0;  // bits per pixel of the window's visual
+  int depth = 0;           // bits per pixel of the window's visual
+  std::string class_name;  // the class half of WM_CLASS, which desktops match entries by
 };
 
 // One Xlib connection to the scenario's server, for finding the game's window

@@ -93,6 +93,11 @@ TEST_F(Installed, RunsFromAnyDirectoryAndKeepsSettingsInTheHomeFolder) {
   EXPECT_FALSE(fs::exists(prefix / "share/games/mirvo/mirvo.cfg"));
   EXPECT_EQ(lines_naming(s->game_stderr(), "mirvo.cfg"), std::vector<std::string>{});
 
+  // The desktop entry finds the running window by its class.
+  const std::string entry = read_file(prefix / "share/applications/mirvo.desktop");
+  EXPECT_NE(entry.find("\nStartupWMClass=" + w->class_name + "\n"), std::string::npos)
+      << "the window's class is " << w->class_name;
+
   play_then_quit();
 }
 

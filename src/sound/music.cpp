@@ -23,7 +23,7 @@ constexpr int STREAM_FRAMES = 2048;
 constexpr auto FEED_PERIOD = std::chrono::milliseconds(10);
 // Below the effects' full volume, so a shot is heard over the music.
 constexpr int MUSIC_VOLUME = 150;
-// The mixer never takes this voice for an effect (effects play at 128).
+// The mixer never takes this voice for an effect (effects play below 255).
 constexpr int MUSIC_PRIORITY = 255;
 
 struct Track {

@@ -2,14 +2,19 @@
 // soak checks, the pilot's generator, and the command line as a level author
 // uses it (exit statuses, refusals, the contact sheet).
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "run/runner.h"
 #include "world_fixture.h"
@@ -169,16 +174,46 @@ struct Ran {
   std::string output;
 };
 
-// Runs mirvo-run in the game folder; its output and stderr are collected.
+// Runs mirvo-run in the game folder and collects its output and stderr. The
+// child is ended by its own pid if it outlives two minutes or the test, so a
+// hung run can never be left behind.
 Ran run_tool(const std::string& arguments) {
   const std::string command =
-      std::string(MIRVO_RUN) + " --data " + MIRVO_GAME_DIR + " " + arguments + " 2>&1";
+      "exec " + std::string(MIRVO_RUN) + " --data " + MIRVO_GAME_DIR + " " + arguments + " 2>&1";
   Ran ran;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return ran;
+  int out[2];
+  if (pipe(out) != 0) return ran;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
   char buffer[4096];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) ran.output += buffer;
-  const int raw = pclose(pipe);
+  for (;;) {
+    pollfd readable{out[0], POLLIN, 0};
+    if (std::chrono::steady_clock::now() > deadline || poll(&readable, 1, 1000) < 0) break;
+    if (readable.revents == 0) continue;
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    ran.output.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  if (pid <= 0) return ran;
+  int raw = 0;
+  // Its output closed; give it until the deadline to be gone, then end it.
+  while (waitpid(pid, &raw, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &raw, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ran.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   return ran;
 }

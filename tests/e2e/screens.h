@@ -198,14 +198,21 @@ class OptionsScenario : public Scenario {
     return w;
   }
 
-  // From the fresh menu: Stretch set to Yes and accepted. The window the
-  // restarted program shows, if it restarted.
+  // From the fresh menu: Stretch set to Yes and accepted; the restarted
+  // program must show its menu in a doubled window. That window, if it restarted.
   std::optional<GameWindow> accept_stretch() {
     if (!open_options()) return std::nullopt;
     const int mapped = s->windows_mapped();
     s->keys({"Down"});
     const std::optional<Image> stretch = options(1);
-    if (!stretch || !change_value(1, *stretch, "Right") || !accept_from(1)) return std::nullopt;
-    return restarted(mapped);
+    const std::optional<GameWindow> w =
+        stretch && change_value(1, *stretch, "Right") && accept_from(1) ? restarted(mapped)
+                                                                        : std::nullopt;
+    EXPECT_TRUE(w) << "Stretch was not accepted, or the game did not restart";
+    if (!w) return w;
+    EXPECT_EQ(std::make_pair(w->width, w->height), std::make_pair(640, 800))
+        << "the accepted setting was lost";
+    EXPECT_TRUE(menu(0));
+    return w;
   }
 };

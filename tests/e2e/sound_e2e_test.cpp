@@ -28,11 +28,31 @@ int proc_entries(pid_t pid, const char* what) {
 
 }  // namespace
 
+// Start, fire held for `held` in play, back to the menu and Quit: status 0.
+class SoundScenario : public OptionsScenario {
+ protected:
+  void fire_in_play_then_quit(Millis held) {
+    ASSERT_TRUE(menu(0));
+    s->keys({"Return"});
+    ASSERT_TRUE(play());
+    s->key_down("space");
+    std::this_thread::sleep_for(held);
+    s->key_up("space");
+    ASSERT_TRUE(leave_play());
+    quit_from_menu();
+  }
+
+  void quit_from_menu() {
+    s->keys({"Escape"});
+    EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  }
+};
+
 // ALSA's default device writes everything played to OUT.raw: Allegro's mixer
 // output, unsigned 16-bit samples, silence 0x8000. The null device behind the
 // file takes data as fast as it comes, so offsets in the file are positions
 // in what was played, not clock time; stretches are compared by loudness.
-class Heard : public Scenario {
+class Heard : public SoundScenario {
  protected:
   fs::path out() const { return s->folder.root() / "OUT.raw"; }
 
@@ -72,55 +92,14 @@ class Heard : public Scenario {
     }
     return n == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(n));
   }
-
-  void quit_from_menu() {
-    s->keys({"Escape"});
-    EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
-  }
 };
-
-// The same stretch of the play track, from Start on, with and without fire
-// held: the music is rewound for every new game, so only the effects differ.
-TEST_F(Heard, HeldFireIsLouderThanTheMusicAlone) {
-  auto second_stretch_of_play = [this](bool fire) {
-    start_heard();
-    EXPECT_TRUE(menu(0));
-    s->keys({"Return"});
-    EXPECT_TRUE(play()) << "Start did not begin play";
-    const std::uintmax_t from = play_on(heard());
-    if (fire) s->key_down("space");
-    const std::uintmax_t to = play_on(from);
-    if (fire) s->key_up("space");
-    EXPECT_TRUE(leave_play());
-    quit_from_menu();
-    EXPECT_EQ(s->game_stderr(), "");
-    return loudness(from, to);
-  };
-  const double music = second_stretch_of_play(false);
-  const double fire = second_stretch_of_play(true);
-  EXPECT_GT(music, 300.0) << "no music in play";
-  EXPECT_GT(fire, 1.4 * music) << "music alone " << music << ", with fire held " << fire;
-}
-
-TEST_F(Heard, SoundOffPlaysNothing) {
-  start_heard("sound = 0\n");
-  ASSERT_TRUE(menu(0));
-  s->keys({"Return"});
-  ASSERT_TRUE(play());
-  s->key_down("space");
-  std::this_thread::sleep_for(1000ms);
-  s->key_up("space");
-  ASSERT_TRUE(leave_play());
-  quit_from_menu();
-  // Off leaves digital sound uninstalled: the device is never even opened.
-  EXPECT_FALSE(fs::exists(out())) << heard() << " bytes played, loudness " << loudness(0, heard());
-  EXPECT_EQ(s->game_stderr(), "");
-}
 
 // The menu music plays, and plays again after each Accept, which shuts
 // everything down and starts it again: the files and threads of the sound
-// system and the music must not pile up.
-TEST_F(Heard, MenuMusicPlaysAndRestartsLeaveOneSoundSystem) {
+// system and the music must not pile up. Then the same stretch of the play
+// track, from Start on, with and without fire held: the music is rewound for
+// every new game, so only the effects differ.
+TEST_F(Heard, MenuMusicSurvivesRestartsAndHeldFireIsLouderThanTheMusicAlone) {
   start_heard();
   ASSERT_TRUE(menu(0));
   std::vector<std::pair<int, int>> counts;  // open files, threads
@@ -128,19 +107,35 @@ TEST_F(Heard, MenuMusicPlaysAndRestartsLeaveOneSoundSystem) {
     const std::uintmax_t from = heard();
     EXPECT_GT(loudness(from, play_on(from)), 300.0) << "no menu music after restart " << restart;
     counts.emplace_back(proc_entries(s->game().pid(), "fd"), proc_entries(s->game().pid(), "task"));
-    s->keys({"Down", "Down"});
-    ASSERT_TRUE(s->wait_for_screen([](const Image& i) { return menu_shows(i, 2); }, 5000ms));
-    s->keys({"Return"});
-    ASSERT_TRUE(options(0));
     const int mapped = s->windows_mapped();
-    s->keys({"Down", "Down", "Down", "Down"});
-    ASSERT_TRUE(options(4));
-    s->keys({"Return"});
-    ASSERT_TRUE(wait_until([&] { return s->windows_mapped() > mapped; }, 15000ms));
+    ASSERT_TRUE(open_options() && accept_from(0) && restarted(mapped));
     ASSERT_TRUE(menu(0)) << "restart " << restart;
   }
   EXPECT_EQ(counts.front(), counts.back()) << "open files and threads grew from restart to restart";
+
+  auto second_stretch_of_play = [this](bool fire) {
+    s->keys({"Return"});
+    EXPECT_TRUE(play()) << "Start did not begin play";
+    const std::uintmax_t from = play_on(heard());
+    if (fire) s->key_down("space");
+    const std::uintmax_t to = play_on(from);
+    if (fire) s->key_up("space");
+    EXPECT_TRUE(leave_play());
+    return loudness(from, to);
+  };
+  const double music = second_stretch_of_play(false);
+  const double fire = second_stretch_of_play(true);
+  EXPECT_GT(music, 300.0) << "no music in play";
+  EXPECT_GT(fire, 1.4 * music) << "music alone " << music << ", with fire held " << fire;
   quit_from_menu();
+  EXPECT_EQ(s->game_stderr(), "");
+}
+
+TEST_F(Heard, SoundOffPlaysNothing) {
+  start_heard("sound = 0\n");
+  fire_in_play_then_quit(1000ms);
+  // Off leaves digital sound uninstalled: the device is never even opened.
+  EXPECT_FALSE(fs::exists(out())) << heard() << " bytes played, loudness " << loudness(0, heard());
   EXPECT_EQ(s->game_stderr(), "");
 }
 
@@ -153,7 +148,7 @@ struct NoSound {
   const char* reason;
 };
 
-class WithoutSound : public Scenario, public ::testing::WithParamInterface<NoSound> {};
+class WithoutSound : public SoundScenario, public ::testing::WithParamInterface<NoSound> {};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WithoutSound,
@@ -173,15 +168,7 @@ TEST_P(WithoutSound, TheGameStartsPlaysAndQuits) {
   }
   if (GetParam().sound_dat != nullptr) s->folder.write("sound.dat", GetParam().sound_dat);
   s->start_game(env);
-  ASSERT_TRUE(menu(0));
-  s->keys({"Return"});
-  ASSERT_TRUE(play());
-  s->key_down("space");
-  std::this_thread::sleep_for(500ms);
-  s->key_up("space");
-  ASSERT_TRUE(leave_play());
-  s->keys({"Escape"});
-  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  fire_in_play_then_quit(500ms);
   const std::string err = s->game_stderr();
   EXPECT_EQ(err.rfind(GetParam().reason, 0), 0u) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <utility>
 
 #include "shell/shell_local.h"
 
@@ -33,16 +32,6 @@ struct TempDir {
   }
   ~TempDir() { fs::remove_all(path); }
 };
-
-// What Allegro reads from the settings the game uses (-1: not there).
-std::pair<int, int> renderer_and_scale_in_use() {
-  EXPECT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
-  use_settings_file();
-  const std::pair<int, int> got = {get_config_int(nullptr, "renderer", -1),
-                                   get_config_int(nullptr, "scale", -1)};
-  allegro_exit();
-  return got;
-}
 
 }  // namespace
 
@@ -119,12 +108,20 @@ TEST(SettingsFile, AFailedSaveStillHoldsForTheNextStartUp) {
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, "mirvo: cannot save the settings in " + settings_path + ": Not a directory\n");
 
-  EXPECT_EQ(renderer_and_scale_in_use(), std::make_pair(1, 1));
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+  use_settings_file();
+  EXPECT_EQ(get_config_int(nullptr, "renderer", -1), 1);
+  EXPECT_EQ(get_config_int(nullptr, "scale", -1), 1);
+  allegro_exit();
 
   // A later save that works goes back to reading the file.
   settings_path = (dir.path / "mirvo.cfg").string();
   const std::array<SettingValue, 1> scale_only = {{{"scale", 0}}};
   save_settings(scale_only);
-  EXPECT_EQ(renderer_and_scale_in_use(), std::make_pair(-1, 0));
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+  use_settings_file();
+  EXPECT_EQ(get_config_int(nullptr, "renderer", -1), -1);
+  EXPECT_EQ(get_config_int(nullptr, "scale", -1), 0);
+  allegro_exit();
   settings_path = "mirvo.cfg";
 }

@@ -107,16 +107,6 @@ struct BadSource {
   const char* message;  // a part of the error, which also names the line
 };
 
-// Each source is refused with an error that holds its message.
-template <std::size_t N, typename Parse>
-void expect_refused(const BadSource (&cases)[N], Parse parse) {
-  for (const BadSource& c : cases) {
-    std::string error;
-    EXPECT_FALSE(parse(c.text, error)) << c.text;
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.text << " gave: " << error;
-  }
-}
-
 constexpr const char* VOICES = "voice lead sine\ndrum kick noise\n";
 
 TEST(Score, RefusesMistakesNamingTheLine) {
@@ -148,11 +138,12 @@ TEST(Score, RefusesMistakesNamingTheLine) {
       {"pattern p\nlead A4 . .\nkick x x\n", ":3: in pattern p"},
       {"pattern p\nlead A4\n", "no song line"},
   };
-  expect_refused(cases, [&](const std::string& text, std::string& error) {
-    return soundbuild::parse_score((text.starts_with("pattern") ? voices : "") + text, "bad.txt",
-                                   error)
-        .has_value();
-  });
+  for (const BadSource& c : cases) {
+    const std::string text = (std::string(c.text).starts_with("pattern") ? voices : "") + c.text;
+    std::string error;
+    EXPECT_FALSE(soundbuild::parse_score(text, "bad.txt", error)) << c.text;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.text << " gave: " << error;
+  }
 }
 
 TEST(Recipe, BecomesOneSoxCommandWithTheSweepNoiseVibratoAndEnvelope) {
@@ -198,9 +189,11 @@ TEST(Recipe, RefusesMistakesNamingTheLine) {
       {"length 0.1\nenvelope 0.1 0.1\n", "r.txt: the envelope is longer than the sound"},
       {"length 0.1\nloud 3\n", ":2: unknown key \"loud\""},
   };
-  expect_refused(cases, [](const std::string& text, std::string& error) {
-    return soundbuild::parse_recipe(text, "r.txt", error).has_value();
-  });
+  for (const BadSource& c : cases) {
+    std::string error;
+    EXPECT_FALSE(soundbuild::parse_recipe(c.text, "r.txt", error)) << c.text;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.text << " gave: " << error;
+  }
 }
 
 }  // namespace

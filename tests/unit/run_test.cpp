@@ -167,7 +167,7 @@ struct Ran {
 // Runs mirvo-run in the game folder; its output and stderr go to a file that
 // is read back. The child is ended by its own pid if it outlives two minutes.
 Ran run_tool(const std::string& arguments) {
-  const std::string output = ::testing::TempDir() + "mirvo_run_output.txt";
+  const std::string output = ::testing::TempDir() + "mirvo_run_" + std::to_string(getpid());
   const std::string command = "exec " + std::string(MIRVO_RUN) + " --data " + MIRVO_GAME_DIR + " " +
                               arguments + " >" + output + " 2>&1";
   Ran ran;
@@ -188,18 +188,21 @@ Ran run_tool(const std::string& arguments) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ran.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  std::ifstream in(output, std::ios::binary);
-  ran.output.assign(std::istreambuf_iterator<char>(in), {});
+  ran.output.assign(std::istreambuf_iterator<char>(std::ifstream(output).rdbuf()), {});
+  std::filesystem::remove(output);
   return ran;
 }
 
 class RunTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) / "mirvo_run_test";
+    // ctest runs the cases side by side: each has a folder of its own.
+    dir_ = std::filesystem::path(::testing::TempDir()) /
+           ("mirvo_run_test_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string path(const char* name) const { return (dir_ / name).string(); }
   std::filesystem::path dir_;
 };

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   liballegro4-dev liballeggl4-dev libgl-dev libglu1-mesa-dev
   libasound2 libasound2-dev
-  libtomlplusplus-dev libloadpng4-dev
+  libtomlplusplus-dev libloadpng4-dev libpng-dev zlib1g-dev
   sox vorbis-tools libvorbis-dev
   xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri
   libclang-rt-14-dev libfuzzer-14-dev

@@ -118,14 +118,10 @@ MenuChoice main_menu() {
     const int before = selection;
     selection = menu_selection_after(selection, last_key);
     play_menu_key(last_key, selection != before);
-    if (selection < 0) break;
+    if (selection < 0 || last_key == KEY_ENTER) break;
     draw_main_menu(page, selection);
     show_page(page);
     last_key = wait_for_scancode();
-    if (last_key == KEY_ENTER) {
-      play_menu_key(last_key, false);
-      break;
-    }
   }
   if (renderer == 1) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
@@ -147,14 +143,10 @@ int options_menu() {
     const OptionsState before = state;
     options_apply_key(state, last_key, last_option_row);
     play_menu_key(last_key, state.selection != before.selection || state.values != before.values);
-    if (state.selection < 0) break;
+    if (state.selection < 0 || last_key == KEY_ENTER) break;
     draw_options(page, state);
     show_page(page);
     last_key = wait_for_scancode();
-    if (last_key == KEY_ENTER) {
-      play_menu_key(last_key, false);
-      break;
-    }
   }
   if (renderer == 1) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);

@@ -43,10 +43,6 @@ std::atomic<int> playing{MUSIC_NONE};
 std::atomic<bool> feeding{false};
 std::thread feeder;
 
-bool digital_sound_installed() {
-  return digi_driver != nullptr && digi_driver->id != DIGI_NONE;
-}
-
 bool valid_track(MusicTrack track) {
   return track == MUSIC_MENU || track == MUSIC_PLAY;
 }
@@ -137,7 +133,7 @@ void feed_until_released() {
 
 void load_music() {
   release_music();
-  if (!digital_sound_installed()) return;
+  if (sound_ready() == 0) return;
   for (Track& t : tracks)
     if (t.file_name) open_track(t);
   feeding.store(true);

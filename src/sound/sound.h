@@ -33,8 +33,8 @@ enum MusicTrack : int { MUSIC_NONE = 0, MUSIC_MENU, MUSIC_PLAY };
 // memory, and loop without a seam. The stream is fed on its own, so the menus
 // may block in readkey while the music plays on.
 
-// Opens both tracks once digital sound is installed; a track whose file is
-// missing or unreadable stays silent, with one line on standard error.
+// Opens both tracks once start_sound has made the sound ready; a track whose
+// file is missing or unreadable stays silent, with one line on standard error.
 void load_music();
 // Plays a track from where it was last left (its start the first time);
 // MUSIC_NONE pauses whatever plays. Asking for the playing track changes nothing.

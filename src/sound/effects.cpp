@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdio>
 
 #include "sound/sound_local.h"
-#include "world/world.h"
 
 namespace {
 
@@ -140,11 +138,4 @@ void stop_effects() {
     voice_stop(effect_voices[i].voice);
     effect_voices[i].sounding = false;
   }
-}
-
-int effect_pan(float x) {
-  const auto width = static_cast<float>(PLAYFIELD_W);
-  if (!(x > 0.0f)) return 0;  // NaN too
-  if (x >= width) return 255;
-  return static_cast<int>(std::lround(x / width * 255.0f));
 }

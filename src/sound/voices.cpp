@@ -1,8 +1,10 @@
-// The effect voices' priorities and the choice of the voice a new effect
-// takes: pure functions, so they are checked without a sound device.
+// The effect voices' priorities, the choice of the voice a new effect takes
+// and its pan: pure functions, so they are checked without a sound device.
 #include <array>
+#include <cmath>
 
 #include "sound/sound_local.h"
+#include "world/world.h"
 
 namespace {
 
@@ -42,4 +44,11 @@ int choose_voice_slot(std::span<const VoiceSlot> slots, int priority) {
   }
   if (chosen >= 0 && slots[chosen].priority > priority) return -1;
   return chosen;
+}
+
+int effect_pan(float x) {
+  const auto width = static_cast<float>(PLAYFIELD_W);
+  if (!(x > 0.0f)) return 0;  // NaN too
+  if (x >= width) return 255;
+  return static_cast<int>(std::lround(x / width * 255.0f));
 }

@@ -11,7 +11,6 @@
 
 void new_game() {
   reset_world_for_new_game();
-  clear_world_events();
   rewind_music(MUSIC_PLAY);
   game_running = 0;  // the next play_level loads the level again
 }

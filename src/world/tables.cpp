@@ -16,8 +16,8 @@ void free_all_particles() {
   for (Particle& p : particles) p.x = FREE_PARTICLE;
 }
 
-// Start clears the ship, the particles, the enemies and their bullets; the
-// shots and the rest are reset when the level itself starts.
+// Start clears the ship, the particles, the enemies, their bullets and the
+// events not yet heard; the shots and the rest are reset when the level itself starts.
 void reset_world_for_new_game() {
   player.x = 140;
   player.y = 300;
@@ -26,6 +26,7 @@ void reset_world_for_new_game() {
   free_all_particles();
   for (Enemy& e : enemies) e.type = 0;
   for (Bullet& b : enemy_bullets) b.type = 0;
+  clear_world_events();
 }
 
 void reset_world_for_level_start() {

@@ -11,8 +11,6 @@
 #include "shell/shell.h"
 #include "sound/sound.h"
 
-struct DATAFILE;
-
 // ---- Main menu ----
 
 inline constexpr int MENU_ITEM_COUNT = 4;

@@ -27,6 +27,11 @@ extern int renderer;  // 0 software, 1 OpenGL
 // 3, 4 and 5 and a font at object 6. A shorter or different archive would
 // otherwise be read past its end.
 int game_data_usable(const DATAFILE* data);
+// The start-up load, shared by the game and the level runner: "data.dat" into
+// game_data, the masks, the ship's mask, every enemy type's score and the
+// built-in shot types. On a missing or unusable archive it shows the message
+// Error loading "data.dat" and ends the program with status 1.
+void load_game_data();
 // Shot types 1 (the ship's shot) and 2 (the beam), each with its own copy of
 // "data.dat", masks for type 1 and (with OpenGL) textures. Ends the program
 // with status 1 when the archive is unusable.

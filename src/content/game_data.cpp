@@ -1,4 +1,5 @@
-// "data.dat": its shape check and the two built-in shot types made from it.
+// "data.dat": its shape check, its load at start-up and the two built-in shot
+// types made from it.
 #include <allegro.h>
 
 #include <cstdlib>
@@ -71,6 +72,22 @@ int game_data_usable(const DATAFILE* data) {
   return object_is(data, DATA_PLAYER_SHIP, DAT_BITMAP) && object_is(data, DATA_SHOT, DAT_BITMAP) &&
          object_is(data, DATA_MENU_BACKGROUND, DAT_BITMAP) &&
          object_is(data, DATA_MENU_FONT, DAT_FONT);
+}
+
+void load_game_data() {
+  game_data = load_datafile("data.dat");
+  if (!game_data_usable(game_data)) {
+    // A wrong archive is as useless as a missing one.
+    allegro_message("Error loading \"data.dat\"\n");
+    std::exit(1);
+  }
+  install_masks();
+  player.mask = create_mask_from_bitmap(static_cast<BITMAP*>(game_data[DATA_PLAYER_SHIP].dat));
+  // The enemy file carries no score. Only the first type used to get one, and
+  // that type is the level director, which is never shot down: the score
+  // could never move. Every type is worth the same instead.
+  for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
+  load_builtin_shot_types();
 }
 
 void load_builtin_shot_types() {

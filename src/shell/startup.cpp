@@ -26,10 +26,6 @@ static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
   std::exit(1);
 }
 
-BITMAP* data_bitmap(DATAFILE* data, int index) {
-  return static_cast<BITMAP*>(data[index].dat);
-}
-
 void read_settings() {
   use_settings_file();
   const Settings settings = settings_from_config();
@@ -85,14 +81,7 @@ void start_up() {
   }
   set_close_button_callback(close_button_pressed);
 
-  game_data = load_datafile("data.dat");
-  if (!game_data_usable(game_data)) {
-    // A wrong archive is as useless as a missing one.
-    allegro_message("Error loading \"data.dat\"\n");
-    std::exit(1);
-  }
-  install_masks();
-  player.mask = create_mask_from_bitmap(data_bitmap(game_data, DATA_PLAYER_SHIP));
+  load_game_data();
 
   player.x = 140;
   player.y = 300;
@@ -100,11 +89,6 @@ void start_up() {
   in_menu = 1;
   game_running = 0;
   free_all_particles();
-  // The enemy file carries no score. Only the first type used to get one, and
-  // that type is the level director, which is never shot down: the score
-  // could never move. Every type is worth the same instead.
-  for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
-  load_builtin_shot_types();
 }
 
 // The OpenGL window: a 32-bit colour buffer is suggested, not required.

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "content/content.h"
-#include "mask/mask.h"
 #include "render/render.h"
 #include "run/runner.h"
 #include "world/world.h"
@@ -100,15 +99,7 @@ void start_runner() {
   install_allegro(SYSTEM_NONE, &errno, atexit);
   set_color_depth(32);
   set_color_conversion(COLORCONV_TOTAL);
-  game_data = load_datafile("data.dat");
-  if (!game_data_usable(game_data)) {
-    allegro_message("Error loading \"data.dat\"\n");
-    std::exit(1);
-  }
-  install_masks();
-  player.mask = create_mask_from_bitmap(static_cast<BITMAP*>(game_data[DATA_PLAYER_SHIP].dat));
-  for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
-  load_builtin_shot_types();
+  load_game_data();
 }
 
 RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,

@@ -155,8 +155,8 @@ int worst_stretch(const RunResult& result);
 using TickWatcher = std::function<bool(int tick)>;
 
 // Once per process, in the game folder: Allegro without a system driver,
-// 32-bit colour, "data.dat" with the ship's mask and the built-in shot types.
-// Shows the game's message and ends the program with status 1 when "data.dat"
+// 32-bit colour, then the game's own start-up load (load_game_data), which
+// shows its message and ends the program with status 1 when "data.dat"
 // cannot be used.
 void start_runner();
 

@@ -16,6 +16,14 @@ bool allegro_started(std::string& error) {
   return started;
 }
 
+// A memory bitmap to be saved as path; null, with the error set, when there is none.
+BITMAP* new_bitmap(int depth, int w, int h, const std::string& path, std::string& error) {
+  if (!allegro_started(error)) return nullptr;
+  BITMAP* bmp = create_bitmap_ex(depth, w, h);
+  if (!bmp) error = "no memory for " + path;
+  return bmp;
+}
+
 // Saves and frees the bitmap; BMP because that is what "dat" grabs.
 bool save_and_free(BITMAP* bmp, const RGB* palette, const std::string& path, std::string& error) {
   const bool saved = save_bitmap(path.c_str(), bmp, palette) == 0;
@@ -27,12 +35,8 @@ bool save_and_free(BITMAP* bmp, const RGB* palette, const std::string& path, std
 }  // namespace
 
 bool write_bmp24(const Image& img, const std::string& path, std::string& error) {
-  if (!allegro_started(error)) return false;
-  BITMAP* bmp = create_bitmap_ex(24, img.w, img.h);
-  if (!bmp) {
-    error = "no memory for " + path;
-    return false;
-  }
+  BITMAP* bmp = new_bitmap(24, img.w, img.h, path, error);
+  if (!bmp) return false;
   for (int y = 0; y < img.h; ++y)
     for (int x = 0; x < img.w; ++x) {
       const Rgb c = img.at(x, y);
@@ -42,12 +46,8 @@ bool write_bmp24(const Image& img, const std::string& path, std::string& error) 
 }
 
 bool write_bmp8(const IndexedImage& img, const std::string& path, std::string& error) {
-  if (!allegro_started(error)) return false;
-  BITMAP* bmp = create_bitmap_ex(8, img.w, img.h);
-  if (!bmp) {
-    error = "no memory for " + path;
-    return false;
-  }
+  BITMAP* bmp = new_bitmap(8, img.w, img.h, path, error);
+  if (!bmp) return false;
   for (int y = 0; y < img.h; ++y)
     for (int x = 0; x < img.w; ++x)
       putpixel(bmp, x, y, img.px[static_cast<std::size_t>(y) * img.w + x]);

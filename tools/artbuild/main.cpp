@@ -2,6 +2,7 @@
 // files Allegro's "dat" utility packs into the game's datafiles.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "font.h"
@@ -31,23 +32,9 @@ int fail(const std::string& what) {
   return 1;
 }
 
-bool load_font(const std::string& path, artbuild::FontSheet& font, std::string& error) {
-  const auto text = artbuild::read_file(path);
-  if (!text) {
-    error = "cannot read " + path;
-    return false;
-  }
-  auto parsed = artbuild::parse_font(*text, path, error);
-  if (!parsed) return false;
-  font = std::move(*parsed);
-  return true;
-}
-
 int run_sprite(const std::string& src, const std::string& outdir, const std::string& prefix) {
-  const auto text = artbuild::read_file(src);
-  if (!text) return fail("cannot read " + src);
   std::string error;
-  const auto sheet = artbuild::parse_sprite_sheet(*text, src, error);
+  const auto sheet = artbuild::load_source(src, artbuild::parse_sprite_sheet, error);
   if (!sheet) return fail(error);
   for (std::size_t i = 0; i < sheet->frames.size(); ++i) {
     char name[32];
@@ -60,9 +47,9 @@ int run_sprite(const std::string& src, const std::string& outdir, const std::str
 
 int run_font(const std::string& src, const std::string& out) {
   std::string error;
-  artbuild::FontSheet font;
-  if (!load_font(src, font, error)) return fail(error);
-  if (!artbuild::write_bmp8(artbuild::font_grid(font), out, error)) return fail(error);
+  const auto font = artbuild::load_source(src, artbuild::parse_font, error);
+  if (!font) return fail(error);
+  if (!artbuild::write_bmp8(artbuild::font_grid(*font), out, error)) return fail(error);
   return 0;
 }
 
@@ -70,19 +57,22 @@ int run_picture(const std::string& src, const std::string& out) {
   const auto text = artbuild::read_file(src);
   if (!text) return fail("cannot read " + src);
   std::string error;
-  artbuild::FontSheet font;
+  std::optional<artbuild::FontSheet> font;
   const std::string font_path = artbuild::logo_font_path(*text, src);
-  if (!font_path.empty() && !load_font(font_path, font, error)) return fail(error);
-  const auto img = artbuild::make_picture(*text, src, font_path.empty() ? nullptr : &font, error);
+  if (!font_path.empty()) {
+    font = artbuild::load_source(font_path, artbuild::parse_font, error);
+    if (!font) return fail(error);
+  }
+  const auto img = artbuild::make_picture(*text, src, font ? &*font : nullptr, error);
   if (!img || !artbuild::write_bmp24(*img, out, error)) return fail(error);
   return 0;
 }
 
 int run_text(const std::string& src, const std::string& line, const std::string& out) {
   std::string error;
-  artbuild::FontSheet font;
-  if (!load_font(src, font, error)) return fail(error);
-  const artbuild::TextMask m = artbuild::set_text(font, line);
+  const auto font = artbuild::load_source(src, artbuild::parse_font, error);
+  if (!font) return fail(error);
+  const artbuild::TextMask m = artbuild::set_text(*font, line);
   artbuild::Image img(m.w + 4, m.h + 4, artbuild::Rgb{0, 0, 0});
   for (int y = 0; y < m.h; ++y)
     for (int x = 0; x < m.w; ++x)

@@ -22,6 +22,19 @@ std::vector<SourceLine> split_source(std::string_view text);
 // Reads a whole file; nullopt when it cannot be read.
 std::optional<std::string> read_file(const std::string& path);
 
+// Reads a source file and parses it with parse(text, path, error), the shape
+// of every parser here; nullopt, with the error set, when either step fails.
+template <typename Parse>
+auto load_source(const std::string& path, Parse parse, std::string& error)
+    -> decltype(parse(std::string_view{}, path, error)) {
+  const auto text = read_file(path);
+  if (!text) {
+    error = "cannot read " + path;
+    return std::nullopt;
+  }
+  return parse(*text, path, error);
+}
+
 // Parses a whole number in [lo, hi]; false when the word is not one.
 bool parse_int(const std::string& word, int lo, int hi, int& out);
 

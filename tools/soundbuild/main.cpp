@@ -45,24 +45,11 @@ bool run_sox(const std::vector<std::string>& args) {
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-template <typename T, typename Parse>
-bool load(const std::string& path, Parse parse, T& out, std::string& error) {
-  const auto text = artbuild::read_file(path);
-  if (!text) {
-    error = "cannot read " + path;
-    return false;
-  }
-  auto parsed = parse(*text, path, error);
-  if (!parsed) return false;
-  out = std::move(*parsed);
-  return true;
-}
-
 int run_effect(const std::string& src, const std::string& out) {
-  soundbuild::Recipe recipe;
   std::string error;
-  if (!load(src, soundbuild::parse_recipe, recipe, error)) return fail(error);
-  if (!run_sox(soundbuild::recipe_sox_args(recipe, out))) return fail("sox failed on " + src);
+  const auto recipe = artbuild::load_source(src, soundbuild::parse_recipe, error);
+  if (!recipe) return fail(error);
+  if (!run_sox(soundbuild::recipe_sox_args(*recipe, out))) return fail("sox failed on " + src);
   return 0;
 }
 
@@ -84,10 +71,10 @@ std::vector<std::vector<std::string>> music_commands(const soundbuild::Score& sc
 
 int run_music(const std::string& src, const std::string& out, const std::string& work,
               bool print_only) {
-  soundbuild::Score score;
   std::string error;
-  if (!load(src, soundbuild::parse_score, score, error)) return fail(error);
-  for (const auto& command : music_commands(score, out, work)) {
+  const auto score = artbuild::load_source(src, soundbuild::parse_score, error);
+  if (!score) return fail(error);
+  for (const auto& command : music_commands(*score, out, work)) {
     if (print_only) {
       std::fputs("sox", stdout);
       for (const auto& a : command) std::printf(" %s", a.c_str());

@@ -1,5 +1,5 @@
-// Reading the art sources: line-oriented text where a ';' at the start of a
-// word begins a comment,
+// Reading the build tools' text sources (art, sound effects, music):
+// line-oriented text where a ';' at the start of a word begins a comment,
 // blank lines are ignored and every error names the file and line.
 #pragma once
 

@@ -187,13 +187,6 @@ Options parse_options(int argc, char** argv) {
   return o;
 }
 
-std::string game_time(int tick) {
-  char text[32];
-  const int tenths = tick / (TICKS_PER_SECOND / 10);
-  std::snprintf(text, sizeof text, "%d:%02d.%d", tenths / 600, tenths / 10 % 60, tenths % 10);
-  return text;
-}
-
 void print_run(const RunResult& r, const char* pilot, bool json) {
   if (json) {
     std::printf(

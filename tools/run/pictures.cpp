@@ -3,7 +3,6 @@
 #include <allegro.h>
 #include <loadpng.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "render/render.h"
@@ -22,12 +21,6 @@ std::vector<KeptFrame> kept;
 BITMAP* frame_buffer() {
   if (back_buffer == nullptr) back_buffer = create_bitmap_ex(32, PLAYFIELD_W, PLAYFIELD_H);
   return back_buffer;
-}
-
-// Game time as minutes and seconds with tenths: "2:05.3".
-void format_game_time(int tick, char* out, int size) {
-  const int tenths = tick / (TICKS_PER_SECOND / 10);
-  std::snprintf(out, size, "%d:%02d.%d", tenths / 600, tenths / 10 % 60, tenths % 10);
 }
 
 // loadpng writes a 32-bit bitmap with its unused top byte as alpha, which is
@@ -69,9 +62,8 @@ bool save_sheet_png(const std::string& path) {
     for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
       const int x = i * PLAYFIELD_W;
       blit(kept[i].picture, sheet, 0, 0, x, 0, PLAYFIELD_W, PLAYFIELD_H);
-      char label[32];
-      format_game_time(kept[i].tick, label, sizeof label);
-      textout_centre_ex(sheet, font, label, x + PLAYFIELD_W / 2, PLAYFIELD_H + 4, white, -1);
+      textout_centre_ex(sheet, font, game_time(kept[i].tick).c_str(), x + PLAYFIELD_W / 2,
+                        PLAYFIELD_H + 4, white, -1);
     }
     saved = save_opaque_png(path, sheet);
     destroy_bitmap(sheet);

@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -83,6 +84,13 @@ const char* outcome_name(Outcome outcome) {
       return "time";
   }
   return "?";
+}
+
+std::string game_time(int tick) {
+  char text[32];
+  const int tenths = tick / (TICKS_PER_SECOND / 10);
+  std::snprintf(text, sizeof text, "%d:%02d.%d", tenths / 600, tenths / 10 % 60, tenths % 10);
+  return text;
 }
 
 int worst_stretch(const RunResult& result) {

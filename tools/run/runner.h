@@ -133,6 +133,9 @@ struct RunSettings {
 enum class Outcome { victory, lost, time };
 const char* outcome_name(Outcome outcome);
 
+// Game time as minutes and seconds with tenths: "2:05.3".
+std::string game_time(int tick);
+
 struct RunResult {
   std::uint32_t seed = 0;
   Outcome outcome = Outcome::time;

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -253,15 +252,9 @@ bool met_expectation(const Options& o, const RunResult& r) {
   return o.expect.empty() || o.expect == outcome_name(r.outcome);
 }
 
-std::vector<std::uint8_t> read_file(const std::string& path, bool* ok) {
-  std::ifstream in(path, std::ios::binary);
-  *ok = in.good();
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 int replay(const Options& o) {
   bool ok = false;
-  const auto bytes = read_file(o.replay_file, &ok);
+  const auto bytes = file_bytes(o.replay_file, &ok);
   if (!ok) {
     std::fprintf(stderr, "mirvo-run: cannot read %s\n", o.replay_file.c_str());
     return 1;

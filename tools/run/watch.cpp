@@ -118,13 +118,13 @@ std::string check_scroll(WorldWatch& watch) {
   return "";
 }
 
+}  // namespace
+
 std::vector<std::uint8_t> file_bytes(const std::string& path, bool* ok) {
   std::ifstream in(path, std::ios::binary);
   *ok = in.good();
   return {std::istreambuf_iterator<char>(in), {}};
 }
-
-}  // namespace
 
 std::uint64_t fnv1a(std::span<const std::uint8_t> bytes, std::uint64_t digest) {
   for (std::uint8_t b : bytes) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -259,6 +260,34 @@ TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingReplaysOnItsLevelOnly) {
   const Ran ran = run_tool("--enemies " + path("other.eif") + " --replay " + path("run.rec"));
   EXPECT_EQ(ran.status, 1);
   EXPECT_NE(ran.output.find("was recorded on another level"), std::string::npos) << ran.output;
+}
+
+// Runs spread over processes print the same bytes in seed order as one
+// process; the JSON holds a pacing sample per second of every run.
+TEST_F(RunTool, RunsSpreadOverProcessesPrintTheSameAndSampleEverySecond) {
+  const std::string runs = "--pilot dodge --immortal --runs 5 --seed 3 --ticks 3050 --hash ";
+  for (const std::string format : {"--json", ""}) {
+    const Ran one = run_tool(runs + format + " --jobs 1");
+    const Ran three = run_tool(runs + format + " --jobs 3");
+    ASSERT_EQ(one.status, 0) << one.output;
+    EXPECT_EQ(three.status, 0) << three.output;
+    EXPECT_EQ(three.output, one.output) << format;
+    if (format.empty()) {
+      EXPECT_NE(one.output.find("\nbefore the boss: empty "), std::string::npos) << one.output;
+      continue;
+    }
+    std::size_t lines = 0;
+    for (std::size_t at = 0;
+         (at = one.output.find("\"enemy_bullets_by_second\": [", at)) != std::string::npos;
+         ++lines) {
+      const std::size_t end = one.output.find(']', at);
+      const std::string list = one.output.substr(at, end - at);
+      EXPECT_EQ(std::count(list.begin(), list.end(), ','), 29) << list;
+      at = end;
+    }
+    EXPECT_EQ(lines, 5u) << one.output;
+    EXPECT_NE(one.output.find("{\"seed\": 7, "), std::string::npos) << one.output;
+  }
 }
 
 }  // namespace

@@ -21,9 +21,10 @@ constexpr const char* USAGE =
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--record FILE] [--replay FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
-    "                 [--json] [--hash]\n"
+    "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display.\n"
-    "Pictures are taken of the first run only.\n";
+    "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
+    "processes (default: one per processor); the output is the same.\n";
 
 struct Options {
   std::string data_dir = ".";
@@ -39,6 +40,7 @@ struct Options {
   double soak_seconds = 0;
   bool json = false;
   bool print_hashes = false;
+  int jobs = 0;  // 0: one per processor
 };
 
 [[noreturn]] void usage_error(const std::string& why) {
@@ -89,6 +91,7 @@ Options parse_options(int argc, char** argv) {
     SOAK,
     JSON,
     HASH,
+    JOBS,
     HELP
   };
   static const option long_options[] = {{"data", required_argument, nullptr, DATA},
@@ -108,6 +111,7 @@ Options parse_options(int argc, char** argv) {
                                         {"soak", required_argument, nullptr, SOAK},
                                         {"json", no_argument, nullptr, JSON},
                                         {"hash", no_argument, nullptr, HASH},
+                                        {"jobs", required_argument, nullptr, JOBS},
                                         {"help", no_argument, nullptr, HELP},
                                         {nullptr, 0, nullptr, 0}};
   Options o;
@@ -167,6 +171,9 @@ Options parse_options(int argc, char** argv) {
       case HASH:
         o.print_hashes = true;
         break;
+      case JOBS:
+        o.jobs = number_argument("--jobs", optarg, 1, 1024);
+        break;
       case HELP:
         std::fputs(USAGE, stdout);
         std::exit(0);
@@ -186,29 +193,101 @@ Options parse_options(int argc, char** argv) {
   return o;
 }
 
-void print_run(const RunResult& r, const char* pilot, bool json) {
+// printf onto the end of a string.
+template <typename... Args>
+void appendf(std::string& out, const char* format, Args... args) {
+  const int n = std::snprintf(nullptr, 0, format, args...);
+  if (n <= 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(n) + 1);
+  std::snprintf(out.data() + at, static_cast<std::size_t>(n) + 1, format, args...);
+  out.resize(at + static_cast<std::size_t>(n));
+}
+
+void append_numbers(std::string& out, const char* key, const std::vector<int>& numbers) {
+  appendf(out, ", \"%s\": [", key);
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    appendf(out, "%s%d", i == 0 ? "" : ", ", numbers[i]);
+  out += "]";
+}
+
+int percent(int part, int whole) {
+  return whole > 0 ? static_cast<int>(std::lround(100.0 * part / whole)) : 0;
+}
+
+// One run's line, or its JSON object.
+std::string run_text(const RunResult& r, const char* pilot, bool json) {
+  const RunPacing pacing = pacing_of(r);
+  std::string out;
   if (json) {
-    std::printf(
-        "{\"seed\": %u, \"pilot\": \"%s\", \"outcome\": \"%s\", \"tick\": %d, \"score\": %d, "
-        "\"spawned\": %d, \"destroyed\": %d, \"hits_taken\": %d, \"energy\": %d, "
-        "\"boss_tick\": %d, \"worst_stretch\": %d, \"hits_by_stretch\": [",
-        r.seed, pilot, outcome_name(r.outcome), r.tick, r.score, r.spawned, r.destroyed,
-        r.hits_taken, r.energy, r.boss_tick, worst_stretch(r));
-    for (std::size_t i = 0; i < r.hits_by_stretch.size(); ++i)
-      std::printf("%s%d", i == 0 ? "" : ", ", r.hits_by_stretch[i]);
-    std::printf("], \"hash\": \"%s\"}\n", hex_digest(r.hash).c_str());
-    return;
+    appendf(out,
+            "{\"seed\": %u, \"pilot\": \"%s\", \"outcome\": \"%s\", \"tick\": %d, \"score\": %d, "
+            "\"spawned\": %d, \"destroyed\": %d, \"hits_taken\": %d, \"energy\": %d, "
+            "\"boss_tick\": %d, \"worst_stretch\": %d",
+            r.seed, pilot, outcome_name(r.outcome), r.tick, r.score, r.spawned, r.destroyed,
+            r.hits_taken, r.energy, r.boss_tick, worst_stretch(r));
+    append_numbers(out, "hits_by_stretch", r.hits_by_stretch);
+    append_numbers(out, "hit_ticks", r.hit_ticks);
+    append_numbers(out, "enemies_by_second", r.enemies_by_second);
+    append_numbers(out, "enemy_bullets_by_second", r.enemy_bullets_by_second);
+    appendf(out,
+            ", \"seconds_before_boss\": %d, \"empty_seconds_before_boss\": %d, "
+            "\"longest_empty_before_boss\": %d, \"hash\": \"%s\"}\n",
+            pacing.seconds_before_boss, pacing.empty_seconds_before_boss,
+            pacing.longest_empty_before_boss, hex_digest(r.hash).c_str());
+    return out;
   }
   std::string worst = "no hits";
   if (const int w = worst_stretch(r); w >= 0) {
     worst = "most hits " + game_time(w * STRETCH_TICKS) + "-" + game_time((w + 1) * STRETCH_TICKS) +
             " (" + std::to_string(r.hits_by_stretch[w]) + ")";
   }
-  std::printf(
-      "seed %u  %s  %s at %s (tick %d)  score %d  enemies %d seen %d destroyed  "
-      "hits %d  energy %d  %s\n",
-      r.seed, pilot, outcome_name(r.outcome), game_time(r.tick).c_str(), r.tick, r.score, r.spawned,
-      r.destroyed, r.hits_taken, r.energy, worst.c_str());
+  appendf(out,
+          "seed %u  %s  %s at %s (tick %d)  score %d  enemies %d seen %d destroyed  "
+          "hits %d  energy %d  %s  empty %d%% of %d s before the boss (longest %d s)",
+          r.seed, pilot, outcome_name(r.outcome), game_time(r.tick).c_str(), r.tick, r.score,
+          r.spawned, r.destroyed, r.hits_taken, r.energy, worst.c_str(),
+          percent(pacing.empty_seconds_before_boss, pacing.seconds_before_boss),
+          pacing.seconds_before_boss, pacing.longest_empty_before_boss);
+  if (pacing.busiest_second >= 0)
+    appendf(out, "  busiest %s (%d bullets)", game_time(sample_tick(pacing.busiest_second)).c_str(),
+            r.enemy_bullets_by_second[pacing.busiest_second]);
+  out += "\n";
+  return out;
+}
+
+std::string place_text(const Place& at) {
+  return "seed " + std::to_string(at.seed) + " at " + game_time(at.tick);
+}
+
+// The figures over all runs that a level is tuned by.
+void print_summary(const Options& o, const RunsSummary& s) {
+  std::printf("%s, %d run%s from seed %u: %d victories, %d lost, %d out of time\n",
+              pilot_name(o.pilot), s.runs, s.runs == 1 ? "" : "s", o.run.seed, s.victories, s.lost,
+              s.time);
+  std::printf("hits per 10 s:");
+  for (int h : s.hits_by_stretch) std::printf(" %d", h);
+  std::printf("\nhits in the first 30 s: %d; most in 10 s before the boss: %d", s.hits_first_30s,
+              s.most_hits_in_10s);
+  if (s.most_hits_in_10s > 0)
+    std::printf(" from %s to %s", game_time(s.most_hits_from).c_str(),
+                game_time(s.most_hits_from + STRETCH_TICKS).c_str());
+  std::printf("\nbefore the boss: empty %d%% of %d s, longest empty %d s",
+              percent(s.empty_seconds_before_boss, s.seconds_before_boss), s.seconds_before_boss,
+              s.longest_empty);
+  if (s.longest_empty > 0) std::printf(" (%s)", place_text(s.longest_empty_at).c_str());
+  std::printf(", enemy bullets on screen %.1f on average, at most %d",
+              s.seconds_before_boss > 0
+                  ? static_cast<double>(s.bullets_before_boss) / s.seconds_before_boss
+                  : 0.0,
+              s.peak_before_boss);
+  if (s.peak_before_boss > 0) std::printf(" (%s)", place_text(s.peak_before_boss_at).c_str());
+  std::printf("\nthe boss: enemy bullets on screen at most %d", s.peak_with_boss);
+  if (s.peak_with_boss > 0) std::printf(" (%s)", place_text(s.peak_with_boss_at).c_str());
+  if (s.boss_fights > 0)
+    std::printf(", lasted %.1f s (median of %d victories)",
+                static_cast<double>(s.boss_ticks_median) / TICKS_PER_SECOND, s.boss_fights);
+  std::printf("\n");
 }
 
 // Every S seconds of game time (and at the end), a picture for --out and --sheet.
@@ -230,21 +309,6 @@ struct Pictures {
       }
     }
     if (!o.sheet_file.empty()) keep_frame_for_sheet(tick);
-  }
-};
-
-struct Tally {
-  int victories = 0;
-  int lost = 0;
-  int time = 0;
-  std::vector<int> hits_by_stretch;
-
-  void add(const RunResult& r) {
-    (r.outcome == Outcome::victory ? victories : r.outcome == Outcome::lost ? lost : time) += 1;
-    if (hits_by_stretch.size() < r.hits_by_stretch.size())
-      hits_by_stretch.resize(r.hits_by_stretch.size());
-    for (std::size_t i = 0; i < r.hits_by_stretch.size(); ++i)
-      hits_by_stretch[i] += r.hits_by_stretch[i];
   }
 };
 
@@ -282,7 +346,7 @@ int replay(const Options& o) {
       std::printf("tick %d hash %s\n", tick, hex_digest(world_hash()).c_str());
     return true;
   });
-  print_run(r, "replay", o.json);
+  std::fputs(run_text(r, "replay", o.json).c_str(), stdout);
   return met_expectation(o, r) ? 0 : 1;
 }
 
@@ -324,6 +388,11 @@ int soak(const Options& o) {
   return 0;
 }
 
+int processors() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<int>(n) : 1;
+}
+
 int play(const Options& o) {
   Pictures pictures{o};
   pictures.interval = static_cast<int>(std::lround(o.frame_seconds * TICKS_PER_SECOND));
@@ -331,24 +400,37 @@ int play(const Options& o) {
   std::error_code error;
   if (!o.out_dir.empty()) std::filesystem::create_directories(o.out_dir, error);
   RunRecording recording;
-  Tally tally;
-  bool all_expected = true;
-  for (int i = 0; i < o.runs; ++i) {
+  // Run i is one job; its hash lines and its own line are its text. Job 0
+  // runs in this process, so the pictures and the recording are made here.
+  const SeedJob job = [&](int i) {
+    SeedReport report;
     RunSettings settings = o.run;
     settings.seed = o.run.seed + static_cast<std::uint32_t>(i);
     Pilot pilot = make_pilot(o.pilot, settings.seed);
     const bool with_pictures = i == 0 && pictures.interval > 0;
-    const RunResult r =
+    report.result =
         run_level(settings, pilot, o.record_file.empty() ? nullptr : &recording, [&](int tick) {
           if (o.print_hashes && tick % TICKS_PER_SECOND == 0)
-            std::printf("tick %d hash %s\n", tick, hex_digest(world_hash()).c_str());
+            appendf(report.text, "tick %d hash %s\n", tick, hex_digest(world_hash()).c_str());
           if (with_pictures && tick % pictures.interval == 0) pictures.take(tick, settings.seed);
           return true;
         });
-    if (with_pictures && pictures.last_taken != r.tick) pictures.take(r.tick, settings.seed);
-    print_run(r, pilot_name(o.pilot), o.json);
-    tally.add(r);
-    all_expected = all_expected && met_expectation(o, r);
+    if (with_pictures && pictures.last_taken != report.result.tick)
+      pictures.take(report.result.tick, settings.seed);
+    report.text += run_text(report.result, pilot_name(o.pilot), o.json);
+    return report;
+  };
+  std::vector<RunResult> results;
+  bool all_expected = true;
+  const std::string failed =
+      run_jobs(o.runs, o.jobs > 0 ? o.jobs : processors(), job, [&](const SeedReport& report) {
+        std::fputs(report.text.c_str(), stdout);
+        all_expected = all_expected && met_expectation(o, report.result);
+        results.push_back(report.result);
+      });
+  if (!failed.empty()) {
+    std::fprintf(stderr, "mirvo-run: %s\n", failed.c_str());
+    return 1;
   }
   if (!o.record_file.empty()) {
     std::ofstream out(o.record_file, std::ios::binary);
@@ -362,14 +444,7 @@ int play(const Options& o) {
     std::fprintf(stderr, "mirvo-run: cannot write %s\n", o.sheet_file.c_str());
     return 1;
   }
-  if (!o.json) {
-    std::printf("%s, %d run%s from seed %u: %d victories, %d lost, %d out of time\n",
-                pilot_name(o.pilot), o.runs, o.runs == 1 ? "" : "s", o.run.seed, tally.victories,
-                tally.lost, tally.time);
-    std::printf("hits per 10 s:");
-    for (int h : tally.hits_by_stretch) std::printf(" %d", h);
-    std::printf("\n");
-  }
+  if (!o.json) print_summary(o, summarize_runs(results));
   return all_expected && !pictures.failed ? 0 : 1;
 }
 

@@ -52,24 +52,6 @@ std::array<Box, 2> ship_boxes(float x, float y, float margin) {
            {x - margin, y + 20, 40 + 2 * margin, 20 + margin}}};
 }
 
-// The frame size of an enemy's current step, 0 x 0 when it has none.
-void enemy_size(int slot, int* w, int* h) {
-  *w = 0;
-  *h = 0;
-  const Enemy& e = enemies[slot];
-  if (e.type < 1 || e.type > MAX_ENEMY_TYPES) return;
-  const EnemyType& def = enemy_types[e.type - 1];
-  const int anim = enemy_anim_states[slot].anim;
-  if (anim < 0 || anim >= MAX_ANIMATIONS || def.data == nullptr) return;
-  const int frame = def.anims[anim].frame;
-  for (int i = 0; i < frame; ++i)
-    if (def.data[i].type == DAT_END) return;
-  if (def.data[frame].type != DAT_BITMAP) return;
-  const BITMAP* b = static_cast<const BITMAP*>(def.data[frame].dat);
-  *w = b->w;
-  *h = b->h;
-}
-
 bool enemy_hittable(int slot) {
   const Enemy& e = enemies[slot];
   if (e.type < 1 || e.type > MAX_ENEMY_TYPES || e.health <= 0.0f) return false;
@@ -100,7 +82,7 @@ int collect_threats(const Pilot& pilot, int reaction,
     if (pilot.tick - pilot.enemy_seen[i] < reaction) continue;
     int w = 0;
     int h = 0;
-    enemy_size(i, &w, &h);
+    enemy_frame_size(i, &w, &h);
     const Threat t{{e.x, e.y, static_cast<float>(w), static_cast<float>(h)}, e.vx, e.vy};
     if (w > 0 && on_screen(t.box)) out[n++] = t;
   }
@@ -145,7 +127,7 @@ int aim_x(Pilot& pilot) {
     if (!enemy_hittable(i)) continue;
     int w = 0;
     int h = 0;
-    enemy_size(i, &w, &h);
+    enemy_frame_size(i, &w, &h);
     const Enemy& e = enemies[i];
     if (e.y + h < 0 || e.y > player.y - 10) continue;
     const float centre = e.x + w / 2.0f;

@@ -47,8 +47,7 @@ void count_enemies(RunCounter& c, RunResult& r, int tick) {
   for (int i = 0; i < MAX_ENEMIES; ++i) {
     const Enemy& e = enemies[i];
     const bool live = e.type > 0 && e.type != LEVEL_DIRECTOR;
-    const EnemyAnimState& s = enemy_anim_states[i];
-    const bool dying = live && (e.health <= 0.0f || s.anim == s.death_anim || s.anim < 0);
+    const bool dying = live && enemy_dying(i);
     if (live && !c.was_alive[i]) {
       ++r.spawned;
       if (r.boss_tick == 0 && wins_the_level(e.type)) r.boss_tick = tick;
@@ -126,6 +125,8 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   RunResult r;
   r.seed = settings.seed;
   r.hits_by_stretch.assign(settings.max_ticks / STRETCH_TICKS + 1, 0);
+  r.enemies_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);
+  r.enemy_bullets_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);
   RunCounter counter;
   for (int tick = 1; tick <= settings.max_ticks; ++tick) {
     r.tick = tick;
@@ -142,7 +143,13 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     const int hits = count_hits(counter, energy_before);
     r.hits_taken += hits;
     r.hits_by_stretch[(tick - 1) / STRETCH_TICKS] += hits;
+    for (int h = 0; h < hits; ++h) r.hit_ticks.push_back(tick);
     count_enemies(counter, r, tick);
+    if (tick % TICKS_PER_SECOND == 0) {
+      const ScreenCount on_screen = count_on_screen();
+      r.enemies_by_second.push_back(on_screen.enemies);
+      r.enemy_bullets_by_second.push_back(on_screen.enemy_bullets);
+    }
     if (settings.immortal) player.energy = 10;
 
     if (watcher && !watcher(tick)) break;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "world/world.h"
@@ -150,6 +151,13 @@ struct RunResult {
   int boss_tick = 0;  // when an enemy that can win the level first appeared; 0 never
   std::uint64_t hash = 0;
   std::vector<int> hits_by_stretch;  // hits in each 10-second stretch
+  std::vector<int> hit_ticks;        // the tick of every hit, in order
+  // What the playfield held at each whole second of game time: entry i is
+  // the count after tick (i + 1) * TICKS_PER_SECOND (see count_on_screen).
+  std::vector<int> enemies_by_second;
+  std::vector<int> enemy_bullets_by_second;
+  // A new field here joins write_report and read_report (jobs.cpp), which
+  // carry a result from a worker process to the one that prints it.
 };
 
 // The stretch with the most hits (the first of equals), or -1 with no hits.
@@ -172,6 +180,96 @@ void start_runner();
 // every tick's keys.
 RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording = nullptr,
                     const TickWatcher& watcher = {});
+
+// ---- Pacing ----
+
+// Enemy bullets hit the ship with a 3 x 3 box at their position.
+inline constexpr int ENEMY_BULLET_SIZE = 3;
+
+// An enemy slot in its death: out of health, in its death step or ended.
+bool enemy_dying(int slot);
+// The frame size of an enemy slot's current step; 0 x 0 when it has none.
+void enemy_frame_size(int slot, int* w, int* h);
+
+struct ScreenCount {
+  int enemies = 0;
+  int enemy_bullets = 0;
+};
+// What the playfield shows now: living enemies (the level director and
+// enemies in their death never count) whose current frame's box overlaps the
+// 320 x 400 playfield, and enemy bullets in flight whose box overlaps it.
+ScreenCount count_on_screen();
+
+// The game tick at which per-second sample `index` is taken.
+inline int sample_tick(int index) {
+  return (index + 1) * TICKS_PER_SECOND;
+}
+
+// One run's pacing, from its per-second samples. "Before the boss" is every
+// sample taken before `boss_tick`, or the whole run when no boss came; a
+// second is empty when its sample holds no enemy and no enemy bullet.
+struct RunPacing {
+  int seconds_before_boss = 0;
+  int empty_seconds_before_boss = 0;
+  int longest_empty_before_boss = 0;  // the longest run of empty seconds
+  int longest_empty_start = -1;       // its first sample; -1 with none
+  int bullets_before_boss = 0;        // enemy bullets summed over those samples
+  int busiest_second = -1;            // the sample with the most enemy bullets (first of equals)
+};
+RunPacing pacing_of(const RunResult& r);
+
+// Figures over many runs of one level, for tuning it. Places are a run's
+// seed and a game tick.
+struct Place {
+  std::uint32_t seed = 0;
+  int tick = 0;
+};
+struct RunsSummary {
+  int runs = 0;
+  int victories = 0;
+  int lost = 0;
+  int time = 0;
+  std::vector<int> hits_by_stretch;  // summed over the runs
+  int seconds_before_boss = 0;
+  int empty_seconds_before_boss = 0;
+  int longest_empty = 0;  // the longest empty stretch before the boss of any run
+  Place longest_empty_at;
+  int bullets_before_boss = 0;  // summed over every sample before the boss
+  int peak_before_boss = 0;     // the most enemy bullets in one sample before the boss
+  Place peak_before_boss_at;
+  int peak_with_boss = 0;  // the same from the boss's arrival on
+  Place peak_with_boss_at;
+  int hits_first_30s = 0;
+  // The 10 seconds of game time (the same for every run) with the most hits
+  // before each run's boss, all runs together; its first tick, 0 with no hits.
+  int most_hits_in_10s = 0;
+  int most_hits_from = 0;
+  int boss_fights = 0;        // victories with a boss
+  int boss_ticks_median = 0;  // from the boss's arrival to the victory
+};
+RunsSummary summarize_runs(std::span<const RunResult> runs);
+
+// ---- Jobs ----
+
+// One run as the runner reports it: its result and the text it prints for it.
+struct SeedReport {
+  RunResult result;
+  std::string text;
+};
+using SeedJob = std::function<SeedReport(int index)>;
+
+// Runs job(0) .. job(count - 1) in `processes` processes: the caller's own and
+// processes - 1 children forked from it, so each starts with what the caller
+// has already loaded. Job i runs in process i % processes, so job 0 always
+// runs in the caller's. `deliver` gets the reports in index order, in the
+// caller's process. Returns "" or what went wrong (a child that ended before
+// its jobs were done); the children have ended either way.
+std::string run_jobs(int count, int processes, const SeedJob& job,
+                     const std::function<void(const SeedReport&)>& deliver);
+
+// A report as bytes and back; read_report is false for bytes it did not write.
+std::string write_report(const SeedReport& report);
+bool read_report(std::string_view bytes, SeedReport* report);
 
 // ---- Pictures ----
 

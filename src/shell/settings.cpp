@@ -1,5 +1,6 @@
 // The settings file: every start-up reads it through Allegro's configuration
-// functions; Accept on the options screen replaces it in one piece.
+// functions; Accept on the options screen replaces it in one piece, edited as
+// settings_text describes.
 #include <allegro.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -27,34 +26,18 @@ namespace {
 // accepted settings and not with the older ones still on disk.
 std::string unsaved_text;
 
-std::string_view trimmed(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
-// The name of a "name = value" line; empty for comments, headers and blanks.
-std::string_view line_key(std::string_view line) {
-  const std::size_t equals = line.find('=');
-  if (equals == std::string_view::npos) return {};
-  const std::string_view key = trimmed(line.substr(0, equals));
-  return !key.empty() && key[0] == '#' ? std::string_view{} : key;
-}
-
-bool is_section_header(std::string_view line) {
-  const std::string_view t = trimmed(line);
-  return !t.empty() && t[0] == '[';
-}
-
-std::string setting_line(const SettingValue& setting) {
-  return std::string(setting.key) + " = " + std::to_string(setting.value) + "\n";
-}
-
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// The whole file; a missing one reads as empty. Empty on success, else why
+// not: a file that exists but cannot be read must not be replaced by one
+// holding nothing but the settings.
+std::string read_text(const std::string& path, std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return errno == ENOENT ? "" : std::strerror(errno);
+  char block[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return failed ? std::strerror(EIO) : "";
 }
 
 // Makes dir and its missing parents, private to the player as a new
@@ -68,40 +51,32 @@ std::string make_folders(const fs::path& dir) {
   return "";
 }
 
-}  // namespace
-
-std::string settings_text(const std::string& old_text, std::span<const SettingValue> values) {
-  std::vector<bool> placed(values.size(), false);
-  std::string text;
-  std::size_t section_start = std::string::npos;  // where the unnamed section ends
-  std::size_t at = 0;
-  while (at < old_text.size()) {
-    std::size_t end = old_text.find('\n', at);
-    if (end == std::string::npos) end = old_text.size();
-    const std::string_view line(old_text.data() + at, end - at);
-    at = end + 1;
-    if (section_start == std::string::npos && is_section_header(line)) section_start = text.size();
-    bool ours = false;
-    for (std::size_t i = 0; section_start == std::string::npos && i < values.size(); ++i) {
-      if (line_key(line) != values[i].key) continue;
-      ours = true;
-      if (!placed[i]) text += setting_line(values[i]);  // a repeated key is dropped
-      placed[i] = true;
-    }
-    if (!ours) text.append(line).append("\n");
+// The file path names at the end of its chain of symbolic links, which need
+// not exist yet. Empty on success, else why not.
+std::string link_target(const std::string& path, std::string& target) {
+  target = path;
+  for (int links = 0; links < 40; ++links) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(target, ec))) return "";
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) return ec.message();
+    target = next.is_absolute() ? next.string() : (fs::path(target).parent_path() / next).string();
   }
-  std::string missing;
-  for (std::size_t i = 0; i < values.size(); ++i)
-    if (!placed[i]) missing += setting_line(values[i]);
-  text.insert(section_start == std::string::npos ? text.size() : section_start, missing);
-  return text;
+  return std::strerror(ELOOP);
 }
 
+}  // namespace
+
 std::string replace_file(const std::string& path, const std::string& text) {
-  std::string temp = path + ".XXXXXX";
+  // Through a symbolic link the file it names is replaced and the link stays.
+  std::string real;
+  if (std::string error = link_target(path, real); !error.empty()) return error;
+  struct stat old {};
+  const mode_t mode = stat(real.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  std::string temp = real + ".XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) return std::strerror(errno);
-  int error = fchmod(fd, 0644) == 0 ? 0 : errno;
+  int error = fchmod(fd, mode) == 0 ? 0 : errno;
   for (std::size_t done = 0; error == 0 && done < text.size();) {
     const ssize_t n = write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno != EINTR) error = errno;
@@ -110,7 +85,7 @@ std::string replace_file(const std::string& path, const std::string& text) {
   // On disk before the rename, so a crash leaves the old file or the new one.
   if (error == 0 && fsync(fd) != 0) error = errno;
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error == 0 && std::rename(temp.c_str(), real.c_str()) != 0) error = errno;
   if (error == 0) return "";
   unlink(temp.c_str());
   return std::strerror(error);
@@ -124,8 +99,10 @@ void use_settings_file() {
 }
 
 void save_settings(std::span<const SettingValue> values) {
-  const std::string text = settings_text(read_text(settings_path), values);
-  std::string error = make_folders(fs::path(settings_path).parent_path());
+  std::string old_text;
+  std::string error = read_text(settings_path, old_text);
+  const std::string text = settings_text(old_text, values);
+  if (error.empty()) error = make_folders(fs::path(settings_path).parent_path());
   if (error.empty()) error = replace_file(settings_path, text);
   unsaved_text = error.empty() ? std::string() : text;
   if (!error.empty())

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "shell/shell.h"
 #include "sound/sound.h"
@@ -98,12 +99,16 @@ void write_settings();
 // of the old file. The folder is made if missing. A failure is reported in
 // one line on standard error and the values still hold for the next start-up.
 void save_settings(std::span<const SettingValue> values);
-// old_text with each key of values set in the unnamed section: an existing
-// line is replaced in place, a missing key is added at the section's end.
-std::string settings_text(const std::string& old_text, std::span<const SettingValue> values);
+// old_text with each key of values set as Allegro will read it: the line
+// Allegro reads for the key (the first line of the unnamed section whose name
+// equals it regardless of case) is replaced in place, a missing key is added
+// at the end of the unnamed section; every other byte stays as it was.
+std::string settings_text(std::string_view old_text, std::span<const SettingValue> values);
 // Writes text to a temporary file beside path and renames it over path, so
-// readers see the old file or the new one, never a part. Empty on success,
-// otherwise the reason; the old file is left as it was.
+// readers see the old file or the new one, never a part. Through a symbolic
+// link the file it names is replaced and the link stays; the file keeps its
+// permission bits (0644 when new). Empty on success, otherwise the reason;
+// the old file is left as it was.
 std::string replace_file(const std::string& path, const std::string& text);
 
 // ---- Sounds ----

@@ -35,6 +35,33 @@ TEST_F(Options, StretchYesAcceptedWritesScaleAndDoublesTheWindow) {
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }
 
+// A file edited by hand in another case: Accept must change the line start-up
+// reads, not add one it never gets to.
+TEST_F(Options, StretchNoAcceptedOverAHandEditedFileGivesTheSmallWindow) {
+  s = std::make_unique<Session>(24);
+  s->folder.write("mirvo.cfg", "# by hand\nScale = 1\n");
+  s->start_game();
+  const std::optional<GameWindow> first = s->wait_window(15000ms);
+  ASSERT_TRUE(first) << "no window appeared";
+  ASSERT_EQ(std::make_pair(first->width, first->height), std::make_pair(640, 800));
+  ASSERT_TRUE(open_options()) << "the options screen was not shown";
+  const int mapped = s->windows_mapped();
+  s->keys({"Down"});
+  const std::optional<Image> stretch = options(1);
+  ASSERT_TRUE(stretch);
+  ASSERT_TRUE(change_value(1, *stretch, "Right")) << "Right did not change Stretch:";
+  ASSERT_TRUE(accept_from(1));
+
+  const std::optional<GameWindow> w = restarted(mapped);
+  ASSERT_TRUE(w) << "the program did not restart with a new window";
+  EXPECT_EQ(std::make_pair(w->width, w->height), std::make_pair(320, 400));
+  const std::string cfg = s->folder.read("mirvo.cfg");
+  EXPECT_EQ(cfg.rfind("# by hand\nscale = 0\n", 0), 0u) << cfg;
+  ASSERT_TRUE(menu(0));
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+}
+
 TEST_F(Options, OpenGLAcceptedRestartsInOpenGL) {
   start();
   const std::optional<Image> software_menu = menu(0);

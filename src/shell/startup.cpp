@@ -5,6 +5,7 @@
 #include <xalleg.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -24,6 +25,28 @@ static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
 [[noreturn]] void fail(const char* format, const char* detail) {
   allegro_message(format, detail);
   std::exit(1);
+}
+
+// Allegro's own exit handler, which closes Allegro (and removes the sound).
+void (*close_allegro)() = nullptr;
+
+// Every exit() after the first start-up runs this, the fatal paths included
+// (shut_down does not run there). Order matters: the music feeder still
+// fills Allegro's streams, so it is stopped first; the message a fatal path
+// printed is flushed next, so nothing Allegro does afterwards can lose it;
+// then Allegro closes; static objects go only after all of this.
+void leave_cleanly() {
+  release_music();
+  std::fflush(stdout);
+  if (close_allegro != nullptr) close_allegro();
+}
+
+// Given to install_allegro instead of atexit: Allegro's handler is run by
+// ours, never on its own. Allegro asks once per process, at its first start.
+int run_at_exit(void (*handler)()) {
+  const bool first = close_allegro == nullptr;
+  close_allegro = handler;
+  return first ? std::atexit(leave_cleanly) : 0;
 }
 
 void read_settings() {
@@ -51,7 +74,7 @@ void start_up() {
   // The X window Allegro makes as it starts gets the class the desktop entry
   // names (StartupWMClass), so a desktop shows the game's icon for it.
   xwin_set_window_name("mirvo", "Mirvo");
-  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, run_at_exit) != 0)
     fail("Error initializing Allegro: %s\n", allegro_error);
   install_keyboard();
   install_timer();

@@ -41,7 +41,9 @@ void load_music();
 void play_music(MusicTrack track);
 // The track's next play starts from its beginning (a new game's music).
 void rewind_music(MusicTrack track);
-// Stops and closes both tracks; shut_down calls it before removing the sound.
+// Stops the feeder thread and closes both tracks. shut_down calls it before
+// removing the sound, and the program's exit handler before Allegro closes,
+// so the feeder never outlives the streams it fills. A second call does nothing.
 void release_music();
 
 // ---- The sound system ----

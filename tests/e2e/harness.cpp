@@ -226,6 +226,20 @@ XConnection::XConnection(const std::string& display) {
   XSync(d, False);
 }
 
+void XConnection::press_close_button(const GameWindow& w) {
+  Display* d = dpy(display_);
+  // What a window manager sends when the title bar's close button is pressed.
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w.id;
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, w.id, False, NoEventMask, &e);
+  XSync(d, False);
+}
+
 int XConnection::windows_mapped() {
   Display* d = dpy(display_);
   XSync(d, False);
@@ -336,6 +350,14 @@ void GameFolder::remove(const std::string& name) const {
 
 // ---- session -------------------------------------------------------------------
 
+std::string alsa_file_device(const std::string& out) {
+  return "pcm.!default { type file; slave.pcm \"null\"; file \"" + out + "\"; format \"raw\" }\n";
+}
+
+std::string alsa_missing_device() {
+  return "pcm.!default { type hw; card 99 }\n";
+}
+
 Session::Session(int depth) {
   server_.emplace(depth, (folder.root() / "xvfb.log").string());
   display_ = server_->display();
@@ -355,10 +377,12 @@ void Session::start_game(const std::vector<std::string>& extra_env) {
 
 void Session::start_program(const std::vector<std::string>& argv, const std::string& cwd,
                             const std::string& home, const std::vector<std::string>& extra_env) {
-  // Without a configuration of the scenario's own, ALSA finds no device, as on
-  // CI: a desktop's sound card stays quiet while the tests run.
+  // Without a configuration of the scenario's own, the game has a working
+  // sound device, as on a player's machine, so the music's feeder thread runs:
+  // ALSA's file plugin, writing to /dev/null. A desktop's card stays quiet.
+  // That device takes samples as fast as they come, not at a clock's pace.
   const fs::path asoundrc = fs::path(home) / ".asoundrc";
-  if (!fs::exists(asoundrc)) std::ofstream(asoundrc) << "pcm.!default { type hw; card 99 }\n";
+  if (!fs::exists(asoundrc)) std::ofstream(asoundrc) << alsa_file_device("/dev/null");
   std::vector<std::string> env = {"DISPLAY=" + display_, "PATH=/nonexistent", "HOME=" + home};
   env.insert(env.end(), extra_env.begin(), extra_env.end());
   game_.start(argv, env, cwd, (folder.root() / "stdout.txt").string(),

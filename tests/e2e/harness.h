@@ -93,6 +93,8 @@ class XConnection {
   // How many times a top-level window has been mapped since this connection
   // opened: a restart of the game shows up as one more.
   int windows_mapped();
+  // Asks the window to close, as the close button of its title bar does.
+  void press_close_button(const GameWindow& w);
 
  private:
   void* display_ = nullptr;
@@ -133,8 +135,9 @@ class Session {
 
   // Starts the game in the folder, with DISPLAY set and no xmessage on PATH,
   // so that Allegro's messages go to the output files instead of a box. HOME
-  // is the folder's root; ALSA reads its ".asoundrc" (one without a usable
-  // device unless the scenario wrote its own). extra_env adds NAME=value pairs.
+  // is the folder's root; ALSA reads its ".asoundrc" (a working device that
+  // plays into /dev/null unless the scenario wrote its own, see
+  // alsa_file_device). extra_env adds NAME=value pairs.
   void start_game(const std::vector<std::string>& extra_env = {});
   // Starts argv (an absolute path first) in cwd with HOME set to home, and
   // DISPLAY, PATH and ".asoundrc" as start_game gives them.
@@ -148,6 +151,7 @@ class Session {
   std::optional<GameWindow> wait_window(Millis timeout);
   std::optional<GameWindow> window() { return x_->find_window(); }
   int windows_mapped() { return x_->windows_mapped(); }
+  void press_close_button(const GameWindow& w) { x_->press_close_button(w); }
   // Screenshot of the game window; empty when there is none.
   Image shot();
   // Polls screenshots until pred holds for one and returns it; nothing on a
@@ -172,6 +176,12 @@ class Session {
   std::string display_;
   int shots_ = 0;
 };
+
+// ALSA configurations for a scenario's ".asoundrc": a device that works and
+// writes everything played to `out` (raw, as Allegro's mixer gives it), or a
+// default device on a card that does not exist.
+std::string alsa_file_device(const std::string& out);
+std::string alsa_missing_device();
 
 // Where the assembled game lives (the build's game folder).
 std::filesystem::path game_dir();

@@ -58,9 +58,7 @@ class Heard : public SoundScenario {
 
   void start_heard(const std::string& cfg = "") {
     s = std::make_unique<Session>(24);
-    std::ofstream(s->folder.root() / ".asoundrc")
-        << "pcm.!default { type file; slave.pcm \"null\"; file \"" << out().string()
-        << "\"; format \"raw\" }\n";
+    std::ofstream(s->folder.root() / ".asoundrc") << alsa_file_device(out().string());
     if (!cfg.empty()) s->folder.write("mirvo.cfg", cfg);
     s->start_game();
   }
@@ -143,7 +141,8 @@ TEST_F(Heard, SoundOffPlaysNothing) {
 // plays on in silence.
 struct NoSound {
   const char* name;
-  const char* alsa;       // the ALSA configuration, "" for the harness's (no device)
+  bool device;            // false: the default device is on a card that does not exist
+  const char* alsa_conf;  // replaces ALSA's own configuration; nullptr keeps it
   const char* sound_dat;  // what replaces "sound.dat"; nullptr keeps it
   const char* reason;
 };
@@ -152,18 +151,19 @@ class WithoutSound : public SoundScenario, public ::testing::WithParamInterface<
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WithoutSound,
-    ::testing::Values(NoSound{"NoSuchCard", "", nullptr, "Mirvo: no sound: "},
-                      NoSound{"EmptyAlsaConfig", "\n", nullptr, "Mirvo: no sound: "},
-                      NoSound{"MalformedSoundDat", "pcm.!default { type null }\n", "ALL.",
+    ::testing::Values(NoSound{"NoSuchCard", false, nullptr, nullptr, "Mirvo: no sound: "},
+                      NoSound{"EmptyAlsaConfig", true, "\n", nullptr, "Mirvo: no sound: "},
+                      NoSound{"MalformedSoundDat", true, nullptr, "ALL.",
                               "Mirvo: no sound: \"sound.dat\": missing or unreadable"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(WithoutSound, TheGameStartsPlaysAndQuits) {
   s = std::make_unique<Session>(24);
   std::vector<std::string> env;
-  if (*GetParam().alsa != '\0') {
+  if (!GetParam().device) std::ofstream(s->folder.root() / ".asoundrc") << alsa_missing_device();
+  if (GetParam().alsa_conf != nullptr) {
     const fs::path conf = s->folder.root() / "alsa.conf";
-    std::ofstream(conf) << GetParam().alsa;
+    std::ofstream(conf) << GetParam().alsa_conf;
     env.push_back("ALSA_CONFIG_PATH=" + conf.string());
   }
   if (GetParam().sound_dat != nullptr) s->folder.write("sound.dat", GetParam().sound_dat);

@@ -5,7 +5,9 @@
 #include "render/render.h"
 #include "shell/shell_local.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const CommandLine line = read_command_line(argc, argv);
+  if (line.action != CommandLine::PLAY) return answer_command_line(line);
   renderer = 0;
   scale = 0;
   find_game_files();

@@ -12,6 +12,25 @@
 #include "shell/shell.h"
 #include "sound/sound.h"
 
+// ---- Command line ----
+
+// What the arguments ask for: the game (no arguments), a help or version
+// text, or nothing at all because an argument is not understood.
+struct CommandLine {
+  enum Action { PLAY, HELP, VERSION, REFUSED } action = PLAY;
+  const char* unexpected = nullptr;  // the argument refused
+};
+CommandLine read_command_line(int argc, const char* const* argv);
+// Prints what a HELP, VERSION or REFUSED line asks for (help and version on
+// standard output, a refusal with the usage line on standard error) and
+// returns the exit status: 0, or 2 for a refusal.
+int answer_command_line(const CommandLine& line);
+
+// The reason shown after "Error initializing Allegro: ": Allegro's own, or,
+// when it gives none (no system driver started), that the X display named by
+// `display` (null when DISPLAY is unset) could not be opened.
+std::string allegro_failure_reason(const char* allegro_reason, const char* display);
+
 // ---- Main menu ----
 
 inline constexpr int MENU_ITEM_COUNT = 4;

@@ -68,6 +68,13 @@ void set_up_software_window() {
 
 }  // namespace
 
+std::string allegro_failure_reason(const char* allegro_reason, const char* display) {
+  if (allegro_reason != nullptr && allegro_reason[0] != '\0') return allegro_reason;
+  if (display == nullptr || display[0] == '\0')
+    return "no X display could be opened (DISPLAY is not set)";
+  return std::string("no X display could be opened (DISPLAY is \"") + display + "\")";
+}
+
 // Brings up everything in a fixed order, or shows why it cannot and ends the
 // process with status 1 (the program's own shutdown does not run then).
 void start_up() {
@@ -75,7 +82,8 @@ void start_up() {
   // names (StartupWMClass), so a desktop shows the game's icon for it.
   xwin_set_window_name("mirvo", "Mirvo");
   if (install_allegro(SYSTEM_AUTODETECT, &errno, run_at_exit) != 0)
-    fail("Error initializing Allegro: %s\n", allegro_error);
+    fail("Error initializing Allegro: %s\n",
+         allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
   install_keyboard();
   install_timer();
   install_joystick(JOY_TYPE_AUTODETECT);

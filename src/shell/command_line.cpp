@@ -1,0 +1,50 @@
+// The program's few arguments. Without any the game starts as it always has;
+// --help and --version answer without starting Allegro, as a program with a
+// manual page is expected to.
+#include <cstdio>
+#include <cstring>
+
+#include "shell/shell_local.h"
+
+namespace {
+
+constexpr const char* USAGE = "usage: mirvo [--help | --version]\n";
+
+constexpr const char* HELP =
+    "Mirvo, a vertical-scrolling shoot-'em-up. Without arguments the game starts;\n"
+    "its keys, data folders and settings file are described in mirvo(6).\n"
+    "\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n";
+
+}  // namespace
+
+CommandLine read_command_line(int argc, const char* const* argv) {
+  if (argc <= 1) return {CommandLine::PLAY};
+  const char* first = argv[1];
+  CommandLine line{CommandLine::REFUSED, first};
+  if (std::strcmp(first, "--help") == 0) line.action = CommandLine::HELP;
+  if (std::strcmp(first, "--version") == 0) line.action = CommandLine::VERSION;
+  // Either answer stands alone: anything after it is refused as well.
+  if (line.action != CommandLine::REFUSED && argc > 2) line = {CommandLine::REFUSED, argv[2]};
+  return line;
+}
+
+int answer_command_line(const CommandLine& line) {
+  switch (line.action) {
+    case CommandLine::HELP:
+      std::fputs(USAGE, stdout);
+      std::fputs(HELP, stdout);
+      return 0;
+    case CommandLine::VERSION:
+      std::printf("mirvo %s\n", MIRVO_VERSION);
+      return 0;
+    case CommandLine::REFUSED:
+      std::fprintf(stderr, "mirvo: unexpected argument \"%s\"\n", line.unexpected);
+      std::fputs(USAGE, stderr);
+      return 2;
+    case CommandLine::PLAY:
+      break;
+  }
+  return 0;
+}

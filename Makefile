@@ -4,7 +4,9 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+# Decided when a build folder is first set up, not when this file is read:
+# deps may have installed Ninja moments before, on a fresh machine's first run.
+GENERATOR   = $$(command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS       ?= $(shell nproc)
 
 .PHONY: deps build play test package unit-asan bench fuzz format clean
@@ -16,7 +18,10 @@ build: deps
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
-play: build
+# Without a display there is nothing to play on: say so before building.
+play:
+	@./scripts/play.sh --check-display
+	@$(MAKE) --no-print-directory build
 	@./scripts/play.sh $(BUILD)/game
 
 # The normal build runs every test (unit, data, integration and end-to-end);

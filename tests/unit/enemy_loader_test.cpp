@@ -79,18 +79,32 @@ EnemyTypeRecord enemy(const char* datafile, int health, std::vector<EnemyStepRec
   return t;
 }
 
+// The folder of the test under way. A death test's child process sets up its
+// own and then ends in exit(), never reaching TearDown: removing the folder
+// at exit as well leaves nothing behind in either process.
+fs::path test_folder;
+
+void remove_test_folder() {
+  std::error_code ec;
+  if (!test_folder.empty()) fs::remove_all(test_folder, ec);
+  test_folder.clear();
+}
+
 // Each test works in its own folder, since datafile names are relative to the
 // working directory, and starts from an empty table.
 class EnemyLoader : public ::testing::Test {
  protected:
   void SetUp() override {
     start_allegro();
+    static const bool removed_at_exit = std::atexit(remove_test_folder) == 0;
+    ASSERT_TRUE(removed_at_exit);
     old_dir_ = fs::current_path();
     dir_ = fs::temp_directory_path() /
            ("mirvo_enemy_loader_" + std::to_string(getpid()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
+    test_folder = dir_;
     fs::current_path(dir_);
     release_enemy_types();
     enemy_types = {};
@@ -99,7 +113,7 @@ class EnemyLoader : public ::testing::Test {
   void TearDown() override {
     release_enemy_types();
     fs::current_path(old_dir_);
-    fs::remove_all(dir_);
+    remove_test_folder();
   }
 
   // "<name>": object 0 the small frame, 1 the wide frame, 2 a block of text.

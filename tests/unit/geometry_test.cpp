@@ -44,11 +44,28 @@ TEST(RandomBetween, StaysInsideTheBoundsInEitherOrder) {
   }
 }
 
+// lo + rand() mod (hi - lo + 1), for bounds in either order: the same seed
+// gives the same draws. The widest range is wider than rand() reaches, so its
+// draw is lo + rand() itself, with no overflow on the way.
 TEST(RandomBetween, FollowsTheRuntimeGenerator) {
-  // lo + rand() mod (hi - lo + 1): the same seed gives the same draws.
-  std::srand(9);
-  const int r = std::rand();
-  std::srand(9);
-  EXPECT_EQ(random_between(200, 255), 200 + r % 56);
-  EXPECT_NO_FATAL_FAILURE(random_between(INT_MIN, INT_MAX));
+  struct Case {
+    int a, b;
+    long long lo, span;
+  };
+  const Case cases[] = {
+      {200, 255, 200, 56},
+      {255, 200, 200, 56},
+      {-75, 75, -75, 151},
+      {INT_MIN, INT_MAX, INT_MIN, 1LL << 32},
+      {INT_MAX, INT_MIN, INT_MIN, 1LL << 32},
+      {INT_MAX - 1, INT_MAX, INT_MAX - 1, 2},
+  };
+  for (const Case& c : cases) {
+    for (unsigned seed : {9u, 1234u}) {
+      std::srand(seed);
+      const long long r = std::rand();
+      std::srand(seed);
+      EXPECT_EQ(random_between(c.a, c.b), c.lo + r % c.span) << c.a << ".." << c.b;
+    }
+  }
 }

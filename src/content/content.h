@@ -17,6 +17,9 @@ inline constexpr int DATA_PLAYER_SHIP = 3;      // 40 x 40 bitmap
 inline constexpr int DATA_SHOT = 4;             // 3 x 3 bitmap
 inline constexpr int DATA_MENU_BACKGROUND = 5;  // 320 x 400 bitmap
 inline constexpr int DATA_MENU_FONT = 6;        // font
+// The enemy bullet's two frames, 5 x 5, at this object and the next. An
+// archive without them still loads: enemy bullets then borrow DATA_SHOT.
+inline constexpr int DATA_ENEMY_BULLET = 7;
 
 extern DATAFILE* game_data;  // "data.dat", loaded by the program at start-up
 // The renderer setting from "mirvo.cfg"; content makes OpenGL textures only
@@ -32,9 +35,11 @@ int game_data_usable(const DATAFILE* data);
 // built-in shot types. On a missing or unusable archive it shows the message
 // Error loading "data.dat" and ends the program with status 1.
 void load_game_data();
-// Shot types 1 (the ship's shot) and 2 (the beam), each with its own copy of
-// "data.dat", masks for type 1 and (with OpenGL) textures. Ends the program
-// with status 1 when the archive is unusable.
+// Shot types 1 (the ship's shot), 2 (the beam) and 3 (the enemy bullet), each
+// with its own copy of "data.dat", masks for types 1 and 3 and (with OpenGL)
+// textures. An archive without the enemy bullet's frames gives type 3 the
+// shot's frames and one line on standard error. Ends the program with status
+// 1 when the archive is unusable.
 void load_builtin_shot_types();
 // Unloads every shot type's datafile and masks.
 void release_shot_types();

@@ -1,7 +1,8 @@
-// "data.dat": its shape check, its load at start-up and the two built-in shot
-// types made from it.
+// "data.dat": its shape check, its load at start-up and the three built-in
+// shot types made from it.
 #include <allegro.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "content/content.h"
@@ -17,27 +18,80 @@ struct BuiltInStep {
   int next;
   int duration;
   int flags;
+  int frame;  // object of "data.dat"
+};
+
+// Which collision mask each step of a shot type gets.
+enum class ShotMask {
+  none,   // the beam: boxes alone decide
+  frame,  // the ship's shot: its picture
+  core,   // the enemy bullet: the 3 x 3 box, whatever the picture's size
 };
 
 struct BuiltInShot {
   float damage;
   int width;
   int height;
-  std::array<BuiltInStep, 3> steps;
-  bool masks;  // only the small shot collides pixel by pixel
+  int step_count;
+  std::array<BuiltInStep, 4> steps;
+  ShotMask masks;
 };
 
-// Type 1 is the ship's ordinary shot, type 2 the full-height beam.
-constexpr std::array<BuiltInShot, 2> BUILT_IN_SHOTS = {{
-    {0.5f, 3, 3, {{{2, 5, 0}, {-1, 1, ANIM_UNHITTABLE | ANIM_EXPLODE}, {2, 1, 0}}}, true},
-    {100.0f, 3, 400, {{{2, 5, ANIM_BEAM}, {-1, 1, ANIM_BEAM}, {-1, 1, 0}}}, false},
+constexpr int HIT = ANIM_UNHITTABLE | ANIM_EXPLODE;
+constexpr int GLOW = DATA_ENEMY_BULLET;
+constexpr int DIM = DATA_ENEMY_BULLET + 1;
+
+// Type 1 is the ship's ordinary shot, type 2 the full-height beam, type 3 the
+// enemy bullet: type 1's damage and steps, with a picture of its own that
+// pulses between two frames while it flies (the reload takes the start step's
+// duration, so each frame shows for six ticks).
+constexpr std::array<BuiltInShot, BUILT_IN_SHOT_TYPES> BUILT_IN_SHOTS = {{
+    {0.5f,
+     3,
+     3,
+     3,
+     {{{2, 5, 0, DATA_SHOT}, {-1, 1, HIT, DATA_SHOT}, {2, 1, 0, DATA_SHOT}}},
+     ShotMask::frame},
+    {100.0f,
+     3,
+     400,
+     3,
+     {{{2, 5, ANIM_BEAM, DATA_SHOT}, {-1, 1, ANIM_BEAM, DATA_SHOT}, {-1, 1, 0, DATA_SHOT}}},
+     ShotMask::none},
+    {0.5f,
+     BULLET_BOX,
+     BULLET_BOX,
+     4,
+     {{{2, 5, 0, GLOW}, {-1, 1, HIT, GLOW}, {3, 1, 0, DIM}, {2, 1, 0, GLOW}}},
+     ShotMask::core},
 }};
 
 int object_is(const DATAFILE* data, int index, int type) {
   return data[index].type == type && data[index].dat != nullptr;
 }
 
+// The enemy bullet's frames are objects 7 and 8; an archive made before they
+// existed ends at 7.
+bool has_enemy_bullet_frames(const DATAFILE* data) {
+  for (int i = 0; i <= DIM; ++i)
+    if (data[i].type == DAT_END) return false;
+  return object_is(data, GLOW, DAT_BITMAP) && object_is(data, DIM, DAT_BITMAP);
+}
+
+// A solid 3 x 3 mask: what every enemy bullet hits with.
+PixelMask* core_mask() {
+  BITMAP* core = create_bitmap(BULLET_BOX, BULLET_BOX);
+  if (core == nullptr) return nullptr;
+  clear_to_color(core, makecol(255, 255, 255));
+  PixelMask* mask = create_mask_from_bitmap(core);
+  destroy_bitmap(core);
+  return mask;
+}
+
 // Each built-in shot type reads its frames from its own copy of the archive.
+// Without the enemy bullet's frames, type 3 borrows the ship's shot's, so an
+// older archive still plays: the bullets fly and hit, only their picture is
+// the shot's.
 void load_builtin_shot_type(int index) {
   const BuiltInShot& built_in = BUILT_IN_SHOTS[index];
   ShotType& type = shot_types[index];
@@ -48,17 +102,27 @@ void load_builtin_shot_type(int index) {
   type.hit_anim = 1;
   type.data = load_datafile("data.dat");
   if (!game_data_usable(type.data)) std::exit(1);
-  BITMAP* shot = static_cast<BITMAP*>(type.data[DATA_SHOT].dat);
-  for (int step = 0; step < static_cast<int>(built_in.steps.size()); ++step) {
+  const bool own_frames = built_in.masks != ShotMask::core || has_enemy_bullet_frames(type.data);
+  if (!own_frames) {
+    std::fprintf(stderr,
+                 "data.dat has no enemy bullet pictures (objects %d and %d): enemy bullets are "
+                 "drawn as the ship's shots\n",
+                 GLOW, DIM);
+  }
+  for (int step = 0; step < built_in.step_count; ++step) {
     Animation& anim = type.anims[step];
     anim.id = step;
     anim.next = built_in.steps[step].next;
     anim.duration = built_in.steps[step].duration;
-    anim.frame = DATA_SHOT;
+    anim.frame = own_frames ? built_in.steps[step].frame : DATA_SHOT;
     anim.flags = built_in.steps[step].flags;
     anim.offset_x = 0;
     anim.offset_y = 0;
-    if (built_in.masks) anim.mask = create_mask_from_bitmap(shot);
+    if (built_in.masks == ShotMask::frame) {
+      anim.mask = create_mask_from_bitmap(static_cast<BITMAP*>(type.data[anim.frame].dat));
+    } else if (built_in.masks == ShotMask::core) {
+      anim.mask = core_mask();
+    }
     make_shot_texture(index, step);
   }
 }
@@ -91,8 +155,7 @@ void load_game_data() {
 }
 
 void load_builtin_shot_types() {
-  load_builtin_shot_type(0);
-  load_builtin_shot_type(1);
+  for (int index = 0; index < BUILT_IN_SHOT_TYPES; ++index) load_builtin_shot_type(index);
 }
 
 void release_shot_types() {

@@ -73,12 +73,14 @@ void draw_enemies() {
   }
 }
 
+// Centred on the 3 x 3 box at the projectile's position, as in software.
 template <std::size_t N>
 void draw_projectiles(const std::array<Bullet, N>& table) {
   for (const Bullet& b : table) {
     const Animation* a = current_step(shot_types, b.type, b.anim);
     if (a == nullptr) continue;
-    draw_sprite_quad(a->texture, b.x, b.y, *a);
+    draw_sprite_quad(a->texture, b.x + static_cast<float>(bullet_picture_offset(a->frame_w)),
+                     b.y + static_cast<float>(bullet_picture_offset(a->frame_h)), *a);
   }
 }
 

@@ -47,14 +47,16 @@ void draw_enemies() {
   }
 }
 
-// Projectiles are drawn at their box corner; the step offsets are for enemies.
+// Projectiles are drawn centred on the 3 x 3 box at their position (a 3 x 3
+// frame at its corner); the step offsets are for enemies.
 template <std::size_t N>
 void draw_projectiles(const std::array<Bullet, N>& table) {
   for (const Bullet& b : table) {
     const Animation* a = current_step(shot_types, b.type, b.anim);
     if (a == nullptr) continue;
-    draw_sprite(back_buffer, bitmap_object(shot_types[b.type - 1].data, a->frame),
-                static_cast<int>(b.x), static_cast<int>(b.y));
+    BITMAP* frame = bitmap_object(shot_types[b.type - 1].data, a->frame);
+    draw_sprite(back_buffer, frame, static_cast<int>(b.x) + bullet_picture_offset(frame->w),
+                static_cast<int>(b.y) + bullet_picture_offset(frame->h));
   }
 }
 

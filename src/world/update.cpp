@@ -20,7 +20,6 @@ using world_local::step_of;
 namespace {
 
 constexpr int LOST_MESSAGE_TICKS = 500;
-constexpr int ENEMY_BULLET_BOX = 3;  // enemy bullets hit the ship with a 3 x 3 box
 constexpr float TILE_ROW_HEIGHT = 64.0f;
 constexpr double SCROLL_SPEED = 0.33;  // pixels per tick
 
@@ -196,8 +195,8 @@ void bullet_hits_ship(Bullet& b) {
   if (st == nullptr) return;
   const int bx = static_cast<int>(b.x);
   const int by = static_cast<int>(b.y);
-  if (rects_overlap(bx, by, ENEMY_BULLET_BOX, ENEMY_BULLET_BOX, player.x, player.y, SHIP_SIZE,
-                    SHIP_SIZE) != 1) {
+  if (rects_overlap(bx, by, BULLET_BOX, BULLET_BOX, player.x, player.y, SHIP_SIZE, SHIP_SIZE) !=
+      1) {
     return;
   }
   const Animation* step = step_of(st->anims, b.anim);

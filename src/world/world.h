@@ -18,6 +18,9 @@ struct BITMAP;
 inline constexpr int PLAYFIELD_W = 320;
 inline constexpr int PLAYFIELD_H = 400;
 inline constexpr int SHIP_SIZE = 40;
+// Every enemy bullet hits the ship with a 3 x 3 box at its position, whatever
+// its type; a larger picture is drawn centred on that box.
+inline constexpr int BULLET_BOX = 3;
 
 inline constexpr int MAX_PLAYER_SHOTS = 64;
 inline constexpr int MAX_ENEMY_BULLETS = 64;
@@ -26,6 +29,9 @@ inline constexpr int MAX_PARTICLES = 4096;  // the last slot is never used
 inline constexpr int MAX_SHOT_TYPES = 64;
 inline constexpr int MAX_ENEMY_TYPES = 8;
 inline constexpr int MAX_ANIMATIONS = 32;
+// Shot types start-up builds: 1 the ship's shot, 2 the beam, 3 the enemy bullet.
+inline constexpr int BUILT_IN_SHOT_TYPES = 3;
+inline constexpr int ENEMY_BULLET_SHOT = 3;
 
 inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
 inline constexpr int ENEMY_SCORE = 100;     // every enemy type's worth, set at start-up
@@ -146,7 +152,7 @@ extern std::array<Bullet, MAX_ENEMY_BULLETS> enemy_bullets;
 extern std::array<Enemy, MAX_ENEMIES> enemies;
 extern std::array<EnemyAnimState, MAX_ENEMIES> enemy_anim_states;  // slot i belongs to enemies[i]
 extern std::array<Particle, MAX_PARTICLES> particles;
-extern std::array<ShotType, MAX_SHOT_TYPES> shot_types;     // entries 0 and 1 are built in
+extern std::array<ShotType, MAX_SHOT_TYPES> shot_types;     // entries 0 to 2 are built in
 extern std::array<EnemyType, MAX_ENEMY_TYPES> enemy_types;  // filled from the enemy file
 
 extern std::int32_t scroll_row;  // whole 64-pixel tile rows scrolled so far
@@ -209,5 +215,11 @@ void shot_step_event(int owner, int slot, int flags);  // owner -1: player shot
 
 // 1 when the boxes share at least one pixel.
 int rects_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
+// Where a projectile's picture of `frame_size` pixels starts, relative to its
+// position, so that it is centred on the 3 x 3 box it hits with: 0 for a
+// 3-pixel frame, -1 for a 5-pixel one.
+inline int bullet_picture_offset(int frame_size) {
+  return (BULLET_BOX - frame_size) / 2;
+}
 // A random integer between a and b inclusive, in either order, from rand().
 int random_between(int a, int b);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "artbuild/font.h"
@@ -79,8 +80,10 @@ class BuiltData : public ::testing::TestWithParam<int> {
 TEST_P(BuiltData, DataDatHasTheObjectsTheGameReadsAtTheirIndexes) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr) << game_file("data.dat");
-  ASSERT_EQ(data.count(), 7);
-  const struct { int index, w, h; } bitmaps[] = {{3, 40, 40}, {4, 3, 3}, {5, 320, 400}};
+  ASSERT_EQ(data.count(), 9);
+  const struct {
+    int index, w, h;
+  } bitmaps[] = {{3, 40, 40}, {4, 3, 3}, {5, 320, 400}, {7, 5, 5}, {8, 5, 5}};
   for (const auto& b : bitmaps) {
     ASSERT_EQ(data.dat[b.index].type, DAT_BITMAP) << "object " << b.index;
     EXPECT_EQ(data.bitmap(b.index)->w, b.w) << "object " << b.index;
@@ -122,6 +125,65 @@ TEST_P(BuiltData, ShotIsSolidAndBright) {
   const int c = getpixel(shot, 1, 1);
   EXPECT_GT(getr(c) + getg(c) + getb(c), 3 * 200);
 }
+
+// The enemy bullet (objects 7 and 8) in every depth a desktop may have: a
+// round 5 x 5 ball whose 3 x 3 core is solid, ringed by a rim much darker than
+// the core, warm all over and nothing like the ship's cyan shot.
+class BulletArt : public BuiltData {};
+
+struct MeanColour {
+  int r = 0, g = 0, b = 0;
+};
+
+MeanColour mean_of_opaque(BITMAP* bmp) {
+  long r = 0, g = 0, b = 0, n = 0;
+  for (int y = 0; y < bmp->h; ++y)
+    for (int x = 0; x < bmp->w; ++x) {
+      if (is_magenta(bmp, x, y)) continue;
+      const int c = getpixel(bmp, x, y);
+      r += getr(c);
+      g += getg(c);
+      b += getb(c);
+      ++n;
+    }
+  if (n == 0) return {};
+  return {static_cast<int>(r / n), static_cast<int>(g / n), static_cast<int>(b / n)};
+}
+
+int lightness(int c) {
+  return getr(c) + getg(c) + getb(c);
+}
+
+TEST_P(BulletArt, EnemyBulletIsARoundWarmBallInADarkRim) {
+  Datafile data("data.dat");
+  ASSERT_NE(data.dat, nullptr);
+  ASSERT_EQ(data.count(), 9);
+  const MeanColour shot = mean_of_opaque(data.bitmap(4));
+  for (int index : {7, 8}) {
+    BITMAP* b = data.bitmap(index);
+    ASSERT_EQ(bitmap_color_depth(b), GetParam());
+    EXPECT_TRUE(corners_clear(b)) << "object " << index << " is not round";
+    EXPECT_EQ(opaque_pixels(b), 25 - 4) << "object " << index;
+    int core_light = 0;
+    for (int y = 1; y <= 3; ++y)
+      for (int x = 1; x <= 3; ++x) {
+        ASSERT_FALSE(is_magenta(b, x, y)) << "object " << index << " core " << x << "," << y;
+        core_light += lightness(getpixel(b, x, y));
+      }
+    for (int i = 1; i <= 3; ++i)
+      for (const auto& [x, y] :
+           {std::pair{i, 0}, std::pair{i, 4}, std::pair{0, i}, std::pair{4, i}})
+        EXPECT_LT(3 * 9 * lightness(getpixel(b, x, y)), core_light)
+            << "object " << index << " rim at " << x << "," << y << " is not dark";
+    const MeanColour m = mean_of_opaque(b);
+    EXPECT_GT(m.r, 2 * m.b) << "object " << index << " is not warm";
+    EXPECT_GT(m.r, m.g) << "object " << index << " is not warm";
+    EXPECT_LT(m.b + 150, shot.b) << "object " << index << " looks like the shot";
+  }
+  EXPECT_FALSE(same_pixels(data.bitmap(7), data.bitmap(8))) << "the bullet does not pulse";
+}
+
+INSTANTIATE_TEST_SUITE_P(ColourDepths, BulletArt, ::testing::Values(15, 16, 32));
 
 TEST_P(BuiltData, MenuBackgroundHasNoHolesAndADarkPlaceForTheItems) {
   Datafile data("data.dat");

@@ -339,6 +339,34 @@ TEST_P(SoftwareFrame, DrawsProjectilesAtTheirCornerWithoutOffsets) {
   EXPECT_NE(getpixel(back_buffer, 40, 30), cyan_);
 }
 
+// A picture larger than the 3 x 3 box it hits with is centred on that box:
+// a 5 x 5 bullet reaches one pixel out on every side of it.
+TEST_P(SoftwareFrame, DrawsALargerBulletCentredOnTheBoxItHitsWith) {
+  BITMAP* bullet = make_bitmap(5, 5);
+  clear_to_color(bullet, red_);
+  putpixel(bullet, 2, 2, white_);
+  DATAFILE bullet_data[2] = {{bullet, DAT_BITMAP, 0, nullptr}, {nullptr, DAT_END, 0, nullptr}};
+  shot_types[ENEMY_BULLET_SHOT - 1].data = bullet_data;
+  enemy_bullets[0] = Bullet{ENEMY_BULLET_SHOT, 100.7f, 200.2f, 0, 0, 0, 0, 0};
+  render_frame_software();
+  shot_types[ENEMY_BULLET_SHOT - 1] = ShotType{};
+  // The box is x 100..102, y 200..202: its centre pixel is the picture's.
+  EXPECT_EQ(getpixel(back_buffer, 101, 201), white_);
+  for (int y = 197; y <= 205; ++y)
+    for (int x = 97; x <= 105; ++x) {
+      const bool inside = x >= 99 && x <= 103 && y >= 199 && y <= 203;
+      if (x == 101 && y == 201) continue;
+      EXPECT_EQ(getpixel(back_buffer, x, y) == red_, inside) << x << ", " << y;
+    }
+}
+
+TEST(BulletPicture, OffsetCentresOddFramesExactlyOnTheThreePixelBox) {
+  EXPECT_EQ(bullet_picture_offset(3), 0);
+  EXPECT_EQ(bullet_picture_offset(5), -1);
+  EXPECT_EQ(bullet_picture_offset(7), -2);
+  EXPECT_EQ(bullet_picture_offset(1), 1);
+}
+
 TEST_P(SoftwareFrame, ParticlesAreClippedAtTheEdgesOfTheBuffer) {
   render_frame_software();
   BITMAP* before = copy_of_back_buffer();

@@ -632,8 +632,9 @@ void Assembler::check_item(const Item& item, int script_count) {
     warning(item.pos, "opcode " + std::to_string(in.opcode) +
                           " has no action: the game prints \"Unknown OpCode " +
                           std::to_string(in.opcode) + "\"");
-  if (in.opcode == OP_FIRE && op[0] != 1 && op[0] != 2)
-    refuse(item.pos, "shot type " + std::to_string(op[0]) + " is not built in (1 or 2 expected)");
+  if (in.opcode == OP_FIRE && (op[0] < 1 || op[0] > BUILT_IN_SHOT_TYPES))
+    refuse(item.pos, "shot type " + std::to_string(op[0]) + " is not built in (1 to " +
+                         std::to_string(BUILT_IN_SHOT_TYPES) + " expected)");
   if (in.opcode == OP_SPAWN) {
     const int types = options_.enemy_types >= 0 ? options_.enemy_types : MAX_ENEMY_TYPES;
     const int type = op[SPAWN_TYPE_OPERAND];

@@ -4,12 +4,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 # Decided when a build folder is first set up, not when this file is read:
 # deps may have installed Ninja moments before, on a fresh machine's first run.
 GENERATOR   = $$(command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build play test package unit-asan bench fuzz format clean
+.PHONY: deps build play test tsan package unit-asan bench fuzz format clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -25,12 +26,21 @@ play:
 	@./scripts/play.sh $(BUILD)/game
 
 # The normal build runs every test (unit, data, integration and end-to-end);
-# the sanitizer build runs the unit tests again under ASan and UBSan.
+# the sanitizer build runs the unit tests again under ASan and UBSan, and the
+# game built with ThreadSanitizer plays one whole session (make tsan).
 test: build
 	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DMIRVO_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest -L unit --output-on-failure -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory tsan
+
+# The game built with ThreadSanitizer, played through one whole session with
+# the music on (scripts/tsan.sh); any race report fails it.
+tsan: build
+	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRVO_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target mirvo
+	./scripts/tsan.sh $(BUILD) $(TSAN_BUILD)
 
 # The Debian package, in $(BUILD)/package/ (make test builds and checks one too).
 package: build
@@ -48,4 +58,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

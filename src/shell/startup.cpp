@@ -5,6 +5,7 @@
 #include <xalleg.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -49,6 +50,24 @@ int run_at_exit(void (*handler)()) {
   return first ? std::atexit(leave_cleanly) : 0;
 }
 
+// Ctrl+C in a terminal, or the SIGTERM of a logout, ends the game as the
+// window's close button does, through Quit and shut_down. Allegro's own
+// handler closes Allegro inside the signal, under its X thread and the music
+// feeder, and crashes. Raising the flag is all a handler may safely do (a
+// lock-free atomic store); a second such signal ends the program at once.
+void quit_on_signal(int) {
+  close_requested.store(1);
+}
+
+// After install_allegro, which puts Allegro's handlers in place each time.
+void quit_on_signals() {
+  struct sigaction action {};
+  action.sa_handler = quit_on_signal;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
 void read_settings() {
   use_settings_file();
   const Settings settings = settings_from_config();
@@ -84,6 +103,8 @@ void start_up() {
   if (install_allegro(SYSTEM_AUTODETECT, &errno, run_at_exit) != 0)
     fail("Error initializing Allegro: %s\n",
          allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
+  close_requested = 0;
+  quit_on_signals();
   install_keyboard();
   install_timer();
   install_joystick(JOY_TYPE_AUTODETECT);
@@ -97,7 +118,6 @@ void start_up() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   set_color_depth(desktop_color_depth());
 
-  close_requested = 0;
   // Before the mode: the OpenGL driver names its own window when it makes it.
   set_window_title("Mirvo");
   if (renderer == 0) {

@@ -2,7 +2,9 @@
 // button in the menu, in play and after a restart end with status 0 and say
 // nothing; the command line is answered without a display; a missing display
 // is named.
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <thread>
 
@@ -106,6 +108,24 @@ TEST_P(CloseButton, EndsTheProgramWithStatusZeroAndNothingOnStandardError) {
   const std::optional<GameWindow> w = s->window();
   ASSERT_TRUE(w);
   s->press_close_button(*w);
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  EXPECT_EQ(s->game_stdout(), "");
+  EXPECT_EQ(s->game_stderr(), "");
+}
+
+// Ctrl+C in a terminal (SIGINT), a logout (SIGHUP) or kill (SIGTERM) in play,
+// with the music on: the program ends as through the close button.
+class StopSignal : public Scenario, public ::testing::WithParamInterface<int> {};
+
+INSTANTIATE_TEST_SUITE_P(Kind, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+TEST_P(StopSignal, InPlayEndsTheProgramAsTheCloseButtonDoes) {
+  start();
+  ASSERT_TRUE(menu(0));
+  s->keys({"Return"});
+  ASSERT_TRUE(play());
+  ASSERT_EQ(kill(s->game().pid(), GetParam()), 0);
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
   EXPECT_EQ(s->game_stdout(), "");
   EXPECT_EQ(s->game_stderr(), "");

@@ -246,8 +246,18 @@ double column_step(BITMAP* t, int x) {
   return sum / t->h;
 }
 
-TEST_P(BuiltData, TileIsSeamlessBothWays) {
-  Datafile tiles("tileset1.dat");
+void check_tile_is_seamless(const char* name);
+
+// Each level's background tile.
+TEST_P(BuiltData, TilesAreSeamlessBothWays) {
+  for (const char* name : {"tileset1.dat", "tileset2.dat", "tileset3.dat"}) {
+    SCOPED_TRACE(name);
+    check_tile_is_seamless(name);
+  }
+}
+
+void check_tile_is_seamless(const char* name) {
+  Datafile tiles(name);
   ASSERT_NE(tiles.dat, nullptr);
   ASSERT_GE(tiles.count(), 1);
   ASSERT_EQ(tiles.dat[0].type, DAT_BITMAP);
@@ -278,10 +288,12 @@ struct EnemyFile {
   const char* name;
   int frames, w, h;
 };
-constexpr EnemyFile ENEMY_FILES[] = {{"director.dat", 1, 2, 2}, {"dart.dat", 3, 24, 24},
-                                     {"drone.dat", 4, 32, 32},  {"gunship.dat", 3, 48, 40},
-                                     {"pod.dat", 3, 20, 20},    {"carrier.dat", 3, 40, 40},
-                                     {"boss.dat", 4, 96, 72}};
+constexpr EnemyFile ENEMY_FILES[] = {
+    {"director.dat", 1, 2, 2},   {"dart.dat", 3, 24, 24},   {"drone.dat", 4, 32, 32},
+    {"gunship.dat", 3, 48, 40},  {"pod.dat", 3, 20, 20},    {"carrier.dat", 3, 40, 40},
+    {"boss.dat", 4, 96, 72},     {"alert.dat", 2, 100, 26}, {"stinger.dat", 4, 28, 28},
+    {"splitter.dat", 3, 36, 30}, {"warden.dat", 5, 88, 60}, {"lancer.dat", 4, 24, 36},
+    {"mine.dat", 4, 30, 30},     {"tyrant.dat", 5, 104, 68}};
 
 TEST_P(BuiltData, EnemyFilesHoldTheirFramesAtTheirSizes) {
   for (const EnemyFile& e : ENEMY_FILES) {

@@ -87,7 +87,8 @@ TEST_P(MusicTrack, IsAStereoLoopOfTwentyToSixtySecondsWithoutAClickOrAGap) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tracks, MusicTrack, ::testing::Values("menu.ogg", "play.ogg"));
+INSTANTIATE_TEST_SUITE_P(Tracks, MusicTrack,
+                         ::testing::Values("menu.ogg", "play.ogg", "level2.ogg", "level3.ogg"));
 
 // How long each effect may last, in seconds, and why.
 struct EffectLength {

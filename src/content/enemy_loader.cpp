@@ -88,6 +88,37 @@ std::vector<std::uint8_t> read_whole_file(std::FILE* in) {
   std::exit(1);
 }
 
+// Loads the datafile of every type of `file` into datafiles[k] and checks
+// every step's frame against it; on a problem, unloads them all and returns
+// the loader's message.
+std::string load_checked_datafiles(const EnemyFile& file,
+                                   std::array<DATAFILE*, MAX_ENEMY_TYPES>& datafiles,
+                                   std::size_t count) {
+  for (std::size_t k = 0; k < count; ++k) {
+    datafiles[k] = load_datafile(file.types[k].datafile.c_str());
+    if (!datafiles[k]) break;
+  }
+  std::string error = check_enemy_frames(file, std::span(datafiles.data(), count));
+  if (!error.empty()) unload_all(datafiles);
+  return error;
+}
+
+// The enemy file's bytes and parse, with the loader's message when it cannot
+// be opened.
+EnemyFile read_enemy_file(const char* path) {
+  std::FILE* in = std::fopen(path, "rb");
+  if (!in) {
+    EnemyFile refused;
+    char text[600];
+    std::snprintf(text, sizeof text, "Error loading \"%s\"\n", path);
+    refused.error = text;
+    return refused;
+  }
+  std::vector<std::uint8_t> bytes = read_whole_file(in);
+  std::fclose(in);
+  return parse_enemy_file(bytes, path);
+}
+
 }  // namespace
 
 std::string install_enemy_types(const EnemyFile& file) {
@@ -95,15 +126,8 @@ std::string install_enemy_types(const EnemyFile& file) {
   // touched, so a refused file leaves the previous level's types intact.
   std::array<DATAFILE*, MAX_ENEMY_TYPES> datafiles{};
   const std::size_t count = std::min<std::size_t>(file.types.size(), MAX_ENEMY_TYPES);
-  for (std::size_t k = 0; k < count; ++k) {
-    datafiles[k] = load_datafile(file.types[k].datafile.c_str());
-    if (!datafiles[k]) break;
-  }
-  std::string error = check_enemy_frames(file, std::span(datafiles.data(), count));
-  if (!error.empty()) {
-    unload_all(datafiles);
-    return error;
-  }
+  std::string error = load_checked_datafiles(file, datafiles, count);
+  if (!error.empty()) return error;
   for (std::size_t k = 0; k < count; ++k) {
     const EnemyTypeRecord& record = file.types[k];
     EnemyType& type = enemy_types[k];
@@ -128,15 +152,18 @@ void release_enemy_types() {
   for (EnemyType& type : enemy_types) release_enemy_type(type);
 }
 
+std::string enemy_file_problem(const char* path) {
+  const EnemyFile file = read_enemy_file(path);
+  if (!file.error.empty()) return file.error;
+  std::array<DATAFILE*, MAX_ENEMY_TYPES> datafiles{};
+  const std::size_t count = std::min<std::size_t>(file.types.size(), MAX_ENEMY_TYPES);
+  std::string error = load_checked_datafiles(file, datafiles, count);
+  unload_all(datafiles);
+  return error;
+}
+
 void load_enemy_types(const char* path) {
-  std::FILE* in = std::fopen(path, "rb");
-  if (!in) {
-    allegro_message("Error loading \"%s\"\n", path);
-    std::exit(1);
-  }
-  std::vector<std::uint8_t> bytes = read_whole_file(in);
-  std::fclose(in);
-  EnemyFile file = parse_enemy_file(bytes, path);
+  const EnemyFile file = read_enemy_file(path);
   if (!file.error.empty()) fail(file.error);
   std::string error = install_enemy_types(file);
   if (!error.empty()) fail(error);

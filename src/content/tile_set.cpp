@@ -1,6 +1,9 @@
 // The background tile set and the map of tiles that scrolls behind the level.
 #include <allegro.h>
 
+#include <cstdio>
+#include <string>
+
 #include "content/content.h"
 #include "content/textures_local.h"
 #include "world/world.h"
@@ -29,22 +32,51 @@ void release_tile_set() {
   tile_set = nullptr;
 }
 
-// Loads "tileset1.dat", makes its tile's texture with OpenGL (then drops the
+namespace {
+
+std::string tile_set_message(const char* format, const char* name) {
+  char text[600];
+  std::snprintf(text, sizeof text, format, name);
+  return text;
+}
+
+// The loaded tile set, or null with the loader's message in *error.
+DATAFILE* open_tile_set(const char* name, std::string* error) {
+  DATAFILE* data = load_datafile(name);
+  if (data == nullptr) {
+    *error = tile_set_message("Error loading %s", name);
+    return nullptr;
+  }
+  if (frame_bitmap(data, 0) == nullptr) {
+    *error = tile_set_message("Error: object 0 of %s is not a picture\n", name);
+    unload_datafile(data);
+    return nullptr;
+  }
+  return data;
+}
+
+}  // namespace
+
+std::string tile_set_problem(const char* name) {
+  std::string error;
+  if (DATAFILE* data = open_tile_set(name, &error)) unload_datafile(data);
+  return error;
+}
+
+// Loads the tile set, makes its tile's texture with OpenGL (then drops the
 // datafile, which only the software renderer draws from) and rewinds the
-// scroll. The tile set and texture of an earlier game are released first, so
-// starting many games costs no more memory than one. Fatal on a missing file.
-void load_tile_set() {
+// scroll. The tile set and texture of an earlier level are released first,
+// so starting many levels costs no more memory than one. Fatal on a missing
+// file or one whose object 0 is not a picture.
+void load_tile_set(const char* name) {
   release_tile_set();
-  tile_set = load_datafile("tileset1.dat");
+  std::string error;
+  tile_set = open_tile_set(name, &error);
   if (tile_set == nullptr) {
-    allegro_message("Error loading tileset1.dat");
+    allegro_message("%s", error.c_str());
     exit(1);
   }
   BITMAP* tile = frame_bitmap(tile_set, 0);
-  if (tile == nullptr) {
-    allegro_message("Error: object 0 of tileset1.dat is not a picture\n");
-    exit(1);
-  }
   if (gl_context_ready()) {
     tile_texture[0] = allegro_gl_make_texture(tile);
     glBindTexture(GL_TEXTURE_2D, tile_texture[0]);

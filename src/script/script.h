@@ -14,8 +14,8 @@ struct ScriptInstruction {
 };
 
 inline constexpr int SCRIPT_STORE_SIZE = 4096;  // instructions, OP_END records included
-inline constexpr int MAX_SCRIPT_LENGTH = 128;   // instructions of one script, its OP_END not counted
-inline constexpr int SCRIPT_RECORD_SIZE = 17;   // bytes of one instruction in a ".wif" file
+inline constexpr int MAX_SCRIPT_LENGTH = 128;  // instructions of one script, its OP_END not counted
+inline constexpr int SCRIPT_RECORD_SIZE = 17;  // bytes of one instruction in a ".wif" file
 
 // Scripts lie back to back, each followed by one OP_END. Script k (from 1)
 // starts after the (k-1)-th OP_END. A load fills entries 0..N-1 and leaves the
@@ -26,11 +26,11 @@ enum Opcode : std::int32_t {
   OP_WAIT = 1,          // 0: ticks. Yields.
   OP_SET_VELOCITY = 2,  // 0: vx/100, 1: vy/100
   OP_FIRE = 5,          // 0: shot type, 1: x, 2: y, 3: vx/100, 4: vy/100, 5: offset x, 6: offset y
-  OP_SPAWN = 6,         // 0: enemy type, 1: script, 2: x, 3: y, 4: vx/100, 5: vy/100, 6: group, 7: trigger
-  OP_RESTART = 7,       // pc back to 0
-  OP_END = 8,           // ends a script in the store; never copied into an enemy. Yields.
-  OP_REMOVE = 10,       // frees the enemy's slot. Yields.
-  OP_SET_ANGLE = 11,    // 0: angle, 256 per full turn
+  OP_SPAWN = 6,  // 0: enemy type, 1: script, 2: x, 3: y, 4: vx/100, 5: vy/100, 6: group, 7: trigger
+  OP_RESTART = 7,     // pc back to 0
+  OP_END = 8,         // ends a script in the store; never copied into an enemy. Yields.
+  OP_REMOVE = 10,     // frees the enemy's slot. Yields.
+  OP_SET_ANGLE = 11,  // 0: angle, 256 per full turn
 };
 
 // A parsed ".wif" file, or the text of why it cannot be loaded (empty on success).
@@ -41,6 +41,10 @@ struct ScriptParse {
 
 // Parses a whole script file's bytes; path only fills the messages. Never exits.
 ScriptParse parse_scripts(std::span<const std::uint8_t> bytes, const char* path);
+
+// Reads and parses a script file as the game's loader does, with the loader's
+// message for a missing, oversized or unreadable file. Never exits.
+ScriptParse read_script_file(const char* path);
 
 // The game's loader: copies the file into script_store, or shows the message
 // and ends the program with status 1.

@@ -61,23 +61,37 @@ ScriptParse parse_scripts(std::span<const std::uint8_t> bytes, const char* path)
 
 // Sizes are checked before the file is opened, so an oversized file is never
 // read; the parser checks the bytes actually read once more.
-void load_scripts(const char* path) {
+ScriptParse read_script_file(const char* path) {
+  ScriptParse result;
   const std::uint64_t size = file_size_ex(path);  // 0 for a file that does not exist
   const std::uint64_t records = size / SCRIPT_RECORD_SIZE;
-  if (records == 0) fail(format_message("Script file \"%s\" does not exist\n", path));
-  if (records > static_cast<std::uint64_t>(SCRIPT_STORE_SIZE))
-    fail(format_too_big(static_cast<long>(records)));
-
+  if (records == 0) {
+    result.error = format_message("Script file \"%s\" does not exist\n", path);
+    return result;
+  }
+  if (records > static_cast<std::uint64_t>(SCRIPT_STORE_SIZE)) {
+    result.error = format_too_big(static_cast<long>(records));
+    return result;
+  }
   std::FILE* file = std::fopen(path, "rb");
-  if (!file) fail(format_message("Error loading script file \"%s\"\n", path));
+  if (!file) {
+    result.error = format_message("Error loading script file \"%s\"\n", path);
+    return result;
+  }
   // A read that stops short (a directory, a file cut meanwhile) is a load error,
   // not a missing file.
   std::vector<std::uint8_t> bytes(records * SCRIPT_RECORD_SIZE);
   const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
-  if (read != bytes.size()) fail(format_message("Error loading script file \"%s\"\n", path));
+  if (read != bytes.size()) {
+    result.error = format_message("Error loading script file \"%s\"\n", path);
+    return result;
+  }
+  return parse_scripts(bytes, path);
+}
 
-  const ScriptParse parsed = parse_scripts(bytes, path);
+void load_scripts(const char* path) {
+  const ScriptParse parsed = read_script_file(path);
   if (!parsed.error.empty()) fail(parsed.error);
   // Entries past the new file's length keep what an earlier load left there.
   std::copy(parsed.instructions.begin(), parsed.instructions.end(), script_store.begin());

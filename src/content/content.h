@@ -44,11 +44,84 @@ void load_builtin_shot_types();
 // Unloads every shot type's datafile and masks.
 void release_shot_types();
 
+// ---- The campaign ----
+// "campaign.toml" in the game folder lists the levels played in a row; without
+// it the game plays the first level alone.
+
+inline constexpr const char* CAMPAIGN_FILE = "campaign.toml";
+inline constexpr const char* FIRST_LEVEL_SCRIPT = "level1.wif";
+inline constexpr const char* FIRST_LEVEL_ENEMIES = "enemy.eif";
+inline constexpr const char* FIRST_LEVEL_TILES = "tileset1.dat";
+inline constexpr const char* FIRST_LEVEL_MUSIC = "play.ogg";
+inline constexpr std::size_t MAX_CAMPAIGN_LEVELS = 64;
+inline constexpr std::size_t MAX_CAMPAIGN_NAME = 255;  // bytes of a file name
+inline constexpr std::size_t MAX_CAMPAIGN_TITLE = 31;  // what an on-screen message holds
+
 // The first entry of a level: the level-start reset, the script file, the
 // tile set, the enemy types, the level director, no messages, and the white
 // and ship textures. Each loader shows its message and ends the program on a
 // broken file.
-void load_level(const char* script_file, const char* enemy_file);
+void load_level(const char* script_file, const char* enemy_file,
+                const char* tile_file = FIRST_LEVEL_TILES);
+
+struct CampaignLevel {
+  std::string title;   // shown as the level begins; "" shows nothing
+  std::string script;  // file names relative to the game folder
+  std::string enemies;
+  std::string tiles;
+  std::string music;
+};
+
+// A parsed campaign, or why it cannot be played (empty error on success).
+struct Campaign {
+  std::vector<CampaignLevel> levels;
+  std::string error;
+};
+
+// Parses a whole campaign file: [[level]] tables with exactly the keys title,
+// script, enemies, tiles and music, all strings; the first level is level1's
+// files. The error names path and the line. Never exits.
+Campaign parse_campaign(std::span<const std::uint8_t> bytes, const char* path);
+// Today's one-level game: level1.wif, enemy.eif, tileset1.dat, play.ogg.
+Campaign single_level_campaign();
+// The game's loader: CAMPAIGN_FILE when it exists, else the single level; a
+// file that cannot be read or parsed shows its message and ends the program
+// with status 1.
+Campaign load_campaign();
+// The message the game's loaders would show for the first broken file of the
+// campaign, level by level: script, tile set, enemy types (with their
+// datafiles and frames); "" when every level can be loaded. Music is not
+// checked: a missing track only means silence. Never exits.
+std::string campaign_problem(const Campaign& campaign);
+// The same for one level.
+std::string campaign_level_problem(const CampaignLevel& level);
+// The first entry of level `index` (0-based) of the campaign: load_level with
+// its files, and its title as an on-screen message.
+void load_campaign_level(const Campaign& campaign, int index);
+
+// How long a won level's victory message shows before the next level starts,
+// and how long the next level's title shows: 3 s each.
+inline constexpr int LEVEL_VICTORY_TICKS = 300;
+inline constexpr int LEVEL_TITLE_TICKS = 300;
+// Energy between levels: the ship keeps what it has and gets this much back,
+// never above a new game's START_ENERGY.
+inline constexpr int LEVEL_ENERGY_BONUS = 5;
+int energy_for_next_level(int energy);
+
+// Where a game stands in its campaign: the level played (0-based) and the
+// ticks its victory has shown so far.
+struct CampaignProgress {
+  int level = 0;
+  int victory_ticks = 0;
+};
+// Called after every logic tick, by the play loop and the level runner alike.
+// While the level is won (its victory message is up and the ship flies) and
+// another level follows, it counts LEVEL_VICTORY_TICKS; then it starts the
+// next level: energy_for_next_level, every enemy, shot, bullet and particle
+// cleared, the score kept, the level's files loaded and its title shown.
+// Returns true on the tick a new level starts. The last level's victory, and
+// a lost game, are left as they are.
+bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 
 // ---- Tile set and textures ----
 
@@ -72,9 +145,12 @@ int tile_at(int column, int row);
 // or 0 when the frame is larger than 1024 on either side.
 int texture_size_for(int w, int h);
 
-// Loads "tileset1.dat", makes the tile's texture and puts the scroll back to
-// the start of the map. Fatal on failure.
-void load_tile_set();
+// Loads a tile set ("tileset1.dat" for the first level), makes the tile's
+// texture and puts the scroll back to the start of the map. Fatal on failure,
+// with a message naming the file.
+void load_tile_set(const char* name = FIRST_LEVEL_TILES);
+// The message load_tile_set would show for the file, or "". Never exits.
+std::string tile_set_problem(const char* name);
 void make_white_texture();
 void make_player_texture();
 void make_shot_texture(int type_index, int step);
@@ -135,5 +211,9 @@ std::string install_enemy_types(const EnemyFile& file);
 // (with the OpenGL renderer) textures, releasing those of an earlier load
 // first; or shows the message and ends the program with status 1.
 void load_enemy_types(const char* path);
+// The message load_enemy_types would show for the file (it cannot be opened
+// or parsed, a datafile does not load, a frame is not a usable bitmap), or "".
+// Loads nothing into enemy_types. Never exits.
+std::string enemy_file_problem(const char* path);
 // Releases everything load_enemy_types made; shut_down calls it.
 void release_enemy_types();

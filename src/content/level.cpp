@@ -4,10 +4,10 @@
 #include "script/script.h"
 #include "world/world.h"
 
-void load_level(const char* script_file, const char* enemy_file) {
+void load_level(const char* script_file, const char* enemy_file, const char* tile_file) {
   reset_world_for_level_start();
   load_scripts(script_file);
-  load_tile_set();
+  load_tile_set(tile_file);
   load_enemy_types(enemy_file);
   spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
   clear_messages();

@@ -2,6 +2,9 @@
 // logic ticks as they fall due and draws as fast as it can.
 #include <allegro.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "content/content.h"
 #include "render/render.h"
 #include "script/script.h"
@@ -9,17 +12,43 @@
 #include "sound/sound.h"
 #include "world/world.h"
 
-void new_game() {
-  reset_world_for_new_game();
-  rewind_music(MUSIC_PLAY);
-  game_running = 0;  // the next play_level loads the level again
+namespace {
+
+// The game's levels and how far this game has come; Start reads the campaign
+// anew, so an edited campaign.toml plays at the next Start.
+Campaign campaign;
+CampaignProgress progress;
+
+// Every file of every level is checked before the first one starts, so a
+// broken campaign never ends a game midway.
+void check_campaign() {
+  campaign = load_campaign();
+  if (const std::string why = campaign_problem(campaign); !why.empty()) {
+    allegro_message("%s", why.c_str());
+    std::exit(1);
+  }
 }
 
-// The first entry of a new game: a fresh timeline and the level's content.
-// Ticks that pass while loading are run at once before the first frame.
-static void start_level(const char* level_name) {
+// The first entry of a new game: a fresh timeline and the first level's
+// content. Ticks that pass while loading are run at once before the first
+// frame. The first level's script file is level_name (Start passes
+// "level1.wif", which a campaign's first level always is).
+void start_level(const char* level_name) {
   tick_count = 0;
-  load_level(level_name, "enemy.eif");
+  CampaignLevel& first = campaign.levels.front();
+  first.script = level_name;
+  load_campaign_level(campaign, 0);
+}
+
+}  // namespace
+
+void new_game() {
+  reset_world_for_new_game();
+  check_campaign();
+  progress = CampaignProgress{};
+  choose_play_music(campaign.levels.front().music);
+  rewind_music(MUSIC_PLAY);
+  game_running = 0;  // the next play_level loads the level again
 }
 
 // Escape held down now, or tapped since the last pass: a tap shorter than one
@@ -51,6 +80,8 @@ int play_level(const char* level_name) {
       update_player();
       update_world();
       tick_messages();
+      if (advance_campaign(campaign, progress))
+        choose_play_music(campaign.levels[progress.level].music);
       tick_count.fetch_sub(1);
     }
     play_world_events();

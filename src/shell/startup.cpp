@@ -136,7 +136,7 @@ void start_up() {
 
   player.x = 140;
   player.y = 300;
-  player.energy = 10;
+  player.energy = START_ENERGY;
   in_menu = 1;
   game_running = 0;
   free_all_particles();

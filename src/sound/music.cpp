@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "sound/sound.h"
@@ -27,14 +28,14 @@ constexpr int MUSIC_VOLUME = 150;
 constexpr int MUSIC_PRIORITY = 255;
 
 struct Track {
-  const char* file_name;
+  std::string file_name;  // empty: no track
   OggVorbis_File decoder{};
   bool open = false;
   int channels = 0;
   AUDIOSTREAM* stream = nullptr;  // created stopped; runs while the track plays
 };
 
-std::array<Track, 3> tracks{{{nullptr}, {"menu.ogg"}, {"play.ogg"}}};
+std::array<Track, 3> tracks{{{""}, {"menu.ogg"}, {"play.ogg"}}};
 
 // The mutex guards the decoders and the streams: the feeder thread fills,
 // the shell's calls switch and rewind. Both hold it only briefly.
@@ -61,21 +62,22 @@ AUDIOSTREAM* make_stream(Track& t) {
 // Opens the track's file; on any failure the track stays closed and silent
 // and one line says why.
 void open_track(Track& t) {
-  const int status = ov_fopen(t.file_name, &t.decoder);
+  const int status = ov_fopen(t.file_name.c_str(), &t.decoder);
   if (status != 0) {
-    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name,
+    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name.c_str(),
                  status == OV_ENOTVORBIS ? "not an Ogg Vorbis file" : "cannot read it");
     return;
   }
   t.channels = ov_info(&t.decoder, -1)->channels;
   if (t.channels > 2) {
-    std::fprintf(stderr, "Mirvo: no music from %s: %d channels\n", t.file_name, t.channels);
+    std::fprintf(stderr, "Mirvo: no music from %s: %d channels\n", t.file_name.c_str(), t.channels);
     ov_clear(&t.decoder);
     return;
   }
   t.open = true;
   t.stream = make_stream(t);
-  if (!t.stream) std::fprintf(stderr, "Mirvo: no music from %s: no free voice\n", t.file_name);
+  if (!t.stream)
+    std::fprintf(stderr, "Mirvo: no music from %s: no free voice\n", t.file_name.c_str());
 }
 
 void close_track(Track& t) {
@@ -135,7 +137,7 @@ void load_music() {
   release_music();
   if (sound_ready() == 0) return;
   for (Track& t : tracks)
-    if (t.file_name) open_track(t);
+    if (!t.file_name.empty()) open_track(t);
   feeding.store(true);
   feeder = std::thread(feed_until_released);
 }
@@ -168,4 +170,17 @@ void release_music() {
   std::lock_guard hold(music_lock);
   for (Track& t : tracks) close_track(t);
   playing.store(MUSIC_NONE);
+}
+
+// Closing and opening happen under the lock, so the feeder never reads a
+// decoder that is being replaced; the new track starts from its beginning.
+void choose_play_music(const std::string& file_name) {
+  std::lock_guard hold(music_lock);
+  Track& t = tracks[MUSIC_PLAY];
+  if (t.file_name == file_name) return;
+  close_track(t);
+  t.file_name = file_name;
+  if (!feeding.load()) return;  // load_music opens it once sound is ready
+  open_track(t);
+  if (t.stream && playing.load() == MUSIC_PLAY) voice_start(t.stream->voice);
 }

@@ -41,6 +41,11 @@ void load_music();
 void play_music(MusicTrack track);
 // The track's next play starts from its beginning (a new game's music).
 void rewind_music(MusicTrack track);
+// The file MUSIC_PLAY streams ("play.ogg" until told otherwise): each level of
+// a campaign has its own. A new file is opened at once (or by load_music) and
+// plays from its start; a missing or unreadable one is silence and one line on
+// standard error. Naming the file already chosen changes nothing.
+void choose_play_music(const std::string& file_name);
 // Stops the feeder thread and closes both tracks. shut_down calls it before
 // removing the sound, and the program's exit handler before Allegro closes,
 // so the feeder never outlives the streams it fills. A second call does nothing.

@@ -21,12 +21,21 @@ void free_all_particles() {
 void reset_world_for_new_game() {
   player.x = 140;
   player.y = 300;
-  player.energy = 10;
+  player.energy = START_ENERGY;
   player.score = 0;
   free_all_particles();
   for (Enemy& e : enemies) e.type = 0;
   for (Bullet& b : enemy_bullets) b.type = 0;
   clear_world_events();
+}
+
+// The next level of a campaign starts on a clear screen: no enemy, shot,
+// bullet or particle of the level before survives it. The ship, its energy
+// and its score are left to the campaign.
+void reset_world_for_next_level() {
+  free_all_particles();
+  for (Bullet& b : enemy_bullets) b.type = 0;
+  reset_world_for_level_start();
 }
 
 void reset_world_for_level_start() {

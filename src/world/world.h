@@ -33,6 +33,7 @@ inline constexpr int MAX_ANIMATIONS = 32;
 inline constexpr int BUILT_IN_SHOT_TYPES = 3;
 inline constexpr int ENEMY_BULLET_SHOT = 3;
 
+inline constexpr int START_ENERGY = 10;     // the ship's energy at the start of a game
 inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
 inline constexpr int ENEMY_SCORE = 100;     // every enemy type's worth, set at start-up
 inline constexpr float FREE_PARTICLE = -1.0f;
@@ -49,19 +50,19 @@ inline constexpr int ANIM_BEAM = 8;
 inline constexpr int ANIM_VICTORY = 16;
 
 struct Animation {
-  std::int32_t id = 0;      // set for the built-in shot types only; never read
-  std::int32_t next = 0;    // step that follows; -1 ends the object's life
+  std::int32_t id = 0;        // set for the built-in shot types only; never read
+  std::int32_t next = 0;      // step that follows; -1 ends the object's life
   std::int32_t duration = 0;  // the step lasts duration + 1 ticks
-  std::int32_t frame = 0;   // object index in the type's datafile
+  std::int32_t frame = 0;     // object index in the type's datafile
   std::int32_t flags = 0;
   std::int16_t offset_x = 0;  // enemy frames are drawn this far from the position
   std::int16_t offset_y = 0;
-  std::int32_t frame_w = 0;   // filled with the texture
+  std::int32_t frame_w = 0;  // filled with the texture
   std::int32_t frame_h = 0;
-  BITMAP* shadow = nullptr;   // enemy types: the frame's black silhouette
+  BITMAP* shadow = nullptr;  // enemy types: the frame's black silhouette
   PixelMask* mask = nullptr;
-  unsigned int texture = 0;   // OpenGL texture name
-  float tex_u = 0.0f;         // frame size / texture edge
+  unsigned int texture = 0;  // OpenGL texture name
+  float tex_u = 0.0f;        // frame size / texture edge
   float tex_v = 0.0f;
 };
 
@@ -83,7 +84,7 @@ struct Bullet {
   float vy = 0.0f;
   std::int32_t anim = 0;  // -1 = finished: hidden, freed when its timer runs out
   std::int32_t anim_timer = 0;
-  std::int32_t hit = 0;   // 1 once it has hit something
+  std::int32_t hit = 0;  // 1 once it has hit something
 };
 
 struct ShotType {
@@ -192,6 +193,9 @@ void clear_world_events();
 // Resets of a new game and of the first entry of the play loop.
 void reset_world_for_new_game();
 void reset_world_for_level_start();
+// A level that follows another in a campaign: the level start's reset, and
+// every particle and enemy bullet freed as well.
+void reset_world_for_next_level();
 void free_all_particles();
 
 // One logic tick of the whole world, in its seven phases.
@@ -201,10 +205,10 @@ void update_world();
 void update_player();
 void fire_player_shot(int shot_type);
 
-void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, float vy,
-                  int offset_x, int offset_y);
-void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, float vy,
-                 int group, int group_trigger);
+void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, float vy, int offset_x,
+                  int offset_y);
+void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, float vy, int group,
+                 int group_trigger);
 void spawn_particle(float x, float y, float vx, float vy, int colour, int fade_step,
                     int move_period, int fade_period);
 void trigger_group(int group);

@@ -20,6 +20,7 @@ namespace {
 const char* const USAGE =
     "usage: mirvo-eif [-o OUT.eif] [--data DIR] [--no-check] SOURCE.toml\n"
     "       mirvo-eif --decompile [-o OUT.toml] FILE.eif\n"
+    "       mirvo-eif --campaign [--data DIR] campaign.toml\n"
     "       mirvo-eif --help\n";
 
 const char* const HELP =
@@ -30,6 +31,8 @@ const char* const HELP =
     "  --data DIR    the folder the datafile names are opened in (default: the current one)\n"
     "  --no-check    report the level checks as warnings and write the file anyway\n"
     "  --decompile   print FILE.eif as TOML\n"
+    "  --campaign    check a campaign file: it parses, and every file it names (in\n"
+    "                DIR, by default the campaign file's folder) exists and loads\n"
     "\n"
     "The checks: the first enemy type runs the level director, so it needs health\n"
     "above 0 and an animation that loops; every datafile must load and every\n"
@@ -37,7 +40,8 @@ const char* const HELP =
 
 struct Options {
   std::string input, output, data_dir = ".";
-  bool decompile = false, check = true;
+  bool decompile = false, check = true, campaign = false;
+  bool data_given = false;
 };
 
 bool read_file(const std::string& path, std::string& bytes) {
@@ -63,10 +67,13 @@ int parse_options(int argc, char** argv, Options& o) {
     }
     if ((arg == "-o" || arg == "--data") && i + 1 < argc) {
       (arg == "-o" ? o.output : o.data_dir) = argv[++i];
+      o.data_given = o.data_given || arg == "--data";
     } else if (arg == "--no-check") {
       o.check = false;
     } else if (arg == "--decompile") {
       o.decompile = true;
+    } else if (arg == "--campaign") {
+      o.campaign = true;
     } else if (!arg.empty() && arg[0] != '-' && o.input.empty()) {
       o.input = arg;
     } else {
@@ -115,6 +122,14 @@ int decompile(const Options& o) {
   return 0;
 }
 
+// The music is streamed as Ogg Vorbis; its first bytes say so.
+bool ogg_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[4] = {};
+  in.read(magic, sizeof magic);
+  return in && std::memcmp(magic, "OggS", 4) == 0;
+}
+
 // Prints the checker's problems as errors, or as warnings with --no-check;
 // true when they stop the compile.
 bool report(const std::vector<EifProblem>& problems, const EifCompiled& c, const Options& o) {
@@ -161,6 +176,49 @@ int compile(const Options& o) {
   return 0;
 }
 
+// Checks a campaign as the game's Start does, and its music as well: the file
+// parses, and in the game folder every level's script, tile set and enemy
+// file (with its datafiles) loads and every track is an Ogg file.
+int check_campaign(const Options& o) {
+  std::string text;
+  if (!read_file(o.input, text)) {
+    std::cerr << o.input << ": error: cannot read the file\n";
+    return 1;
+  }
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                            text.size());
+  const Campaign campaign = parse_campaign(bytes, o.input.c_str());
+  if (!campaign.error.empty()) {
+    std::cerr << campaign.error << "\n";
+    return 1;
+  }
+  std::filesystem::path folder = o.data_given ? std::filesystem::path(o.data_dir)
+                                              : std::filesystem::absolute(o.input).parent_path();
+  std::error_code error;
+  std::filesystem::current_path(folder, error);
+  if (error) {
+    std::cerr << "mirvo-eif: cannot enter the game folder " << folder.string() << "\n";
+    return 1;
+  }
+  install_allegro(SYSTEM_NONE, &errno, std::atexit);
+  set_color_depth(32);
+  int broken = 0;
+  for (std::size_t i = 0; i < campaign.levels.size(); ++i) {
+    const CampaignLevel& level = campaign.levels[i];
+    std::string why = campaign_level_problem(level);
+    if (why.empty() && !ogg_file(level.music)) why = "\"" + level.music + "\" is not an Ogg file";
+    if (why.empty()) continue;
+    while (!why.empty() && why.back() == '\n') why.pop_back();
+    std::cerr << o.input << ": error: level " << i + 1 << " (" << level.title << "): " << why
+              << "\n";
+    ++broken;
+  }
+  if (broken > 0) return 1;
+  std::cout << o.input << ": " << campaign.levels.size() << " level"
+            << (campaign.levels.size() == 1 ? "" : "s") << ", every file loads\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,5 +226,6 @@ int main(int argc, char** argv) {
   int status = parse_options(argc, argv, o);
   if (status == -1) return 0;
   if (status != 0) return status;
+  if (o.campaign) return check_campaign(o);
   return o.decompile ? decompile(o) : compile(o);
 }

@@ -1,0 +1,83 @@
+// Playing a campaign: its file loaded (or the first level alone), every file
+// it names checked before the first level starts, and the step from a won
+// level to the next, shared by the game's play loop and the level runner.
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "content/content.h"
+#include "render/render.h"
+#include "script/script.h"
+#include "world/world.h"
+
+namespace {
+
+[[noreturn]] void fail(const std::string& message) {
+  allegro_message("%s", message.c_str());
+  std::exit(1);
+}
+
+// The level's victory step has ended and the ship still flies.
+bool level_won() {
+  if (player.energy < 1) return false;
+  for (const Message& m : messages)
+    if (m.time_left > 0 && std::string(m.text.data()) == VICTORY_MESSAGE) return true;
+  return false;
+}
+
+}  // namespace
+
+Campaign load_campaign() {
+  std::FILE* in = std::fopen(CAMPAIGN_FILE, "rb");
+  if (!in) return single_level_campaign();
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
+  Campaign campaign = parse_campaign(bytes, CAMPAIGN_FILE);
+  if (!campaign.error.empty()) fail("Error in " + campaign.error + "\n");
+  return campaign;
+}
+
+// In the order the level start loads them, so the message is the one the
+// start of that level would have shown.
+std::string campaign_level_problem(const CampaignLevel& level) {
+  if (std::string why = read_script_file(level.script.c_str()).error; !why.empty()) return why;
+  if (std::string why = tile_set_problem(level.tiles.c_str()); !why.empty()) return why;
+  return enemy_file_problem(level.enemies.c_str());
+}
+
+std::string campaign_problem(const Campaign& campaign) {
+  for (const CampaignLevel& level : campaign.levels)
+    if (std::string why = campaign_level_problem(level); !why.empty()) return why;
+  return {};
+}
+
+void load_campaign_level(const Campaign& campaign, int index) {
+  const CampaignLevel& level = campaign.levels.at(static_cast<std::size_t>(index));
+  load_level(level.script.c_str(), level.enemies.c_str(), level.tiles.c_str());
+  if (!level.title.empty()) show_message(level.title.c_str(), LEVEL_TITLE_TICKS);
+}
+
+int energy_for_next_level(int energy) {
+  return std::min(START_ENERGY, energy + LEVEL_ENERGY_BONUS);
+}
+
+bool advance_campaign(const Campaign& campaign, CampaignProgress& progress) {
+  if (!level_won()) return false;
+  if (progress.level + 1 >= static_cast<int>(campaign.levels.size())) return false;
+  if (++progress.victory_ticks < LEVEL_VICTORY_TICKS) return false;
+  ++progress.level;
+  progress.victory_ticks = 0;
+  player.energy = energy_for_next_level(player.energy);
+  reset_world_for_next_level();
+  load_campaign_level(campaign, progress.level);
+  return true;
+}

@@ -1,4 +1,5 @@
 // mirvo-run: plays a level headless with a pilot and says how it went.
+#include <allegro.h>
 #include <getopt.h>
 #include <unistd.h>
 
@@ -12,17 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "content/content.h"
 #include "run/runner.h"
 
 namespace {
 
 constexpr const char* USAGE =
-    "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif]\n"
+    "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif] [--tiles FILE.dat]\n"
+    "                 [--campaign]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--record FILE] [--replay FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
-    "Plays a level of the game folder DIR (default: here) without a display.\n"
+    "Plays a level of the game folder DIR (default: here) without a display, or\n"
+    "with --campaign every level of its campaign.toml in a row, as Start does.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
     "processes (default: one per processor); the output is the same.\n";
 
@@ -41,6 +45,8 @@ struct Options {
   bool json = false;
   bool print_hashes = false;
   int jobs = 0;  // 0: one per processor
+  bool campaign = false;
+  bool level_named = false;  // --level, --enemies or --tiles given
 };
 
 [[noreturn]] void usage_error(const std::string& why) {
@@ -77,6 +83,8 @@ Options parse_options(int argc, char** argv) {
     DATA = 256,
     LEVEL,
     ENEMIES,
+    TILES,
+    CAMPAIGN,
     PILOT,
     SEED,
     RUNS,
@@ -97,6 +105,8 @@ Options parse_options(int argc, char** argv) {
   static const option long_options[] = {{"data", required_argument, nullptr, DATA},
                                         {"level", required_argument, nullptr, LEVEL},
                                         {"enemies", required_argument, nullptr, ENEMIES},
+                                        {"tiles", required_argument, nullptr, TILES},
+                                        {"campaign", no_argument, nullptr, CAMPAIGN},
                                         {"pilot", required_argument, nullptr, PILOT},
                                         {"seed", required_argument, nullptr, SEED},
                                         {"runs", required_argument, nullptr, RUNS},
@@ -124,9 +134,18 @@ Options parse_options(int argc, char** argv) {
         break;
       case LEVEL:
         o.run.script_file = from_here(optarg);
+        o.level_named = true;
         break;
       case ENEMIES:
         o.run.enemy_file = from_here(optarg);
+        o.level_named = true;
+        break;
+      case TILES:
+        o.run.tile_file = from_here(optarg);
+        o.level_named = true;
+        break;
+      case CAMPAIGN:
+        o.campaign = true;
         break;
       case PILOT:
         if (!pilot_kind_named(optarg, &o.pilot)) usage_error("--pilot is idle, sweep or dodge");
@@ -182,6 +201,10 @@ Options parse_options(int argc, char** argv) {
     }
   }
   if (optind < argc) usage_error(std::string("unexpected argument ") + argv[optind]);
+  if (o.campaign && o.level_named)
+    usage_error(
+        "--campaign plays the game folder's campaign.toml; --level, --enemies and --tiles "
+        "name a level of one's own");
   if (o.frame_seconds > 0 && o.out_dir.empty() && o.sheet_file.empty())
     usage_error("--frames needs --out DIR or --sheet FILE.png");
   if (!o.out_dir.empty() && o.frame_seconds <= 0) usage_error("--out needs --frames SECONDS");
@@ -223,9 +246,9 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
     appendf(out,
             "{\"seed\": %u, \"pilot\": \"%s\", \"outcome\": \"%s\", \"tick\": %d, \"score\": %d, "
             "\"spawned\": %d, \"destroyed\": %d, \"hits_taken\": %d, \"energy\": %d, "
-            "\"boss_tick\": %d, \"worst_stretch\": %d",
+            "\"level\": %d, \"boss_tick\": %d, \"worst_stretch\": %d",
             r.seed, pilot, outcome_name(r.outcome), r.tick, r.score, r.spawned, r.destroyed,
-            r.hits_taken, r.energy, r.boss_tick, worst_stretch(r));
+            r.hits_taken, r.energy, r.level, r.boss_tick, worst_stretch(r));
     append_numbers(out, "hits_by_stretch", r.hits_by_stretch);
     append_numbers(out, "hit_ticks", r.hit_ticks);
     append_numbers(out, "enemies_by_second", r.enemies_by_second);
@@ -243,10 +266,10 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
             " (" + std::to_string(r.hits_by_stretch[w]) + ")";
   }
   appendf(out,
-          "seed %u  %s  %s at %s (tick %d)  score %d  enemies %d seen %d destroyed  "
+          "seed %u  %s  %s at %s (tick %d) in level %d  score %d  enemies %d seen %d destroyed  "
           "hits %d  energy %d  %s  empty %d%% of %d s before the boss (longest %d s)",
-          r.seed, pilot, outcome_name(r.outcome), game_time(r.tick).c_str(), r.tick, r.score,
-          r.spawned, r.destroyed, r.hits_taken, r.energy, worst.c_str(),
+          r.seed, pilot, outcome_name(r.outcome), game_time(r.tick).c_str(), r.tick, r.level,
+          r.score, r.spawned, r.destroyed, r.hits_taken, r.energy, worst.c_str(),
           percent(pacing.empty_seconds_before_boss, pacing.seconds_before_boss),
           pacing.seconds_before_boss, pacing.longest_empty_before_boss);
   if (pacing.busiest_second >= 0)
@@ -328,7 +351,7 @@ int replay(const Options& o) {
     std::fprintf(stderr, "mirvo-run: %s: %s\n", o.replay_file.c_str(), rec.error.c_str());
     return 1;
   }
-  const std::uint64_t digest = level_digest(o.run.script_file, o.run.enemy_file);
+  const std::uint64_t digest = run_digest(o.run);
   if (digest != rec.level_digest) {
     std::fprintf(stderr,
                  "mirvo-run: %s was recorded on another level (level digest %s, these files "
@@ -451,12 +474,23 @@ int play(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Options o = parse_options(argc, argv);
+  Options o = parse_options(argc, argv);
   if (chdir(o.data_dir.c_str()) != 0) {
     std::fprintf(stderr, "mirvo-run: cannot enter the game folder %s\n", o.data_dir.c_str());
     return 1;
   }
   start_runner();
+  // As Start does: the campaign is read and every file it names checked
+  // once, with the game's messages, before any run.
+  Campaign campaign;
+  if (o.campaign) {
+    campaign = load_campaign();
+    if (const std::string why = campaign_problem(campaign); !why.empty()) {
+      allegro_message("%s", why.c_str());
+      return 1;
+    }
+    o.run.campaign = &campaign;
+  }
   if (!o.replay_file.empty()) return replay(o);
   if (o.soak_seconds > 0) return soak(o);
   return play(o);

@@ -114,12 +114,20 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   if (recording != nullptr) {
     *recording = RunRecording{};
     recording->seed = settings.seed;
-    recording->level_digest = level_digest(settings.script_file, settings.enemy_file);
+    recording->level_digest = run_digest(settings);
     recording->pilot = pilot_name(pilot.kind);
   }
   std::srand(settings.seed);
   reset_world_for_new_game();
-  load_level(settings.script_file.c_str(), settings.enemy_file.c_str());
+  // The campaign's levels follow each other through the game's own step.
+  CampaignProgress progress;
+  if (settings.campaign != nullptr)
+    load_campaign_level(*settings.campaign, 0);
+  else
+    load_level(settings.script_file.c_str(), settings.enemy_file.c_str(),
+               settings.tile_file.c_str());
+  const int last_level =
+      settings.campaign != nullptr ? static_cast<int>(settings.campaign->levels.size()) - 1 : 0;
   press_keys(0);
 
   RunResult r;
@@ -137,6 +145,8 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     update_player();
     update_world();
     tick_messages();
+    if (settings.campaign != nullptr && advance_campaign(*settings.campaign, progress))
+      r.boss_tick = 0;
     // Events are for the sounds, which the runner does not play.
     clear_world_events();
 
@@ -153,7 +163,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     if (settings.immortal) player.energy = 10;
 
     if (watcher && !watcher(tick)) break;
-    if (message_up(VICTORY_MESSAGE)) {
+    if (message_up(VICTORY_MESSAGE) && progress.level == last_level) {
       r.outcome = Outcome::victory;
       break;
     }
@@ -163,6 +173,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     }
   }
   press_keys(0);
+  r.level = progress.level + 1;
   r.hits_by_stretch.resize((r.tick - 1) / STRETCH_TICKS + 1);
   r.score = player.score;
   r.energy = player.energy;

@@ -105,6 +105,7 @@ std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
                     std::uint64_t digest = 0xcbf29ce484222325ULL);
 // The digest of a level's script and enemy files; 0 when either cannot be read.
 std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file);
+
 // A digest of the world tables: the ship, every live projectile, enemy (with its
 // animation) and particle with its slot, the scroll and the score. Free slots
 // do not count, so what an earlier run left in them changes nothing.
@@ -125,13 +126,23 @@ std::string check_world(WorldWatch& watch);
 inline constexpr int TICKS_PER_SECOND = 100;
 inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
 
+struct Campaign;
+
 struct RunSettings {
   std::string script_file = "level1.wif";
   std::string enemy_file = "enemy.eif";
+  std::string tile_file = "tileset1.dat";
+  // When set, the run plays the campaign's levels in a row as the game does,
+  // from its first level; the three files above are then not used.
+  const Campaign* campaign = nullptr;
   std::uint32_t seed = 1;
   int max_ticks = 15 * 60 * TICKS_PER_SECOND;
   bool immortal = false;
 };
+
+// The digest of what a run plays: its level's two files, or those of every
+// level of its campaign in order; 0 when a file cannot be read.
+std::uint64_t run_digest(const RunSettings& settings);
 
 enum class Outcome { victory, lost, time };
 const char* outcome_name(Outcome outcome);
@@ -148,7 +159,10 @@ struct RunResult {
   int destroyed = 0;   // enemies that went into their death step
   int hits_taken = 0;  // enemy bullets that hit the ship, and rams
   int energy = 0;
-  int boss_tick = 0;  // when an enemy that can win the level first appeared; 0 never
+  int level = 1;  // where the run ended: 1-based, always 1 outside a campaign
+  // When an enemy that can win the level first appeared; 0 never. In a
+  // campaign, the boss of the level the run ended in.
+  int boss_tick = 0;
   std::uint64_t hash = 0;
   std::vector<int> hits_by_stretch;  // hits in each 10-second stretch
   std::vector<int> hit_ticks;        // the tick of every hit, in order

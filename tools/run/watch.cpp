@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "content/content.h"
 #include "render/render.h"
 #include "run/runner.h"
 #include "script/script.h"
@@ -146,6 +147,19 @@ std::uint64_t level_digest(const std::string& script_file, const std::string& en
   d.value = fnv1a(script, d.value);
   d.add(script.size());
   d.value = fnv1a(enemy, d.value);
+  return d.value;
+}
+
+// A single level keeps its own digest, so recordings made before campaigns
+// still replay; a campaign chains its levels' digests in order.
+std::uint64_t run_digest(const RunSettings& settings) {
+  if (settings.campaign == nullptr) return level_digest(settings.script_file, settings.enemy_file);
+  Digest d;
+  for (const CampaignLevel& level : settings.campaign->levels) {
+    const std::uint64_t one = level_digest(level.script, level.enemies);
+    if (one == 0) return 0;
+    d.add(one);
+  }
   return d.value;
 }
 

@@ -20,23 +20,24 @@ Campaign campaign;
 CampaignProgress progress;
 
 // Every file of every level is checked before the first one starts, so a
-// broken campaign never ends a game midway.
-void check_campaign() {
+// broken campaign never ends a game midway. The first level's script file is
+// the one Start names ("level1.wif", which a campaign's first level always is).
+void check_campaign(const char* first_script) {
   campaign = load_campaign();
+  campaign.levels.front().script = first_script;
   if (const std::string why = campaign_problem(campaign); !why.empty()) {
     allegro_message("%s", why.c_str());
     std::exit(1);
   }
 }
 
-// The first entry of a new game: a fresh timeline and the first level's
-// content. Ticks that pass while loading are run at once before the first
-// frame. The first level's script file is level_name (Start passes
-// "level1.wif", which a campaign's first level always is).
+// The first entry of a new game: the campaign read and checked, a fresh
+// timeline and the first level's content with its music. Ticks that pass
+// while loading are run at once before the first frame.
 void start_level(const char* level_name) {
+  check_campaign(level_name);
   tick_count = 0;
-  CampaignLevel& first = campaign.levels.front();
-  first.script = level_name;
+  choose_play_music(campaign.levels.front().music);
   load_campaign_level(campaign, 0);
 }
 
@@ -44,9 +45,7 @@ void start_level(const char* level_name) {
 
 void new_game() {
   reset_world_for_new_game();
-  check_campaign();
   progress = CampaignProgress{};
-  choose_play_music(campaign.levels.front().music);
   rewind_music(MUSIC_PLAY);
   game_running = 0;  // the next play_level loads the level again
 }

@@ -187,6 +187,7 @@ SeedReport full_report() {
   r.destroyed = 9;
   r.hits_taken = 3;
   r.energy = 0;
+  r.level = 3;
   r.hash = 0xfedcba9876543210ULL;
   r.enemies_by_second = {4, 0, 2};
   report.text = "seed 4000000000  dodge  lost\ntick 100 hash 00\n";
@@ -200,10 +201,10 @@ TEST(SeedReports, ReadBackWhole) {
   const RunResult& x = a.result;
   const RunResult& y = b.result;
   EXPECT_EQ(std::tie(x.seed, x.outcome, x.tick, x.score, x.spawned, x.destroyed, x.hits_taken,
-                     x.energy, x.boss_tick, x.hash, x.hits_by_stretch, x.hit_ticks,
+                     x.energy, x.level, x.boss_tick, x.hash, x.hits_by_stretch, x.hit_ticks,
                      x.enemies_by_second, x.enemy_bullets_by_second),
             std::tie(y.seed, y.outcome, y.tick, y.score, y.spawned, y.destroyed, y.hits_taken,
-                     y.energy, y.boss_tick, y.hash, y.hits_by_stretch, y.hit_ticks,
+                     y.energy, y.level, y.boss_tick, y.hash, y.hits_by_stretch, y.hit_ticks,
                      y.enemies_by_second, y.enemy_bullets_by_second));
   EXPECT_EQ(b.text, a.text);
 

@@ -35,9 +35,9 @@ std::string read_text(const std::string& path, std::string& text) {
   char block[4096];
   std::size_t n = 0;
   while ((n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
-  const bool failed = std::ferror(file) != 0;
+  const int error = std::ferror(file) != 0 ? errno : 0;
   std::fclose(file);
-  return failed ? std::strerror(EIO) : "";
+  return error != 0 ? std::strerror(error) : "";
 }
 
 // Makes dir and its missing parents, private to the player as a new
@@ -92,10 +92,10 @@ std::string replace_file(const std::string& path, const std::string& text) {
 }
 
 void use_settings_file() {
-  if (unsaved_text.empty())
-    set_config_file(settings_path.c_str());
-  else
-    set_config_data(unsaved_text.data(), static_cast<int>(unsaved_text.size()));
+  std::string text = unsaved_text;
+  // A file that cannot be read gives the defaults, as it does to Allegro.
+  if (unsaved_text.empty()) read_text(settings_path, text);
+  use_settings_text(text);
 }
 
 void save_settings(std::span<const SettingValue> values) {

@@ -28,6 +28,17 @@ struct ConfigLines {
   std::size_t overshoot = 0;
 };
 
+// Allegro's reader never returns from a character that decodes to 2^31 or
+// more, which only the lead bytes 0xFE and 0xFF can start (neither is ever
+// part of UTF-8): a hand-damaged file would hang every start-up. Allegro is
+// given the text with those bytes as '?', one for one.
+std::string readable(std::string_view text) {
+  std::string copy(text);
+  for (char& c : copy)
+    if (c == '\xfe' || c == '\xff') c = '?';
+  return copy;
+}
+
 // The longest sequence Allegro's UTF-8 decoder reads from one lead byte is 8
 // bytes; zeros after the text make a cut-short one decode as broken, which is
 // how a text followed by nothing but its terminator reads.
@@ -51,7 +62,7 @@ std::vector<int> line_name(const std::vector<int>& chars) {
 }
 
 ConfigLines read_lines(std::string_view text) {
-  const std::string padded = std::string(text) + std::string(PADDING, '\0');
+  const std::string padded = readable(text) + std::string(PADDING, '\0');
   const std::size_t n = text.size();
   const auto width_at = [&](std::size_t pos) {
     const int w = uwidth(padded.data() + pos);
@@ -108,6 +119,13 @@ std::string setting_line(const SettingValue& setting) {
 }
 
 }  // namespace
+
+void use_settings_text(std::string_view text) {
+  // Allegro reads up to a character's worth of bytes past the end.
+  static std::string padded;
+  padded = readable(text) + std::string(PADDING, '\0');
+  set_config_data(padded.data(), static_cast<int>(text.size()));
+}
 
 std::string settings_text(std::string_view old_text, std::span<const SettingValue> values) {
   const ConfigLines read = read_lines(old_text);

@@ -112,6 +112,8 @@ struct SettingValue {
 // Makes the settings file the configuration Allegro reads from (after a
 // failed save: the text that could not be stored).
 void use_settings_file();
+// Makes text Allegro's configuration, as the settings file's text is read.
+void use_settings_text(std::string_view text);
 // Stores the current settings (the globals) in the settings file; see save_settings.
 void write_settings();
 // Replaces the settings file with one holding values, keeping every other line

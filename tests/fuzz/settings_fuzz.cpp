@@ -29,18 +29,9 @@ void require(bool condition) {
 
 using Name = std::pair<std::string, std::string>;  // section ("" unnamed), key
 
-// Makes text Allegro's configuration. It is followed by zeros, as a loaded
-// file is by its terminator, so a cut-short last character reads the same
-// every time.
-void use_text(const std::string& text, std::string& padded) {
-  padded = text + std::string(16, '\0');
-  set_config_data(padded.data(), static_cast<int>(text.size()));
-}
-
 // Adds every (section, key) Allegro lists in text to names.
 void add_names(const std::string& text, std::set<Name>& names) {
-  std::string padded;
-  use_text(text, padded);
+  use_settings_text(text);
   std::set<std::string> sections = {""};
   const char** listed = nullptr;
   const int section_count = list_config_sections(&listed);
@@ -55,8 +46,7 @@ void add_names(const std::string& text, std::set<Name>& names) {
 
 // What Allegro reads in text for each of names.
 std::map<Name, std::string> reading(const std::string& text, const std::set<Name>& names) {
-  std::string padded;
-  use_text(text, padded);
+  use_settings_text(text);
   std::map<Name, std::string> values;
   for (const auto& [section, key] : names)
     values[{section, key}] =

@@ -28,14 +28,14 @@ struct ConfigLines {
   std::size_t overshoot = 0;
 };
 
-// Allegro's reader never returns from a character that decodes to 2^31 or
-// more, which only the lead bytes 0xFE and 0xFF can start (neither is ever
-// part of UTF-8): a hand-damaged file would hang every start-up. Allegro is
-// given the text with those bytes as '?', one for one.
+// Allegro's reader never returns from a character that decodes to 2^30 or
+// more, which only the lead bytes 0xFD to 0xFF can start (none of them is
+// ever part of UTF-8): a hand-damaged file would hang every start-up. Allegro
+// is given the text with those bytes as '?', one for one.
 std::string readable(std::string_view text) {
   std::string copy(text);
   for (char& c : copy)
-    if (c == '\xfe' || c == '\xff') c = '?';
+    if (c == '\xfd' || c == '\xfe' || c == '\xff') c = '?';
   return copy;
 }
 

@@ -130,8 +130,10 @@ TEST(SettingsText, ReplacesTheLineAllegroReadsAndKeepsEveryOther) {
        "ck = 1\n",
        "usejoystick = 0\nrenderer = 1\nscale = 1\n"},
       // Such a character makes Allegro's own reader loop for ever.
-      {"a character beyond 31 bits", "\xfe\x85\x85\x85\x85\x85\x85\nscale = 0\n",
-       "\xfe\x85\x85\x85\x85\x85\x85\nscale = 1\nrenderer = 1\nusejoystick = 0\n"},
+      {"characters beyond 30 bits",
+       "\xfd\xbf\xbf\xbf\xbf\xbf\xfe\x85\x85\x85\x85\x85\x85\nscale = 0\n",
+       "\xfd\xbf\xbf\xbf\xbf\xbf\xfe\x85\x85\x85\x85\x85\x85\nscale = 1\nrenderer = 1\nusejoystick "
+       "= 0\n"},
   };
   ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
   for (const auto& c : cases) {

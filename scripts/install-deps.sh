@@ -10,7 +10,7 @@ packages=(
   libasound2 libasound2-dev
   libtomlplusplus-dev libloadpng4-dev libpng-dev zlib1g-dev
   sox vorbis-tools libvorbis-dev
-  xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri
+  xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri openbox
   libclang-rt-14-dev libfuzzer-14-dev
   imagemagick dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )

@@ -1,5 +1,15 @@
+#include <algorithm>
+
 #include "render/render.h"
+#include "world/world.h"
 
 int scale = 0;
 BITMAP* back_buffer = nullptr;
 std::atomic<int> fps{0};
+ScreenFit screen_fit;
+
+ScreenFit fit_playfield(int width, int height) {
+  const int factor = std::max(1, std::min(width / PLAYFIELD_W, height / PLAYFIELD_H));
+  return {factor, std::max(0, (width - factor * PLAYFIELD_W) / 2),
+          std::max(0, (height - factor * PLAYFIELD_H) / 2)};
+}

@@ -103,8 +103,12 @@ void draw_energy_bar() {
 }
 
 // Text and the energy frame go straight onto the screen in window pixels.
+// Full screen draws them as the plain 320 x 400 window does, in its corner.
 void draw_hud_text() {
-  const GlHudLayout at = gl_hud_layout(scale);
+  const bool full = screen_fit.factor > 0;
+  const int frame_w = full ? PLAYFIELD_W : SCREEN_W;
+  const int frame_h = full ? PLAYFIELD_H : SCREEN_H;
+  const GlHudLayout at = gl_hud_layout(full ? 0 : scale);
   const int white = makecol(255, 255, 255);
   textout_right_ex(screen, font, format_score(player.score).data(), at.score_right, at.score_top,
                    white, -1);
@@ -115,18 +119,72 @@ void draw_hud_text() {
   FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
   for (const Message& m : messages) {
     if (m.time_left <= 0) continue;
-    textout_centre_ex(screen, menu_font, message_text(m).data(), SCREEN_W / 2, SCREEN_H / 2, white,
+    textout_centre_ex(screen, menu_font, message_text(m).data(), frame_w / 2, frame_h / 2, white,
                       -1);
   }
 }
 
+// The full-screen texture: a power of two that holds the 320 x 400 frame.
+constexpr int FULL_SCREEN_TEXTURE_SIZE = 512;
+GLuint full_screen_texture = 0;
+
+// Full screen: the frame is drawn into the window's top-left 320 x 400 (where
+// AllegroGL's Allegro mode puts the text of that corner), as the plain window
+// draws it.
+void use_frame_viewport() {
+  glViewport(0, SCREEN_H - PLAYFIELD_H, PLAYFIELD_W, PLAYFIELD_H);
+}
+
+// Copies the finished frame into the texture, clears the whole window to
+// black and draws the frame there scaled by a whole number. Nearest texels at
+// a whole-number scale give every frame pixel an exact square of screen pixels.
+void show_full_screen_frame() {
+  glBindTexture(GL_TEXTURE_2D, full_screen_texture);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, SCREEN_H - PLAYFIELD_H, PLAYFIELD_W, PLAYFIELD_H);
+  glViewport(0, 0, SCREEN_W, SCREEN_H);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  const auto device_x = [](int x) { return 2.0f * static_cast<float>(x) / SCREEN_W - 1.0f; };
+  const auto device_y = [](int y) { return 1.0f - 2.0f * static_cast<float>(y) / SCREEN_H; };
+  const float left = device_x(screen_fit.x);
+  const float right = device_x(screen_fit.x + screen_fit.factor * PLAYFIELD_W);
+  const float top = device_y(screen_fit.y);
+  const float bottom = device_y(screen_fit.y + screen_fit.factor * PLAYFIELD_H);
+  // Texture rows count from the frame's bottom line, as the window's rows do.
+  constexpr float u = static_cast<float>(PLAYFIELD_W) / FULL_SCREEN_TEXTURE_SIZE;
+  constexpr float v = static_cast<float>(PLAYFIELD_H) / FULL_SCREEN_TEXTURE_SIZE;
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, v);
+  glVertex2f(left, top);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(left, bottom);
+  glTexCoord2f(u, 0.0f);
+  glVertex2f(right, bottom);
+  glTexCoord2f(u, v);
+  glVertex2f(right, top);
+  glEnd();
+}
+
 }  // namespace
+
+void make_full_screen_texture() {
+  glGenTextures(1, &full_screen_texture);
+  glBindTexture(GL_TEXTURE_2D, full_screen_texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, FULL_SCREEN_TEXTURE_SIZE, FULL_SCREEN_TEXTURE_SIZE, 0,
+               GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+}
 
 // Draws one frame with quads and flips. The ship goes under the enemies. The
 // frame ends with the depth test on; the next one turns it off first, so it
 // never affects the drawing.
 void render_frame_opengl() {
+  const bool full = screen_fit.factor > 0;
   glDisable(GL_DEPTH_TEST);
+  if (full) use_frame_viewport();
   draw_background();
   glColor3f(1.0f, 1.0f, 1.0f);
   draw_ship();
@@ -136,9 +194,11 @@ void render_frame_opengl() {
   draw_particles();
   draw_energy_bar();
 
+  if (full) glViewport(0, 0, SCREEN_W, SCREEN_H);  // Allegro mode works in window pixels
   allegro_gl_set_allegro_mode();
   draw_hud_text();
   allegro_gl_unset_allegro_mode();
+  if (full) show_full_screen_frame();
 
   glEnable(GL_DEPTH_TEST);
   glFlush();

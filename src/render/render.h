@@ -19,6 +19,19 @@ extern BITMAP* back_buffer;  // software renderer: the frame, of the window's si
 // Written once a second by the program's timer thread, read by both HUDs.
 extern std::atomic<int> fps;  // frames drawn during the last whole second
 
+// Full screen: the window covers a monitor, and the frame, drawn exactly as in
+// the plain 320 x 400 window, is shown `factor` times its size with sharp
+// square pixels, its top-left corner at (x, y) of the window, on black.
+struct ScreenFit {
+  int factor = 0;  // 0: a plain window (scale says whether it is doubled)
+  int x = 0;
+  int y = 0;
+};
+extern ScreenFit screen_fit;
+// The largest whole-number scale of the playfield that fits a width x height
+// area (at least 1), centred in it.
+ScreenFit fit_playfield(int width, int height);
+
 // ---- Additive rectangle blend ----
 
 // Adds colour scaled by factor (0..255) to every pixel of the rectangle,
@@ -82,3 +95,6 @@ void render_frame_software();
 void draw_frame_software();
 // Draws one frame with OpenGL quads and flips.
 void render_frame_opengl();
+// Full screen with OpenGL: the texture the finished frame is copied into
+// before it is drawn scaled. Made once the context is up; it goes with it.
+void make_full_screen_texture();

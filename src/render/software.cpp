@@ -86,9 +86,13 @@ void draw_hud() {
 }
 
 // The playfield sits in the top-left corner of the back buffer; doubled, that
-// corner is stretched over the 640 x 800 window.
+// corner is stretched over the 640 x 800 window. Full screen stretches it by a
+// whole number, pixel for pixel, onto the black the window was cleared to.
 void show_frame() {
-  if (scale == 1) {
+  if (screen_fit.factor > 0) {
+    stretch_blit(back_buffer, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, screen_fit.x, screen_fit.y,
+                 screen_fit.factor * PLAYFIELD_W, screen_fit.factor * PLAYFIELD_H);
+  } else if (scale == 1) {
     stretch_blit(back_buffer, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, 0, 0, 2 * PLAYFIELD_W,
                  2 * PLAYFIELD_H);
   } else {

@@ -12,16 +12,31 @@ const std::array<OptionRow, OPTION_SETTING_COUNT + 2> option_rows = {{
     {{"Stretch:", "No", "Yes", nullptr}},
     {{"Use joystick:", "No", "Yes", nullptr}},
     {{"Sound:", "Off", "On", nullptr}},
+    {{"Full screen:", "No", "Yes", nullptr}},
+    {{"Frame cap:", "No", "Yes", nullptr}},
     {{"Accept", nullptr, nullptr, nullptr}},
     {{"Cancel", nullptr, nullptr, nullptr}},
 }};
 
-int last_option_row = 5;
+int last_option_row = 7;
 
 std::atomic<int> close_requested{0};
 
 void close_button_pressed() {
   close_requested = 1;
+  wake_play_loop();
+}
+
+// Allegro calls these on its own X thread: they only set the flag the play
+// loop reads and wake it.
+void focus_lost() {
+  window_focused = 0;
+  wake_play_loop();
+}
+
+void focus_gained() {
+  window_focused = 1;
+  wake_play_loop();
 }
 
 int menu_selection_after(int selection, int scancode) {
@@ -94,16 +109,34 @@ int options_accepted(const OptionsState& state, int last_row) {
   return state.selection == last_row - 1 ? 1 : 0;
 }
 
-Settings normalise_settings(int renderer, int scale, int use_joystick, int sound) {
-  return Settings{renderer != 0 ? 1 : 0, scale, use_joystick != 0 ? 1 : 0, sound != 0 ? 1 : 0};
+Settings normalise_settings(const Settings& read) {
+  const auto yes = [](int value) { return value != 0 ? 1 : 0; };
+  return Settings{yes(read.renderer),     read.scale,
+                  yes(read.use_joystick), yes(read.sound),
+                  yes(read.full_screen),  yes(read.frame_cap)};
 }
 
 Settings settings_from_config() {
-  const int r = get_config_int(nullptr, "renderer", 0);
-  const int s = get_config_int(nullptr, "scale", 0);
-  const int j = get_config_int(nullptr, "usejoystick", 0);
-  const int o = get_config_int(nullptr, "sound", 1);
-  return normalise_settings(r, s, j, o);
+  Settings read;
+  read.renderer = get_config_int(nullptr, "renderer", 0);
+  read.scale = get_config_int(nullptr, "scale", 0);
+  read.use_joystick = get_config_int(nullptr, "usejoystick", 0);
+  read.sound = get_config_int(nullptr, "sound", 1);
+  read.full_screen = get_config_int(nullptr, "fullscreen", 0);
+  read.frame_cap = get_config_int(nullptr, "framecap", 0);
+  return normalise_settings(read);
+}
+
+// The one place that lists what "mirvo.cfg" stores, in the order start-up reads it.
+std::array<SettingValue, 6> setting_values(const Settings& settings) {
+  return {{
+      {"renderer", settings.renderer},
+      {"scale", settings.scale},
+      {"usejoystick", settings.use_joystick},
+      {"sound", settings.sound},
+      {"fullscreen", settings.full_screen},
+      {"framecap", settings.frame_cap},
+  }};
 }
 
 int window_doubled(int renderer, int scale) {

@@ -18,7 +18,7 @@ constexpr int MENU_ITEM_Y = 250;
 constexpr int MENU_ITEM_STEP = 30;
 constexpr int OPTION_LABEL_X = 80;
 constexpr int OPTION_VALUE_X = OPTION_LABEL_X + 130;
-constexpr int OPTION_Y = 100;
+constexpr int OPTION_Y = 60;
 constexpr int OPTION_STEP = 40;
 constexpr int TRANSPARENT = -1;  // text background
 
@@ -30,13 +30,37 @@ int item_colour(int row, int selection) {
   return row == selection ? makecol(255, 0, 0) : makecol(255, 255, 255);
 }
 
-BITMAP* make_page() {
-  BITMAP* page = create_bitmap(SCREEN_W, SCREEN_H);
+BITMAP* make_bitmap(int width, int height) {
+  BITMAP* page = create_bitmap(width, height);
   if (page == nullptr) {
     allegro_message("Error creating the frame buffer\n");
     std::exit(1);
   }
   return page;
+}
+
+// Full screen draws the page as the plain window does and scales it on the way.
+BITMAP* make_page() {
+  return screen_fit.factor > 0 ? make_bitmap(PLAYFIELD_W, PLAYFIELD_H)
+                               : make_bitmap(SCREEN_W, SCREEN_H);
+}
+
+// Full screen: the page at the whole-number scale, centred on black. OpenGL
+// redraws the whole window every time, so the picture is put together in
+// memory first; the software window keeps the black bars it was cleared to.
+void show_full_screen_page(BITMAP* page) {
+  const ScreenFit& fit = screen_fit;
+  if (renderer == 0) {
+    stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, fit.x, fit.y,
+                 fit.factor * PLAYFIELD_W, fit.factor * PLAYFIELD_H);
+    return;
+  }
+  BITMAP* whole = make_bitmap(SCREEN_W, SCREEN_H);
+  clear_to_color(whole, makecol(0, 0, 0));
+  stretch_blit(page, whole, 0, 0, PLAYFIELD_W, PLAYFIELD_H, fit.x, fit.y, fit.factor * PLAYFIELD_W,
+               fit.factor * PLAYFIELD_H);
+  blit(whole, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+  destroy_bitmap(whole);
 }
 
 // The OpenGL window is doubled by hand: each pixel of the playfield-sized
@@ -54,7 +78,9 @@ void double_to_screen(BITMAP* page) {
 }
 
 void show_page(BITMAP* page) {
-  if (scale != 1)
+  if (screen_fit.factor > 0)
+    show_full_screen_page(page);
+  else if (scale != 1)
     blit(page, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
   else if (renderer == 0)
     stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, 0, 0, SCREEN_W, SCREEN_H);
@@ -128,12 +154,12 @@ MenuChoice main_menu() {
   return menu_choice_for(selection);
 }
 
-// Edits copies of the four settings; only Enter on Accept stores them (in the
+// Edits copies of the six settings; only Enter on Accept stores them (in the
 // globals and in the settings file) and returns 1, after which main restarts.
 int options_menu() {
   play_music(MUSIC_MENU);
   OptionsState state;
-  state.values = {renderer, scale, use_joystick, sound_on};
+  state.values = {renderer, scale, use_joystick, sound_on, full_screen, frame_cap};
   if (renderer == 1) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   if (renderer == 1) allegro_gl_flip();
@@ -155,6 +181,8 @@ int options_menu() {
   scale = state.values[1];
   use_joystick = state.values[2];
   sound_on = state.values[3];
+  full_screen = state.values[4];
+  frame_cap = state.values[5];
   write_settings();
   return 1;
 }

@@ -1,5 +1,6 @@
 // A stretch of play: the new-game reset and the fixed-rate loop that runs
-// logic ticks as they fall due and draws as fast as it can.
+// logic ticks as they fall due and draws as fast as it can, or, with the frame
+// cap, once after each catch-up.
 #include <allegro.h>
 
 #include <cstdlib>
@@ -60,6 +61,38 @@ static bool escape_pressed() {
   return pressed;
 }
 
+static void draw_frame() {
+  frame_count.fetch_add(1);
+  if (renderer == 0)
+    render_frame_software();
+  else
+    render_frame_opengl();
+}
+
+// Sleeps until a tick falls due, the focus changes or the window's close
+// button is pressed; returns at once when one of them happened since the
+// caller looked. The timer counts the ticks, so there is nothing to spin on.
+static void wait_for_wake() {
+  const unsigned seen = loop_wakes.load();
+  if (tick_count.load() > 0 || window_focused.load() == 0 || close_requested.load() != 0) return;
+  loop_wakes.wait(seen);
+}
+
+// The window has lost the focus: the world, the effects and the music hold
+// still until it comes back (no ticks are counted meanwhile, see tick_timer).
+// The unchanged frame is drawn again every 100 ms, so a window uncovered
+// meanwhile shows it.
+static void hold_while_unfocused() {
+  pause_effects();
+  play_music(MUSIC_NONE);
+  for (int pass = 1; window_focused.load() == 0 && close_requested.load() == 0; ++pass) {
+    rest(10);
+    if (pass % 10 == 0) draw_frame();
+  }
+  resume_effects();
+  play_music(MUSIC_PLAY);
+}
+
 // Runs until Escape (or the window's close button) and returns 0. The world
 // is left as it is, so a later call with game_running 1 resumes it; ticks
 // still pending at Escape stay counted for that call.
@@ -74,7 +107,12 @@ int play_level(const char* level_name) {
       play_menu_key(KEY_ESC, false);
       return 0;
     }
+    if (window_focused.load() == 0) {
+      hold_while_unfocused();
+      continue;
+    }
     // Re-read before every tick: ticks arriving during a catch-up join it.
+    int ran = 0;
     while (tick_count.load() > 0) {
       update_player();
       update_world();
@@ -82,12 +120,14 @@ int play_level(const char* level_name) {
       if (advance_campaign(campaign, progress))
         choose_play_music(campaign.levels[progress.level].music);
       tick_count.fetch_sub(1);
+      ++ran;
     }
     play_world_events();
-    frame_count.fetch_add(1);
-    if (renderer == 0)
-      render_frame_software();
-    else
-      render_frame_opengl();
+    // Capped, a frame shows the newest state of the world once, never twice.
+    if (frame_cap != 0 && ran == 0) {
+      wait_for_wake();
+      continue;
+    }
+    draw_frame();
   }
 }

@@ -110,13 +110,7 @@ void save_settings(std::span<const SettingValue> values) {
                  error.c_str());
 }
 
-// The one place that lists what "mirvo.cfg" stores, in the order start-up reads it.
 void write_settings() {
-  const SettingValue values[] = {
-      {"renderer", renderer},
-      {"scale", scale},
-      {"usejoystick", use_joystick},
-      {"sound", sound_on},
-  };
-  save_settings(values);
+  save_settings(
+      setting_values(Settings{renderer, scale, use_joystick, sound_on, full_screen, frame_cap}));
 }

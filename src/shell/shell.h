@@ -13,6 +13,8 @@ enum MenuChoice : int { MENU_QUIT = 0, MENU_START = 1, MENU_OPTIONS = 2, MENU_RE
 // Settings from "mirvo.cfg" besides renderer and scale.
 extern int use_joystick;  // stored and shown only
 extern int sound_on;      // 0: nothing is played (the sound system is not even installed)
+extern int full_screen;   // 1: the window covers the monitor (when the window manager lets it)
+extern int frame_cap;     // 1: a frame is drawn only after a tick has run
 
 extern int game_running;  // 1 while a started game can be resumed
 
@@ -20,6 +22,13 @@ extern int game_running;  // 1 while a started game can be resumed
 extern std::atomic<int> tick_count;   // logic ticks waiting to be run
 extern std::atomic<int> frame_count;  // frames drawn since the last sample
 extern std::atomic<int> in_menu;      // 1 while a menu is up: no ticks are counted
+// 0 while another window has the focus (set by Allegro's display-switch
+// callbacks): no ticks are counted and play holds still.
+extern std::atomic<int> window_focused;
+// Counts what the play loop may sleep until: a tick, a change of focus, the
+// window's close button. Each bump wakes a loop waiting in wait_for_wake.
+extern std::atomic<unsigned> loop_wakes;
+void wake_play_loop();
 
 void start_up();
 void set_up_opengl();
@@ -33,7 +42,7 @@ MenuChoice main_menu();
 struct OptionRow {
   const char* texts[4];
 };
-extern int last_option_row;  // 5: rows below last-1 are settings, then Accept, then Cancel
+extern int last_option_row;  // 7: rows below last-1 are settings, then Accept, then Cancel
 int options_menu();          // 1 when the player accepted (settings stored)
 
 void new_game();

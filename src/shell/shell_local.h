@@ -44,7 +44,8 @@ MenuChoice menu_choice_for(int selection);
 
 // ---- Options screen ----
 
-inline constexpr int OPTION_SETTING_COUNT = 4;  // renderer, scale, joystick, sound
+// renderer, scale, joystick, sound, full screen, frame cap
+inline constexpr int OPTION_SETTING_COUNT = 6;
 extern const std::array<OptionRow, OPTION_SETTING_COUNT + 2> option_rows;
 
 // The options screen's working state: the row selected (-1 after Escape) and
@@ -68,20 +69,30 @@ int options_accepted(const OptionsState& state, int last_row);
 
 // ---- Settings ----
 
+// One key of "mirvo.cfg" and the value it holds.
+struct SettingValue {
+  const char* key;
+  int value;
+};
+
 struct Settings {
   int renderer = 0;
   int scale = 0;
   int use_joystick = 0;
   int sound = 1;
+  int full_screen = 0;
+  int frame_cap = 0;
 };
 
 // The values read from "mirvo.cfg", given one meaning: any non-zero renderer
-// is OpenGL and any non-zero joystick or sound setting is Yes or On (each
-// becomes 1); scale stays as read until the window is made (see window_doubled).
-Settings normalise_settings(int renderer, int scale, int use_joystick, int sound);
+// is OpenGL and any other non-zero setting is Yes or On (each becomes 1);
+// scale stays as read until the window is made (see window_doubled).
+Settings normalise_settings(const Settings& read);
 // The settings in Allegro's current configuration, normalised; a missing key
 // reads as 0, except "sound", which reads as 1 (On).
 Settings settings_from_config();
+// The keys of "mirvo.cfg" with their values, in the order Accept writes them.
+std::array<SettingValue, 6> setting_values(const Settings& settings);
 // Whether the window is 640 x 800: the software mode doubles only for a scale
 // of exactly 1, the OpenGL mode for any non-zero scale.
 int window_doubled(int renderer, int scale);
@@ -103,11 +114,6 @@ std::string installed_data_dir(const std::string& executable);
 std::string user_settings_path(const char* xdg_config_home, const char* home);
 
 // ---- The settings file ----
-
-struct SettingValue {
-  const char* key;
-  int value;
-};
 
 // Makes the settings file the configuration Allegro reads from (after a
 // failed save: the text that could not be stored).
@@ -153,3 +159,17 @@ void play_menu_key(int scancode, bool changed);
 // pressed, so the program ends through the main menu's Quit and its one shut_down.
 extern std::atomic<int> close_requested;
 void close_button_pressed();
+
+// ---- Full screen ----
+
+// Sets a graphics mode of the given card (a windowed driver) for a window
+// that covers the monitor, and the scale and place of the frame in it
+// (screen_fit). When full screen cannot be had: false, one line on standard
+// error, no graphics mode set and screen_fit windowed.
+bool set_up_full_screen_window(int card);
+
+// ---- Window focus ----
+
+// Allegro's display-switch callbacks: they set window_focused (shell.h).
+void focus_lost();
+void focus_gained();

@@ -74,11 +74,17 @@ void read_settings() {
   renderer = settings.renderer;
   use_joystick = settings.use_joystick;
   sound_on = settings.sound;
+  full_screen = settings.full_screen;
+  frame_cap = settings.frame_cap;
   // From here on scale says what the window really is.
   scale = window_doubled(renderer, settings.scale);
 }
 
 void set_up_software_window() {
+  if (full_screen != 0 && set_up_full_screen_window(GFX_AUTODETECT_WINDOWED)) {
+    clear_to_color(screen, makecol(0, 0, 0));  // the bars around the frame
+    return;
+  }
   const int w = scale == 1 ? 2 * PLAYFIELD_W : PLAYFIELD_W;
   const int h = scale == 1 ? 2 * PLAYFIELD_H : PLAYFIELD_H;
   if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0)
@@ -118,11 +124,14 @@ void start_up() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   set_color_depth(desktop_color_depth());
 
+  screen_fit = {};
   // Before the mode: the OpenGL driver names its own window when it makes it.
   set_window_title("Mirvo");
   if (renderer == 0) {
     set_up_software_window();
-    back_buffer = create_bitmap(SCREEN_W, SCREEN_H);
+    // Full screen, the frame is drawn as in the plain window and scaled on its way to the screen.
+    back_buffer = screen_fit.factor > 0 ? create_bitmap(PLAYFIELD_W, PLAYFIELD_H)
+                                        : create_bitmap(SCREEN_W, SCREEN_H);
     if (back_buffer == nullptr) {
       allegro_message("Error creating the frame buffer\n");
       std::exit(1);
@@ -131,6 +140,12 @@ void start_up() {
     set_up_opengl();
   }
   set_close_button_callback(close_button_pressed);
+  // In the background the program runs on and is told of the switch; play
+  // then holds still by itself.
+  window_focused = 1;
+  set_display_switch_mode(SWITCH_BACKGROUND);
+  set_display_switch_callback(SWITCH_OUT, focus_lost);
+  set_display_switch_callback(SWITCH_IN, focus_gained);
 
   load_game_data();
 
@@ -147,13 +162,16 @@ void set_up_opengl() {
   install_allegro_gl();
   allegro_gl_set(AGL_COLOR_DEPTH, 32);
   allegro_gl_set(AGL_SUGGEST, AGL_COLOR_DEPTH);
-  const int w = scale == 0 ? PLAYFIELD_W : 2 * PLAYFIELD_W;
-  const int h = scale == 0 ? PLAYFIELD_H : 2 * PLAYFIELD_H;
-  if (set_gfx_mode(GFX_OPENGL_WINDOWED, w, h, 0, 0) != 0)
-    fail("Error initializing graphics mode: %s\n", allegro_error);
+  if (full_screen == 0 || !set_up_full_screen_window(GFX_OPENGL_WINDOWED)) {
+    const int w = scale == 0 ? PLAYFIELD_W : 2 * PLAYFIELD_W;
+    const int h = scale == 0 ? PLAYFIELD_H : 2 * PLAYFIELD_H;
+    if (set_gfx_mode(GFX_OPENGL_WINDOWED, w, h, 0, 0) != 0)
+      fail("Error initializing graphics mode: %s\n", allegro_error);
+  }
   allegro_gl_set_texture_format(GL_RGB8);
   glEnable(GL_TEXTURE_2D);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  if (screen_fit.factor > 0) make_full_screen_texture();
 }
 
 // Releases every resource of the run and closes Allegro. Each pointer is set

@@ -8,6 +8,10 @@ struct _XDisplay;  // Xlib's Display
 // to the server in the middle of our requests. display is null (and nothing
 // is locked) when Allegro has no X connection (another system driver);
 // window is 0 until a graphics mode has made the window.
+//
+// window is the top-level window the window manager sees: the plain driver
+// draws into a child of its managed window, AllegroGL into its own top-level
+// window.
 class XWindowLock {
  public:
   XWindowLock();

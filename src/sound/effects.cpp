@@ -18,6 +18,7 @@ constexpr int DAT_INFO = DAT_ID('i', 'n', 'f', 'o');  // the archive tool's own 
 struct EffectVoice {
   int voice = -1;
   bool sounding = false;  // started and not stopped: the mixer knows whether it ended
+  bool paused = false;    // held by pause_effects where it was
   int priority = 0;
   unsigned started = 0;
 };
@@ -129,6 +130,7 @@ void play_effect(SoundEffect effect, float x) {
   voice_set_pan(v.voice, effect_pan(x));
   voice_start(v.voice);
   v.sounding = true;
+  v.paused = false;
   v.priority = priority;
   v.started = ++plays;
 }
@@ -137,5 +139,25 @@ void stop_effects() {
   for (int i = 0; i < effect_voice_count; ++i) {
     voice_stop(effect_voices[i].voice);
     effect_voices[i].sounding = false;
+    effect_voices[i].paused = false;
+  }
+}
+
+// A stopped voice keeps its position, so starting it again goes on from there.
+void pause_effects() {
+  for (int i = 0; i < effect_voice_count; ++i) {
+    EffectVoice& v = effect_voices[i];
+    if (!v.sounding || v.paused || voice_get_position(v.voice) < 0) continue;
+    voice_stop(v.voice);
+    v.paused = true;
+  }
+}
+
+void resume_effects() {
+  for (int i = 0; i < effect_voice_count; ++i) {
+    EffectVoice& v = effect_voices[i];
+    if (!v.paused) continue;
+    voice_start(v.voice);
+    v.paused = false;
   }
 }

@@ -86,6 +86,10 @@ inline constexpr int MAX_EFFECT_VOICES = 6;
 void play_effect(SoundEffect effect, float x);
 // Silences every effect still sounding (play has stopped for the menus).
 void stop_effects();
+// Holds every effect still sounding where it is (the window lost the focus),
+// and lets the held ones go on from there.
+void pause_effects();
+void resume_effects();
 // Allegro's pan for x: 0 (left) at the playfield's left edge, 255 (right) at
 // its right edge, clamped outside.
 int effect_pan(float x);

@@ -148,12 +148,13 @@ int run_command(const std::vector<std::string>& argv, const std::vector<std::str
 
 // ---- X server ----------------------------------------------------------------
 
-XServer::XServer(int depth, const std::string& log_path) {
+XServer::XServer(int depth, const std::string& log_path, int width, int height) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
   // The write end must survive the exec so Xvfb can report its display number.
   fcntl(fds[1], F_SETFD, 0);
-  const std::string screen = "1280x1024x" + std::to_string(depth);
+  const std::string screen =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   try {
     process_.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
                     "-nolisten", "tcp", "+extension", "GLX", "-noreset"},
@@ -255,18 +256,24 @@ XConnection::~XConnection() {
   if (display_) XCloseDisplay(dpy(display_));
 }
 
-std::optional<GameWindow> XConnection::find_window() {
-  Display* d = dpy(display_);
+namespace {
+
+// The first viewable window with a title among parent's children, looking
+// one level further into untitled ones (a window manager's frames).
+std::optional<GameWindow> titled_child(Display* d, Window parent_window, int levels) {
   Window root = 0, parent = 0;
   Window* children = nullptr;
   unsigned int count = 0;
-  if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return std::nullopt;
+  if (!XQueryTree(d, parent_window, &root, &parent, &children, &count)) return std::nullopt;
   std::optional<GameWindow> found;
   for (unsigned int i = 0; i < count && !found; ++i) {
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(d, children[i], &attrs) || attrs.map_state != IsViewable) continue;
     char* name = nullptr;
-    if (!XFetchName(d, children[i], &name) || !name) continue;
+    if (!XFetchName(d, children[i], &name) || !name) {
+      if (levels > 1) found = titled_child(d, children[i], levels - 1);
+      continue;
+    }
     found = GameWindow{children[i], name, attrs.width, attrs.height, attrs.depth, ""};
     XClassHint hint{};
     if (XGetClassHint(d, children[i], &hint)) {
@@ -278,6 +285,30 @@ std::optional<GameWindow> XConnection::find_window() {
   }
   if (children) XFree(children);
   return found;
+}
+
+}  // namespace
+
+std::optional<GameWindow> XConnection::find_window() {
+  Display* d = dpy(display_);
+  return titled_child(d, DefaultRootWindow(d), 2);
+}
+
+std::pair<int, int> XConnection::position(const GameWindow& w) {
+  Display* d = dpy(display_);
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(d, w.id, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  return {x, y};
+}
+
+unsigned long XConnection::open_other_window(int x, int y, int width, int height) {
+  Display* d = dpy(display_);
+  const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, width, height, 0,
+                                       BlackPixel(d, 0), WhitePixel(d, 0));
+  XMapWindow(d, w);
+  XSync(d, False);
+  return w;
 }
 
 Image XConnection::grab(const GameWindow& w) {
@@ -358,16 +389,42 @@ std::string alsa_missing_device() {
   return "pcm.!default { type hw; card 99 }\n";
 }
 
-Session::Session(int depth) {
-  server_.emplace(depth, (folder.root() / "xvfb.log").string());
+Session::Session(int depth, int width, int height) {
+  server_.emplace(depth, (folder.root() / "xvfb.log").string(), width, height);
   display_ = server_->display();
   x_.emplace(display_);
 }
 
 Session::~Session() {
   game_.stop();
+  window_manager_.stop();
   x_.reset();
   server_.reset();
+}
+
+void Session::start_window_manager() {
+  // Its own HOME, so no desktop's openbox settings leak in.
+  std::vector<std::string> env = environment_with_display(display_);
+  env.push_back("HOME=" + folder.root().string());
+  window_manager_.start({"openbox"}, env, "", "", (folder.root() / "openbox.log").string());
+  Display* d = static_cast<Display*>(x_->raw());
+  const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+  const bool up = wait_until(
+      [&] {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const bool found =
+            XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, AnyPropertyType, &type,
+                               &format, &count, &after, &data) == Success &&
+            count == 1;
+        if (data) XFree(data);
+        return found || !window_manager_.running();
+      },
+      10000ms);
+  if (!up || !window_manager_.running())
+    throw std::runtime_error("openbox did not start (see openbox.log)");
 }
 
 void Session::start_game(const std::vector<std::string>& extra_env) {

@@ -60,7 +60,7 @@ int run_command(const std::vector<std::string>& argv, const std::vector<std::str
 // OpenGL renderer.
 class XServer {
  public:
-  explicit XServer(int depth, const std::string& log_path);
+  XServer(int depth, const std::string& log_path, int width = 1280, int height = 1024);
   const std::string& display() const { return display_; }
 
  private:
@@ -86,8 +86,14 @@ class XConnection {
   XConnection& operator=(const XConnection&) = delete;
   ~XConnection();
 
-  // The mapped top-level window with a title (the game makes exactly one).
+  // The mapped top-level window with a title (the game makes exactly one);
+  // under a window manager, the titled window inside its frame.
   std::optional<GameWindow> find_window();
+  // Where the window's top-left corner is on the screen.
+  std::pair<int, int> position(const GameWindow& w);
+  // Makes and shows an untitled window of the scenario's own (find_window
+  // never takes it for the game's), to hand the focus to; returns its id.
+  unsigned long open_other_window(int x, int y, int width, int height);
   // The window's pixels as RGB, empty when the window is gone.
   Image grab(const GameWindow& w);
   // How many times a top-level window has been mapped since this connection
@@ -95,6 +101,7 @@ class XConnection {
   int windows_mapped();
   // Asks the window to close, as the close button of its title bar does.
   void press_close_button(const GameWindow& w);
+  void* raw() { return display_; }  // the Display*, for a scenario's own requests
 
  private:
   void* display_ = nullptr;
@@ -128,8 +135,14 @@ class GameFolder {
 // first, then the connection, then the server, then the folder is removed.
 class Session {
  public:
-  explicit Session(int depth = 24);
+  explicit Session(int depth = 24, int width = 1280, int height = 1024);
   ~Session();
+
+  // Starts a window manager (openbox) on the scenario's server and waits
+  // until it has announced itself on the root window.
+  void start_window_manager();
+  XConnection& x() { return *x_; }
+  const std::string& display() const { return display_; }
 
   GameFolder folder;
 
@@ -172,6 +185,7 @@ class Session {
  private:
   std::optional<XServer> server_;
   std::optional<XConnection> x_;
+  ChildProcess window_manager_;
   ChildProcess game_;
   std::string display_;
   int shots_ = 0;

@@ -29,7 +29,11 @@ TEST_F(Options, StretchYesAcceptedWritesScaleAndDoublesTheWindow) {
   EXPECT_EQ(config_value(cfg, "renderer"), std::optional<int>(0)) << cfg;
   EXPECT_EQ(config_value(cfg, "usejoystick"), std::optional<int>(0)) << cfg;
   EXPECT_EQ(config_value(cfg, "sound"), std::optional<int>(1)) << cfg;
+  EXPECT_EQ(config_value(cfg, "fullscreen"), std::optional<int>(0)) << cfg;
+  EXPECT_EQ(config_value(cfg, "framecap"), std::optional<int>(0)) << cfg;
   EXPECT_LT(cfg.find("usejoystick"), cfg.find("sound")) << cfg;
+  EXPECT_LT(cfg.find("sound"), cfg.find("fullscreen")) << cfg;
+  EXPECT_LT(cfg.find("fullscreen"), cfg.find("framecap")) << cfg;
 
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));

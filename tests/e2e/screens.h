@@ -18,14 +18,14 @@ inline Box menu_item_box(int item) {
   return Box{225, 250 + 30 * item, 95, 30};
 }
 inline constexpr int MENU_ITEMS = 4;
-// Options screen: row i at y 100 + 40 i, label at x 80, value at x 210.
+// Options screen: row i at y 60 + 40 i, label at x 80, value at x 210.
 inline Box option_row_box(int row) {
-  return Box{80, 100 + 40 * row, 240, 40};
+  return Box{80, 60 + 40 * row, 240, 40};
 }
 inline Box option_value_box(int row) {
-  return Box{210, 100 + 40 * row, 110, 40};
+  return Box{210, 60 + 40 * row, 110, 40};
 }
-inline constexpr int OPTION_ROWS = 6;
+inline constexpr int OPTION_ROWS = 8;
 
 inline constexpr int RED_ENOUGH = 20;  // pixels of red text that make an item "selected"
 
@@ -47,7 +47,7 @@ inline bool highlighted(const Image& img, Box (*row_box)(int), int rows, int sel
 // The options screen is drawn on black: its lower part holds nothing.
 inline bool options_background(const Image& img) {
   const int k = window_factor(img);
-  const Box below_rows = Box{0, 350, 320, 50}.times(k);
+  const Box below_rows = Box{0, 360, 320, 40}.times(k);
   return count_pixels(img, below_rows, is_black) >= below_rows.w * below_rows.h * 99 / 100;
 }
 

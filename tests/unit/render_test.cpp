@@ -272,6 +272,30 @@ TEST_P(SoftwareFrame, ShowsThePlayfieldOnTheScreenDoubledOrNot) {
   EXPECT_EQ(wrong, 0);
 }
 
+TEST_P(SoftwareFrame, FullScreenShowsTheWindowsFrameScaledSharplyAndCentredOnBlack) {
+  // Full screen draws into a playfield-sized buffer, whatever Stretch says.
+  back_buffer = make_bitmap(PLAYFIELD_W, PLAYFIELD_H);
+  player.x = 0;
+  player.y = 0;
+  const int black = makecol(0, 0, 0);
+  for (const auto& [w, h] : {std::pair{1920, 1080}, std::pair{1366, 768}}) {
+    screen = make_bitmap(w, h);
+    clear_to_color(screen, black);
+    screen_fit = fit_playfield(w, h);
+    render_frame_software();
+    const int k = screen_fit.factor;
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int fx = x - screen_fit.x, fy = y - screen_fit.y;
+        const bool inside = fx >= 0 && fy >= 0 && fx < k * PLAYFIELD_W && fy < k * PLAYFIELD_H;
+        wrong += getpixel(screen, x, y) != (inside ? getpixel(back_buffer, fx / k, fy / k) : black);
+      }
+    EXPECT_EQ(wrong, 0) << w << " x " << h;
+  }
+  screen_fit = {};
+}
+
 TEST_P(SoftwareFrame, DrawsEnemiesAtTheirStepOffsetButNeverTheDirectorOrAFinishedEnemy) {
   enemies[0].type = LEVEL_DIRECTOR;  // the timeline has no picture
   enemies[0].x = 100;
@@ -543,6 +567,20 @@ INSTANTIATE_TEST_SUITE_P(DepthAndScale, SoftwareFrame,
                            return std::to_string(std::get<0>(info.param)) +
                                   (std::get<1>(info.param) ? "_doubled" : "_single");
                          });
+
+TEST(FullScreen, LargestWholeScaleThatFitsCentred) {
+  struct Case {
+    int width, height, factor, x, y;
+  };
+  for (const Case c :
+       {Case{1920, 1080, 2, 640, 140}, Case{2560, 1440, 3, 800, 120}, Case{3840, 2160, 5, 1120, 80},
+        Case{1366, 768, 1, 523, 184}, Case{1280, 1024, 2, 320, 112}, Case{320, 400, 1, 0, 0},
+        Case{200, 300, 1, 0, 0}}) {
+    const ScreenFit fit = fit_playfield(c.width, c.height);
+    EXPECT_EQ(std::make_tuple(fit.factor, fit.x, fit.y), std::make_tuple(c.factor, c.x, c.y))
+        << c.width << " x " << c.height;
+  }
+}
 
 // ---- text of the head-up display ----
 

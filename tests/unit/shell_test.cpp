@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -72,13 +73,16 @@ TEST(MainMenuChoice, ItemsMapToTheirCodes) {
 // ---- Options screen ----
 
 TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
-  ASSERT_EQ(last_option_row, 5);
+  ASSERT_EQ(last_option_row, 7);
   OptionsState state;
-  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 5);  // Renderer -> Cancel
-  state.selection = 5;
+  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 7);  // Renderer -> Cancel
+  state.selection = 7;
   EXPECT_EQ(walk_options(state, {KEY_DOWN}).selection, 0);  // Cancel -> Renderer
   state.selection = 0;
   EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 4);
+  EXPECT_EQ(walk_options(state, {KEY_UP, KEY_UP, KEY_UP}).selection, 5);  // Frame cap
+  state.selection = 5;
+  EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 0);
 }
 
 TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
@@ -97,13 +101,22 @@ TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
   state.selection = 3;
   EXPECT_EQ(walk_options(state, {KEY_RIGHT}).values[3], 0);  // On -> Off
   EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT}).values[3], 1);
+  // Full screen and the frame cap, each on its own row.
+  for (int row : {4, 5}) {
+    state.selection = row;
+    after = walk_options(state, {KEY_RIGHT});
+    EXPECT_EQ(after.values[row], 1) << "row " << row;  // No -> Yes
+    EXPECT_EQ(after.values[9 - row], 0) << "the other row is untouched";
+    EXPECT_EQ(walk_options(after, {KEY_LEFT}).values[row], 0);
+    EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[row], 1);
+  }
 }
 
 TEST(OptionsKeys, LeftAndRightDoNothingOnAcceptAndCancel) {
-  for (int row : {4, 5}) {
+  for (int row : {6, 7}) {
     OptionsState state;
     state.selection = row;
-    state.values = {1, 0, 1, 0};
+    state.values = {1, 0, 1, 0, 1, 0};
     const OptionsState after = walk_options(state, {KEY_LEFT, KEY_RIGHT, KEY_RIGHT});
     EXPECT_EQ(after.selection, row);
     EXPECT_EQ(after.values, state.values) << "row " << row;
@@ -124,15 +137,16 @@ TEST(OptionsKeys, OnlyTheAcceptRowStores) {
   EXPECT_EQ(state.values[0], 1);
   EXPECT_EQ(options_accepted(state, last_option_row), 0);
   EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP}), last_option_row), 0);  // Cancel
-  // Stretch on, then down past the sound to Accept.
-  state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN});
-  EXPECT_EQ(state.selection, 4);
-  EXPECT_EQ(state.values, (std::array<int, 4>{0, 1, 0, 0}));
+  // Stretch on, then down past the sound and full screen, the frame cap on, then Accept.
+  state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN,
+                                        KEY_LEFT, KEY_DOWN});
+  EXPECT_EQ(state.selection, 6);
+  EXPECT_EQ(state.values, (std::array<int, 6>{0, 1, 0, 0, 0, 1}));
   EXPECT_EQ(options_accepted(state, last_option_row), 1);
 }
 
 TEST(OptionsRows, LabelsAndValueTexts) {
-  const std::array<int, 6> counts = {2, 2, 2, 2, 0, 0};
+  const std::array<int, 8> counts = {2, 2, 2, 2, 2, 2, 0, 0};
   for (int i = 0; i <= last_option_row; ++i)
     EXPECT_EQ(option_value_count(option_rows[i]), counts[i]) << "row " << i;
   EXPECT_STREQ(option_rows[0].texts[0], "Renderer:");
@@ -142,8 +156,14 @@ TEST(OptionsRows, LabelsAndValueTexts) {
   EXPECT_STREQ(option_rows[3].texts[0], "Sound:");
   EXPECT_STREQ(option_rows[3].texts[1], "Off");
   EXPECT_STREQ(option_rows[3].texts[2], "On");
-  EXPECT_STREQ(option_rows[4].texts[0], "Accept");
-  EXPECT_STREQ(option_rows[5].texts[0], "Cancel");
+  EXPECT_STREQ(option_rows[4].texts[0], "Full screen:");
+  EXPECT_STREQ(option_rows[4].texts[1], "No");
+  EXPECT_STREQ(option_rows[4].texts[2], "Yes");
+  EXPECT_STREQ(option_rows[5].texts[0], "Frame cap:");
+  EXPECT_STREQ(option_rows[5].texts[1], "No");
+  EXPECT_STREQ(option_rows[5].texts[2], "Yes");
+  EXPECT_STREQ(option_rows[6].texts[0], "Accept");
+  EXPECT_STREQ(option_rows[7].texts[0], "Cancel");
 }
 
 TEST(OptionsRows, SteppingFollowsTheRowsLength) {
@@ -163,31 +183,56 @@ TEST(OptionsRows, SteppingFollowsTheRowsLength) {
 
 // ---- Settings ----
 
-TEST(Settings, RendererJoystickAndSoundBecomeZeroOrOne) {
-  const Settings off = normalise_settings(0, 0, 0, 0);
-  EXPECT_EQ(off.renderer, 0);
-  EXPECT_EQ(off.scale, 0);
-  EXPECT_EQ(off.use_joystick, 0);
-  EXPECT_EQ(off.sound, 0);
+namespace {
+
+std::array<int, 6> fields(const Settings& s) {
+  return {s.renderer, s.scale, s.use_joystick, s.sound, s.full_screen, s.frame_cap};
+}
+
+}  // namespace
+
+TEST(Settings, EverySettingButScaleBecomesZeroOrOne) {
+  EXPECT_EQ(fields(normalise_settings(Settings{0, 0, 0, 0, 0, 0})),
+            (std::array<int, 6>{0, 0, 0, 0, 0, 0}));
   for (int odd : {2, -1, 1000}) {
-    const Settings s = normalise_settings(odd, odd, odd, odd);
-    EXPECT_EQ(s.renderer, 1) << odd;
-    EXPECT_EQ(s.use_joystick, 1) << odd;
-    EXPECT_EQ(s.sound, 1) << odd;
-    EXPECT_EQ(s.scale, odd) << "scale keeps its value until the window is made";
+    const Settings s = normalise_settings(Settings{odd, odd, odd, odd, odd, odd});
+    // Scale keeps its value until the window is made.
+    EXPECT_EQ(fields(s), (std::array<int, 6>{1, odd, 1, 1, 1, 1})) << odd;
   }
 }
 
-TEST(Settings, SoundIsOnUnlessTheFileSaysZero) {
+TEST(Settings, MissingKeysReadAsNoExceptTheSound) {
   ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
   struct Case {
     const char* text;
-    int sound;
+    std::array<int, 6> read;  // renderer, scale, joystick, sound, full screen, frame cap
   };
-  for (const Case c : {Case{"", 1}, Case{"renderer = 1\nusejoystick = 1\n", 1},
-                       Case{"sound = 0\n", 0}, Case{"sound = 1\n", 1}, Case{"sound = -3\n", 1}}) {
+  for (const Case c : {
+           Case{"", {0, 0, 0, 1, 0, 0}},
+           Case{"renderer = 1\nusejoystick = 1\n", {1, 0, 1, 1, 0, 0}},
+           Case{"sound = 0\n", {0, 0, 0, 0, 0, 0}},
+           Case{"sound = -3\n", {0, 0, 0, 1, 0, 0}},
+           Case{"fullscreen = 1\n", {0, 0, 0, 1, 1, 0}},
+           Case{"framecap = 7\nfullscreen = 0\n", {0, 0, 0, 1, 0, 1}},
+           Case{"fullscreen = -1\nframecap = 1\nscale = 1\n", {0, 1, 0, 1, 1, 1}},
+       }) {
     set_config_data(c.text, static_cast<int>(std::strlen(c.text)));
-    EXPECT_EQ(settings_from_config().sound, c.sound) << c.text;
+    EXPECT_EQ(fields(settings_from_config()), c.read) << c.text;
+  }
+  allegro_exit();
+}
+
+TEST(Settings, AcceptWritesEveryKeyInTheOrderStartUpReadsThem) {
+  const Settings chosen{1, 1, 0, 0, 1, 1};
+  const std::string text = settings_text("", setting_values(chosen));
+  EXPECT_EQ(text,
+            "renderer = 1\nscale = 1\nusejoystick = 0\nsound = 0\nfullscreen = 1\nframecap = 1\n");
+  // And start-up reads back exactly what was accepted.
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+  for (const Settings s : {chosen, Settings{0, 0, 1, 1, 0, 0}, Settings{0, 1, 0, 1, 0, 1}}) {
+    const std::string written = settings_text("# kept\nfullscreen=1\n", setting_values(s));
+    set_config_data(written.data(), static_cast<int>(written.size()));
+    EXPECT_EQ(fields(settings_from_config()), fields(s)) << written;
   }
   allegro_exit();
 }
@@ -238,6 +283,24 @@ TEST(Timers, TicksAreCountedOnlyOutsideTheMenus) {
   for (int i = 0; i < 10; ++i) tick_timer();
   EXPECT_EQ(tick_count.load(), 15);
   tick_count = 0;
+}
+
+TEST(Timers, NoTickIsCountedWhileAnotherWindowHasTheFocus) {
+  tick_count = 2;
+  in_menu = 0;
+  const unsigned wakes = loop_wakes.load();
+  focus_lost();
+  EXPECT_EQ(window_focused.load(), 0);
+  for (int i = 0; i < 10; ++i) tick_timer();
+  EXPECT_EQ(tick_count.load(), 2);  // dropped, never caught up later
+  focus_gained();
+  EXPECT_EQ(window_focused.load(), 1);
+  tick_timer();
+  EXPECT_EQ(tick_count.load(), 3);
+  // Each change of focus and each tick wakes a capped loop; the dropped ticks do not.
+  EXPECT_EQ(loop_wakes.load() - wakes, 3u);
+  tick_count = 0;
+  in_menu = 1;
 }
 
 TEST(Timers, FpsTakesTheFrameCount) {

@@ -88,7 +88,11 @@ TEST_P(FullScreen, CoversTheScreenWithTheFrameSharplyScaledAndCentredOnBlack) {
   s->start_window_manager();
   s->folder.write("mirvo.cfg", d.config);
   s->start_game();
-  ASSERT_TRUE(s->wait_window(15000ms)) << "no window";
+  if (!s->wait_window(30000ms)) {
+    const std::optional<int> status = s->wait_exit(0ms);
+    FAIL() << "no window; the game "
+           << (status ? "ended with status " + std::to_string(*status) : std::string("still runs"));
+  }
   std::optional<GameWindow> w;
   const bool covers = wait_until(
       [&] {

@@ -1,6 +1,7 @@
 // The script interpreter: one instruction of one enemy at a time, and the
 // run-until-yield rule that drives an enemy's script once per tick.
 #include <climits>
+#include <cmath>
 #include <cstdio>
 
 #include "script/script.h"
@@ -47,6 +48,27 @@ void fire(int slot, const Operands& op) {
   spawn_bullet(slot, op[0], op[1], op[2], hundredths(op[3]), hundredths(op[4]), op[5], op[6]);
 }
 
+// One bullet from the enemy's position plus the offsets (operands 2 and 3),
+// whose 3 x 3 box's centre travels towards the centre of the ship's box as it
+// is now, at operand 1 hundredths of a pixel per tick. A ship whose centre is
+// exactly the bullet's gets it straight down.
+void fire_aimed(int slot, const Operands& op) {
+  if (!shot_type_filled(op[0])) return;
+  const Enemy& e = enemies[slot];
+  const double half_box = BULLET_BOX / 2.0;
+  const double half_ship = SHIP_SIZE / 2.0;
+  const double from_x = static_cast<double>(e.x + static_cast<float>(op[2])) + half_box;
+  const double from_y = static_cast<double>(e.y + static_cast<float>(op[3])) + half_box;
+  const double dx = player.x + half_ship - from_x;
+  const double dy = player.y + half_ship - from_y;
+  const double distance = std::hypot(dx, dy);
+  const double speed = op[1] / 100.0;
+  const double vx = distance > 0.0 ? speed * dx / distance : 0.0;
+  const double vy = distance > 0.0 ? speed * dy / distance : speed;
+  spawn_bullet(slot, op[0], -1.0f, -1.0f, static_cast<float>(vx), static_cast<float>(vy), op[2],
+               op[3]);
+}
+
 void spawn(const Operands& op) {
   // A bad script number is refused by the spawner itself (no script to copy).
   if (!enemy_type_loaded(op[0])) return;
@@ -77,6 +99,9 @@ void execute_script_instruction(int slot) {
       break;
     case OP_FIRE:
       fire(slot, op);
+      break;
+    case OP_FIRE_AIMED:
+      fire_aimed(slot, op);
       break;
     case OP_SPAWN:
       spawn(op);

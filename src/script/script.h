@@ -31,6 +31,7 @@ enum Opcode : std::int32_t {
   OP_END = 8,         // ends a script in the store; never copied into an enemy. Yields.
   OP_REMOVE = 10,     // frees the enemy's slot. Yields.
   OP_SET_ANGLE = 11,  // 0: angle, 256 per full turn
+  OP_FIRE_AIMED = 12,  // 0: shot type, 1: speed/100, 2: offset x, 3: offset y; towards the ship
 };
 
 // A parsed ".wif" file, or the text of why it cannot be loaded (empty on success).

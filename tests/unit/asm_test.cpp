@@ -80,6 +80,8 @@ TEST(AsmLanguage, MnemonicsWithPositionalAndNamedOperands) {
       velocity 0 -150           # two operands, not one sum
       fire shot=1 x=self y=self vx=0 vy=300 dx=10 dy=40
       fire 2 0 self
+      aim 3 160
+      aim shot=3 speed=200 dy=30 dx=-4
       angle 64
       wait 2
       restart
@@ -93,6 +95,8 @@ TEST(AsmLanguage, MnemonicsWithPositionalAndNamedOperands) {
       rec(OP_SET_VELOCITY, {0, -150}),
       rec(OP_FIRE, {1, -1, -1, 0, 300, 10, 40}),
       rec(OP_FIRE, {2, 0, -1}),
+      rec(OP_FIRE_AIMED, {3, 160}),
+      rec(OP_FIRE_AIMED, {3, 200, -4, 30}),
       rec(OP_SET_ANGLE, {64}),
       rec(OP_WAIT, {2}),
       rec(OP_RESTART),
@@ -254,6 +258,11 @@ TEST(AsmChecker, RefusesScriptsTheGameWouldRunBadly) {
       {"script s:\n  fire 4 0 0\n  wait 1\n  remove\n",
        "level.wis:2:3: ", "shot type 4 is not built in (1 to 3 expected)"},
       {"script s:\n  fire 0 0 0\n  wait 1\n  remove\n", "", "shot type 0 is not built in"},
+      {"script s:\n  aim 4 100\n  wait 1\n  remove\n",
+       "level.wis:2:3: ", "shot type 4 is not built in (1 to 3 expected)"},
+      {"script s:\n  aim 3 0\n  wait 1\n  remove\n",
+       "level.wis:2:3: ", "aim with speed 0: the bullet must move towards the ship"},
+      {"script s:\n  aim 3 -50 1 1\n  wait 1\n  remove\n", "", "aim with speed -50"},
       {"script s:\n  spawn 9 s 0 0\n  wait 1\n  remove\n", "",
        "enemy type 9 is not defined (expected 1..8 or 255)"},
       {"script s:\n  spawn 5 s 0 0\n  wait 1\n  remove\n", "",
@@ -282,6 +291,7 @@ TEST(AsmChecker, AcceptsWellFormedLoopsAndEnds) {
            "script s:\n  remove\n",
            "script s:\n  spawn 4 s 0 0\n  spawn director 1 0 0\n  wait 1\n  remove\n",
            "script s:\n  fire 2 0 0\n  remove\n",
+           "script s:\n  aim 1 1\n  aim 3 32767 -5 40\n  remove\n",
        }) {
     const AsmResult r = assemble(source, true, 4);
     EXPECT_TRUE(r.ok()) << source << joined(r.errors);
@@ -309,6 +319,7 @@ TEST(AsmRoundTrip, SourceToRecordsToSourceGivesTheSameRecords) {
     script diver:
       velocity 0 150
       fire shot=1 x=self y=self vy=300 dx=10 dy=40
+      aim 3 180 12 20
       angle -64
       wait 0
       restart
@@ -317,6 +328,7 @@ TEST(AsmRoundTrip, SourceToRecordsToSourceGivesTheSameRecords) {
   const std::string source = disassemble(records);
   EXPECT_NE(source.find("x=self"), std::string::npos) << source;
   EXPECT_NE(source.find("type=director script=script1"), std::string::npos) << source;
+  EXPECT_NE(source.find("aim shot=3 speed=180 dx=12 dy=20"), std::string::npos) << source;
 }
 
 TEST(AsmRoundTrip, OddRecordsSurviveExactly) {
@@ -326,6 +338,8 @@ TEST(AsmRoundTrip, OddRecordsSurviveExactly) {
       rec(OP_RESTART, {0, 0, 0, 0, 0, 0, 0, 1}),
       rec(OP_SPAWN, {-5, 0, 32767, -32768, 1, 2, 3, 4}),  // no such script or type
       rec(OP_SPAWN, {1, 9, 0, 0}),
+      rec(OP_FIRE_AIMED, {3, 100, 0, 0, 5}),  // operand 4 of aim, which ignores it
+      rec(OP_FIRE_AIMED, {9, -3}),            // refused by the checker only
       rec(0),
       rec(3, {1, 2, 3}),
       rec(255, {-1, -1, -1, -1, -1, -1, -1, -1}),
@@ -340,6 +354,7 @@ TEST(AsmRoundTrip, OddRecordsSurviveExactly) {
   expect_round_trip(records);
   const std::string source = disassemble(records);
   EXPECT_NE(source.find("op 1 5 0 0 7"), std::string::npos) << source;
+  EXPECT_NE(source.find("op 12 3 100 0 0 5"), std::string::npos) << source;
   EXPECT_NE(source.find("tail:"), std::string::npos) << source;
   // A file without any end is all tail.
   expect_round_trip({rec(OP_WAIT, {3}), rec(12, {1})});

@@ -4,6 +4,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,7 @@ class Interpreter : public testing::Test {
     shot_types.fill(ShotType{});
     enemy_types.fill(EnemyType{});
     script_store.fill(ScriptInstruction{});
-    for (int type : {1, 2}) shot_types[type - 1].data = loaded_archive;
+    for (int type : {1, 2, 3}) shot_types[type - 1].data = loaded_archive;
     for (int type : {1, 2, 3}) {
       enemy_types[type - 1].health = 10;
       enemy_types[type - 1].data = loaded_archive;
@@ -211,15 +212,100 @@ TEST_F(Interpreter, FireFromTheEnemyOrFromAbsolutePositions) {
   EXPECT_EQ(b.vx, -1.5f);
 }
 
+// Aimed fire: the centre of the bullet's 3 x 3 box (here always (50, 100):
+// the enemy's position plus the offsets plus 1.5) heads for the centre of the
+// ship's box at the given speed. The ships sit 30 and 40 pixels off, 50 away,
+// so at 2.5 pixels per tick each axis gets 1.5 and 2.0 exactly.
+TEST_F(Interpreter, AimedFireHeadsForTheShipsCentreAtItsSpeed) {
+  load(R"(
+    script aimer:
+      aim shot=3 speed=250 dx=8 dy=-2
+      wait 9
+      remove
+  )");
+  const struct {
+    const char* where;
+    int ship_x, ship_y;  // the ship's box corner; its centre is 20 further
+    float vx, vy;
+  } cases[] = {
+      {"below right", 60, 120, 1.5f, 2.0f},        {"below left", 0, 120, -1.5f, 2.0f},
+      {"above right", 60, 40, 1.5f, -2.0f},        {"above left", 0, 40, -1.5f, -2.0f},
+      {"directly below", 30, 130, 0.0f, 2.5f},     {"directly above", 30, 30, 0.0f, -2.5f},
+      {"level to the left", -20, 80, -2.5f, 0.0f}, {"exactly at the start", 30, 80, 0.0f, 2.5f},
+  };
+  for (const auto& c : cases) {
+    enemy_bullets.fill(Bullet{});
+    player.x = c.ship_x;
+    player.y = c.ship_y;
+    place(1, 0, 40.5f, 100.5f);
+    tick();
+    ASSERT_EQ(live_bullets(), 1) << c.where;
+    const Bullet& b = enemy_bullets[0];
+    EXPECT_EQ(b.type, 3) << c.where;
+    EXPECT_EQ(b.x, 48.5f) << c.where;
+    EXPECT_EQ(b.y, 98.5f) << c.where;
+    EXPECT_EQ(b.vx, c.vx) << c.where;
+    EXPECT_EQ(b.vy, c.vy) << c.where;
+  }
+}
+
+// The ship at the far corner of the playfield: not a whole-number triangle,
+// but the bullet's speed is still the one asked for and it points at the ship.
+TEST_F(Interpreter, AimedFireKeepsItsSpeedInAnyDirection) {
+  load(R"(
+    script aimer:
+      aim 3 173
+      wait 9
+      remove
+  )");
+  player.x = 280;
+  player.y = 360;
+  place(1, 0, 12.0f, 7.0f);
+  tick();
+  ASSERT_EQ(live_bullets(), 1);
+  const Bullet& b = enemy_bullets[0];
+  EXPECT_NEAR(std::hypot(b.vx, b.vy), 1.73, 1e-5);
+  const double to_x = 300.0 - 13.5;
+  const double to_y = 380.0 - 8.5;
+  EXPECT_NEAR(b.vx * to_y - b.vy * to_x, 0.0, 1e-3) << "not on the line to the ship";
+  EXPECT_GT(b.vx, 0.0f);
+}
+
+// It does not yield, ignores operands 4 to 7, and with every bullet slot in
+// use it fires nothing while the burst goes on.
+TEST_F(Interpreter, AimedFireGoesOnInTheSameBurstAndRespectsAFullTable) {
+  load(R"(
+    script aimer:
+      op 12 3 100 0 0 7 -7 300 300
+      angle 5
+      aim 3 100
+      wait 9
+      remove
+  )",
+       false);
+  player.x = 0;
+  player.y = 300;
+  Enemy& e = place(1, 0, 38.5f, 318.5f);  // the bullet's centre level with the ship's, 20 right
+  for (int j = 1; j < MAX_ENEMY_BULLETS; ++j) enemy_bullets[j].type = 1;
+  tick();
+  EXPECT_EQ(e.angle, 5);
+  EXPECT_EQ(e.wait, 9);
+  EXPECT_EQ(live_bullets(), MAX_ENEMY_BULLETS);
+  EXPECT_EQ(enemy_bullets[0].vx, -1.0f) << "operands 4 to 7 changed the aim";
+  EXPECT_EQ(enemy_bullets[0].vy, 0.0f);
+}
+
 // A shot or enemy type with nothing loaded behind it is refused, and the
 // script goes on with its next instruction in the same burst.
 TEST_F(Interpreter, RefusesTypesThatAreNotLoaded) {
   load(R"(
     script bad:
-      op 5 3 10 10
+      op 5 4 10 10
       op 5 0 10 10
       op 5 65 10 10
       op 5 -1 10 10
+      op 12 4 100
+      op 12 0 100
       op 6 4 2 10 10
       op 6 9 2 10 10
       op 6 0 2 10 10

@@ -20,7 +20,7 @@ struct MnemonicInfo {
   std::array<OperandInfo, 8> operands{};
 };
 
-inline constexpr std::array<MnemonicInfo, 7> MNEMONICS = {{
+inline constexpr std::array<MnemonicInfo, 8> MNEMONICS = {{
     {"wait", OP_WAIT, 1, {{{"ticks", true}}}},
     {"velocity", OP_SET_VELOCITY, 2, {{{"vx", true}, {"vy", true}}}},
     {"fire",
@@ -33,6 +33,7 @@ inline constexpr std::array<MnemonicInfo, 7> MNEMONICS = {{
        {"vy", false},
        {"dx", false},
        {"dy", false}}}},
+    {"aim", OP_FIRE_AIMED, 4, {{{"shot", true}, {"speed", true}, {"dx", false}, {"dy", false}}}},
     {"spawn",
      OP_SPAWN,
      8,
@@ -53,6 +54,7 @@ inline constexpr std::array<MnemonicInfo, 7> MNEMONICS = {{
 inline constexpr int SPAWN_SCRIPT_OPERAND = 1;
 inline constexpr int FIRE_X_OPERAND = 1;
 inline constexpr int FIRE_Y_OPERAND = 2;
+inline constexpr int AIM_SPEED_OPERAND = 1;
 inline constexpr int SPAWN_TYPE_OPERAND = 0;
 
 // Predefined constants: `self` as a fire position means the enemy's own.

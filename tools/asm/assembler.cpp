@@ -606,7 +606,7 @@ void Assembler::parse_line() {
   if (const MnemonicInfo* m = find_mnemonic(word)) return parse_mnemonic(*m);
   error(first.pos,
         "unknown instruction " + quoted(word) +
-            " (expected wait, velocity, fire, spawn, restart, remove, angle, op or end)");
+            " (expected wait, velocity, fire, aim, spawn, restart, remove, angle, op or end)");
 }
 
 void Assembler::resolve_references() {
@@ -632,9 +632,14 @@ void Assembler::check_item(const Item& item, int script_count) {
     warning(item.pos, "opcode " + std::to_string(in.opcode) +
                           " has no action: the game prints \"Unknown OpCode " +
                           std::to_string(in.opcode) + "\"");
-  if (in.opcode == OP_FIRE && (op[0] < 1 || op[0] > BUILT_IN_SHOT_TYPES))
+  if ((in.opcode == OP_FIRE || in.opcode == OP_FIRE_AIMED) &&
+      (op[0] < 1 || op[0] > BUILT_IN_SHOT_TYPES))
     refuse(item.pos, "shot type " + std::to_string(op[0]) + " is not built in (1 to " +
                          std::to_string(BUILT_IN_SHOT_TYPES) + " expected)");
+  // A bullet at rest never leaves the playfield and keeps its slot for good.
+  if (in.opcode == OP_FIRE_AIMED && op[AIM_SPEED_OPERAND] <= 0)
+    refuse(item.pos, "aim with speed " + std::to_string(op[AIM_SPEED_OPERAND]) +
+                         ": the bullet must move towards the ship (speed above 0)");
   if (in.opcode == OP_SPAWN) {
     const int types = options_.enemy_types >= 0 ? options_.enemy_types : MAX_ENEMY_TYPES;
     const int type = op[SPAWN_TYPE_OPERAND];

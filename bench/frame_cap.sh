@@ -29,8 +29,8 @@ cpu_ticks() {
   awk '{ print $14 + $15 }' "/proc/$1/stat"
 }
 
-# Plays $seconds of level one with renderer $1 and frame cap $2; prints the
-# game's processor time as a share of one core, in per cent.
+# Plays $seconds of level one with renderer $1 and frame cap $2; sets result
+# to the game's processor time as a share of one core, in per cent.
 measure() {
   local renderer=$1 cap=$2 folder="$work/game-$1-$2"
   mkdir -p "$folder"
@@ -62,18 +62,20 @@ measure() {
   sleep "$seconds"
   after=$(cpu_ticks "$game")
   xdotool keyup space
-  kill "$game" "$xvfb"
-  wait "$game" "$xvfb" 2>/dev/null || true
+  kill "$game" "$xvfb" 2>/dev/null || true
+  sleep 1
   rm -f "$work/display"
-  awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
-    'BEGIN { printf "%.1f", 100 * t / hz / s }'
+  result=$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
+    'BEGIN { printf "%.1f", 100 * t / hz / s }')
 }
 
 printf '%-10s %12s %12s %8s\n' renderer "cap off" "cap on" "on/off"
 for renderer in 0 1; do
-  off=$(measure "$renderer" 0)
-  on=$(measure "$renderer" 1)
+  measure "$renderer" 0
+  off=$result
+  measure "$renderer" 1
+  on=$result
   name=$([ "$renderer" = 0 ] && echo software || echo OpenGL)
-  ratio=$(awk -v a="$on" -v b="$off" 'BEGIN { printf "%.3f", b > 0 ? a / b : 0 }')
+  ratio=$(awk -v a="$on" -v b="$off" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }')
   printf '%-10s %11s%% %11s%% %8s\n' "$name" "$off" "$on" "$ratio"
 done

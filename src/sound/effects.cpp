@@ -12,6 +12,13 @@
 namespace {
 
 constexpr int MUSIC_VOICES = 2;  // one stream for each track
+// Allegro's mixer plays a centred voice at full volume 6 dB below its sample
+// on each side, so that the same voice panned hard to one side plays at its
+// sample's level and no more. Stepping that up would let an effect panned to
+// the edge of the playfield clip (and two of them did, in the boss's
+// crossfire), so loudness comes from the voices' own volumes instead: the
+// effects at full volume, the music as loud as music.cpp says.
+constexpr int VOLUME_PER_VOICE = 1;
 constexpr int EFFECT_VOLUME = 255;
 constexpr int DAT_INFO = DAT_ID('i', 'n', 'f', 'o');  // the archive tool's own notes
 
@@ -46,6 +53,7 @@ bool install_digital_sound() {
   }
   snd_lib_error_set_handler(quiet_alsa);
   allegro_error[0] = '\0';
+  set_volume_per_voice(VOLUME_PER_VOICE);
   const int status = install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);
   if (status == 0 && digi_card != DIGI_NONE) return true;
   say_no_sound(allegro_error[0] != '\0' ? allegro_error : "no digital sound driver");

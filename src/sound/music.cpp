@@ -22,20 +22,23 @@ namespace {
 // the feeder looks every 10 ms, so a busy frame never starves the stream.
 constexpr int STREAM_FRAMES = 2048;
 constexpr auto FEED_PERIOD = std::chrono::milliseconds(10);
-// Below the effects' full volume, so a shot is heard over the music.
-constexpr int MUSIC_VOLUME = 150;
 // The mixer never takes this voice for an effect (effects play below 255).
 constexpr int MUSIC_PRIORITY = 255;
 
 struct Track {
   std::string file_name;  // empty: no track
+  // Allegro's voice volume (0..255). The menu track plays at full volume,
+  // about -20 dBFS RMS over its loop; level 1's track, mastered 1.5 dB
+  // louder, is held 3.5 dB lower, so that with fire held the effects stand
+  // above it and the whole is about -18 dBFS.
+  int volume = 0;
   OggVorbis_File decoder{};
   bool open = false;
   int channels = 0;
   AUDIOSTREAM* stream = nullptr;  // created stopped; runs while the track plays
 };
 
-std::array<Track, 3> tracks{{{""}, {"menu.ogg"}, {"play.ogg"}}};
+std::array<Track, 3> tracks{{{""}, {"menu.ogg", 255}, {"play.ogg", 170}}};
 
 // The mutex guards the decoders and the streams: the feeder thread fills,
 // the shell's calls switch and rewind. Both hold it only briefly.
@@ -52,7 +55,7 @@ bool valid_track(MusicTrack track) {
 AUDIOSTREAM* make_stream(Track& t) {
   const vorbis_info* info = ov_info(&t.decoder, -1);
   AUDIOSTREAM* stream = play_audio_stream(STREAM_FRAMES, 16, t.channels == 2,
-                                          static_cast<int>(info->rate), MUSIC_VOLUME, 128);
+                                          static_cast<int>(info->rate), t.volume, 128);
   if (!stream) return nullptr;
   voice_stop(stream->voice);
   voice_set_priority(stream->voice, MUSIC_PRIORITY);

@@ -34,15 +34,14 @@ bool holds_game_data(const fs::path& dir) {
   return fs::is_regular_file(dir / "data.dat", ec);
 }
 
-// HOME, or the password database's home folder when HOME is unset.
+}  // namespace
+
 const char* home_dir() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return home;
   const passwd* entry = getpwuid(getuid());
   return entry != nullptr ? entry->pw_dir : nullptr;
 }
-
-}  // namespace
 
 // A game folder (the current directory holds "data.dat") is used as it is,
 // with its settings beside the data when the folder is writable. Otherwise

@@ -90,13 +90,18 @@ void show_page(BITMAP* page) {
 }
 
 // Blocks until a key is pressed and returns its scancode. The window's close
-// button counts as Escape, which leaves either screen.
+// button counts as Escape, which leaves either screen. F12 saves a
+// screenshot of the screen as it is and is not passed on.
 int wait_for_scancode() {
-  while (!keypressed()) {
-    if (close_requested.load() != 0) return KEY_ESC;
-    rest(1);
+  for (;;) {
+    while (!keypressed()) {
+      if (close_requested.load() != 0) return KEY_ESC;
+      rest(1);
+    }
+    const int scancode = readkey() >> 8;
+    if (scancode != KEY_F12) return scancode;
+    save_screenshot();
   }
-  return readkey() >> 8;
 }
 
 void draw_main_menu(BITMAP* page, int selection) {

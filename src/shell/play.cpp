@@ -51,14 +51,23 @@ void new_game() {
   game_running = 0;  // the next play_level loads the level again
 }
 
-// Escape held down now, or tapped since the last pass: a tap shorter than one
-// frame leaves key[] up again by the time it is read, but not the key buffer.
-// The menus clear the buffer on entry, so draining it here loses nothing.
-static bool escape_pressed() {
-  bool pressed = key[KEY_ESC] != 0;
-  while (keypressed())
-    if ((readkey() >> 8) == KEY_ESC) pressed = true;
-  return pressed;
+// The keys of one pass: Escape held down now or tapped since the last pass (a
+// tap shorter than one frame leaves key[] up again by the time it is read, but
+// not the key buffer), and F12 tapped. The menus clear the buffer on entry,
+// so draining it here loses nothing.
+struct PassKeys {
+  bool escape = false;
+  bool screenshot = false;
+};
+
+static PassKeys read_pass_keys() {
+  PassKeys keys{key[KEY_ESC] != 0};
+  while (keypressed()) {
+    const int scancode = readkey() >> 8;
+    keys.escape = keys.escape || scancode == KEY_ESC;
+    keys.screenshot = keys.screenshot || scancode == KEY_F12;
+  }
+  return keys;
 }
 
 static void draw_frame() {
@@ -101,7 +110,8 @@ int play_level(const char* level_name) {
   game_running = 1;
   play_music(MUSIC_PLAY);  // from where it was left, unless new_game rewound it
   for (;;) {
-    if (escape_pressed() || close_requested.load() != 0) {
+    const PassKeys keys = read_pass_keys();
+    if (keys.escape || close_requested.load() != 0) {
       // The menus are silent but for their own sounds, Escape the first of them.
       stop_effects();
       play_menu_key(KEY_ESC, false);
@@ -125,9 +135,11 @@ int play_level(const char* level_name) {
     play_world_events();
     // Capped, a frame shows the newest state of the world once, never twice.
     if (frame_cap != 0 && ran == 0) {
+      if (keys.screenshot) save_screenshot();  // the frame on screen is the newest
       wait_for_wake();
       continue;
     }
     draw_frame();
+    if (keys.screenshot) save_screenshot();  // the frame this pass has just shown
   }
 }

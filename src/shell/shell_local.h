@@ -5,9 +5,12 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
+#include <ctime>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/shell.h"
 #include "sound/sound.h"
@@ -113,6 +116,8 @@ std::string installed_data_dir(const std::string& executable);
 // variable is unset or not absolute; empty when neither gives a folder.
 std::string user_settings_path(const char* xdg_config_home, const char* home);
 
+// HOME, or the password database's home folder when HOME is unset.
+const char* home_dir();
 // ---- The settings file ----
 
 // Makes the settings file the configuration Allegro reads from (after a
@@ -151,6 +156,56 @@ void play_world_events();
 // means silence.
 SoundEffect menu_key_sound(int scancode, bool changed);
 void play_menu_key(int scancode, bool changed);
+
+// ---- Screenshots ----
+
+// The pictures folder of the XDG user directories: XDG_PICTURES_DIR as the
+// text of user-dirs.dirs sets it, else as the environment does (the file
+// wins, as with xdg-user-dir). A value is an absolute path or one that starts
+// with "$HOME/" (read under home). Empty when neither names a folder, or when
+// it names the home folder itself (the way a player turns a folder off).
+std::string xdg_pictures_dir(const std::string& user_dirs, const char* pictures_env,
+                             const char* home);
+// Where screenshots go: "Mirvo" in the pictures folder when there is one
+// (pictures not empty), else $XDG_DATA_HOME/mirvo/screenshots, or
+// $HOME/.local/share/mirvo/screenshots when that variable is unset or not
+// absolute; empty when nothing gives a folder.
+std::string screenshot_folder(const std::string& pictures, const char* xdg_data_home,
+                              const char* home);
+// The file name of a screenshot taken at local time `when`:
+// "mirvo-2026-12-08-09-28-05.png"; the n-th (n > 1) in the same second adds
+// "-n"; a picture at the shown size when the display is scaled adds its size,
+// as in "mirvo-2026-12-08-09-28-05-640x800.png". width 0 leaves it out.
+std::string screenshot_name(const std::tm& when, int n, int width = 0, int height = 0);
+// A picture (0xRRGGBB, rows from the top) scaled up by a whole factor, back at
+// its own size: each pixel is the mean of its factor x factor block, which is
+// exact for a picture enlarged by repeating pixels.
+std::vector<std::uint32_t> shrink_picture(std::span<const std::uint32_t> pixels, int width,
+                                          int height, int factor);
+// F12: saves what the screen shows at the playfield's size and, when the
+// display is scaled, at the shown size too, and says where in one line on
+// standard error. A failure is one line there as well; nothing else changes.
+void save_screenshot();
+
+// ---- The window's icon ----
+
+// The edges of the icons the window offers the desktop, each Mirvo's icon
+// enlarged by whole pixels like the installed ones.
+inline constexpr std::array<int, 4> WINDOW_ICON_SIZES = {16, 32, 48, 64};
+
+// An XPM picture (its strings in order) as the value of _NET_WM_ICON: for
+// each size its width and height, then one ARGB value per pixel, rows from
+// the top, transparent pixels 0; the picture is enlarged by taking the
+// nearest pixel. Empty when the picture cannot be read; colours are read as
+// "#RRGGBB" or "None" only.
+std::vector<unsigned long> net_wm_icon(std::span<const char* const> xpm,
+                                       std::span<const int> sizes);
+// Mirvo's icon as the XPM picture the build made from data/sprites/icon.txt.
+std::span<const char* const> window_icon_picture();
+// Gives the window Mirvo's icon as _NET_WM_ICON; after every graphics mode.
+// (The icon in the window's WM hints Allegro takes from the same picture as
+// it makes the window.)
+void set_window_icon();
 
 // ---- Window close button ----
 

@@ -146,6 +146,7 @@ void start_up() {
   set_display_switch_mode(SWITCH_BACKGROUND);
   set_display_switch_callback(SWITCH_OUT, focus_lost);
   set_display_switch_callback(SWITCH_IN, focus_gained);
+  set_window_icon();
 
   load_game_data();
 

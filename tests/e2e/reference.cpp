@@ -2,6 +2,7 @@
 #include "reference.h"
 
 #include <allegro.h>
+#include <loadpng.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -45,6 +46,25 @@ Picture load_picture(const std::string& path, int index) {
   }
   unload_datafile(data);
   return pic;
+}
+
+Image load_png_image(const std::string& path) {
+  ensure_allegro();
+  Image img;
+  BITMAP* bmp = load_png(path.c_str(), nullptr);
+  if (!bmp) return img;
+  img.width = bmp->w;
+  img.height = bmp->h;
+  const int d = bitmap_color_depth(bmp);
+  for (int y = 0; y < bmp->h; ++y)
+    for (int x = 0; x < bmp->w; ++x) {
+      const int c = getpixel(bmp, x, y);
+      img.pixels.push_back(Rgb{static_cast<std::uint8_t>(getr_depth(d, c)),
+                               static_cast<std::uint8_t>(getg_depth(d, c)),
+                               static_cast<std::uint8_t>(getb_depth(d, c))});
+    }
+  destroy_bitmap(bmp);
+  return img;
 }
 
 std::vector<std::pair<int, int>> text_pixels(const std::string& text, int right_edge) {

@@ -23,6 +23,9 @@ struct Picture {
 // or is not a bitmap.
 Picture load_picture(const std::string& path, int index);
 
+// A PNG file as RGB; empty when it cannot be read.
+Image load_png_image(const std::string& path);
+
 // Glyph pixels of text in Allegro's 8 x 8 built-in font, set right-aligned
 // so that its last column is right_edge - 1, its top at y 0.
 std::vector<std::pair<int, int>> text_pixels(const std::string& text, int right_edge);

@@ -36,7 +36,11 @@ void check_score(const soundbuild::Score& s) {
         const std::string& len = args[i + (args[i] == "pad" ? 2 : 1)];
         total += std::stol(len.substr(0, len.size() - 1));
       }
-    require(total == 2 * soundbuild::loop_frames(s));
+    const long turns = soundbuild::step_frame(s, 2L * soundbuild::song_steps(s));
+    require(total == turns);
+    // The mix keeps the second turn: it ends exactly where the voices end.
+    require(soundbuild::step_frame(s, soundbuild::song_steps(s)) + soundbuild::loop_frames(s) ==
+            turns);
     int at = 0;
     for (const auto& e : soundbuild::voice_events(s, static_cast<int>(v), 2)) {
       require(e.start == at && e.steps > 0);

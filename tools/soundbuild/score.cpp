@@ -291,7 +291,7 @@ long step_frame(const Score& s, long step) {
 }
 
 long loop_frames(const Score& s) {
-  return step_frame(s, song_steps(s));
+  return step_frame(s, 2L * song_steps(s)) - step_frame(s, song_steps(s));
 }
 
 std::vector<Event> voice_events(const Score& s, int voice, int turns) {
@@ -347,8 +347,10 @@ std::vector<std::string> mix_sox_args(const Score& s, const std::vector<std::str
     args.push_back(mix);
   }
   if (s.reverb > 0) args.insert(args.end(), {"reverb", seconds(s.reverb)});
-  const long loop = loop_frames(s);
-  args.insert(args.end(), {"trim", frames(loop), frames(loop), "gain", "-n", "-1"});
+  // The second turn exactly as the voices rendered it: where a step is no whole
+  // number of samples, twice one turn can be a sample more than two turns.
+  args.insert(args.end(), {"trim", frames(step_frame(s, song_steps(s))), frames(loop_frames(s)),
+                           "gain", "-n", "-1"});
   return args;
 }
 

@@ -57,7 +57,8 @@ int song_steps(const Score& s);
 // The first sample of a step: rounding each start, never each length, keeps
 // the voices in time however long the song.
 long step_frame(const Score& s, long step);
-// The song's length in samples: one turn of the loop.
+// The song's length in samples: the second of the two rendered turns, which
+// the track keeps as its loop.
 long loop_frames(const Score& s);
 
 // What a voice plays through `turns` turns of the song, rests included, in order.

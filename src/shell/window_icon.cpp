@@ -29,8 +29,8 @@ namespace {
 
 // The "c" (colour display) value of an XPM colour line after its key, as
 // 0xAARRGGBB; nothing for a colour given any other way.
-std::optional<unsigned long> xpm_colour(std::string_view spec) {
-  std::istringstream words{std::string(spec)};
+std::optional<unsigned long> xpm_colour(std::string_view words_after_key) {
+  std::istringstream words{std::string(words_after_key)};
   std::string context, value;
   while (words >> context >> value) {
     if (context != "c") continue;

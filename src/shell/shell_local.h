@@ -145,9 +145,6 @@ std::string replace_file(const std::string& path, const std::string& text);
 
 // ---- Sounds ----
 
-// The effect of a kind of world event; SOUND_EFFECT_COUNT (none) for a kind
-// outside the list.
-SoundEffect effect_for_event(int kind);
 // The sounds of one catch-up pass: one effect for each kind of event that
 // happened, panned by the mean x of its events; then the list is emptied.
 void play_world_events();

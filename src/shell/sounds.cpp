@@ -1,9 +1,7 @@
 // What the shell makes heard: the tick's events after each catch-up pass and
-// the keys of the menus. The sound library decides voices and panning; this
-// file decides which effect belongs to what.
+// the keys of the menus. The sound library decides voices, panning and the
+// effect of each world event; this file decides what the menu keys sound like.
 #include <allegro.h>
-
-#include <array>
 
 #include "shell/shell_local.h"
 #include "sound/sound.h"
@@ -11,25 +9,9 @@
 
 namespace {
 
-constexpr std::array<SoundEffect, WORLD_EVENT_KIND_COUNT> EVENT_EFFECTS = {
-    SOUND_SHOT,        // EVENT_PLAYER_SHOT
-    SOUND_BEAM,        // EVENT_PLAYER_BEAM
-    SOUND_ENEMY_FIRE,  // EVENT_ENEMY_FIRE
-    SOUND_ENEMY_HIT,   // EVENT_ENEMY_HIT
-    SOUND_EXPLOSION,   // EVENT_ENEMY_DESTROYED
-    SOUND_SHIP_HIT,    // EVENT_SHIP_HIT
-    SOUND_GAME_LOST,   // EVENT_GAME_LOST
-    SOUND_LEVEL_WON,   // EVENT_LEVEL_WON
-};
-
 constexpr float MENU_X = PLAYFIELD_W / 2.0f;  // the menus sound from the middle
 
 }  // namespace
-
-SoundEffect effect_for_event(int kind) {
-  if (kind < 0 || kind >= WORLD_EVENT_KIND_COUNT) return SOUND_EFFECT_COUNT;
-  return EVENT_EFFECTS[kind];
-}
 
 void play_world_events() {
   for (int kind = 0; kind < WORLD_EVENT_KIND_COUNT; ++kind) {

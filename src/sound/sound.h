@@ -84,6 +84,9 @@ inline constexpr int MAX_EFFECT_VOICES = 6;
 // important effect playing, the oldest of equals, when that one matters no
 // more than the new one; otherwise the new effect is dropped.
 void play_effect(SoundEffect effect, float x);
+// The effect a kind of world event is heard as; SOUND_EFFECT_COUNT (none) for
+// a kind outside the list.
+SoundEffect effect_for_event(int kind);
 // Silences every effect still sounding (play has stopped for the menus).
 void stop_effects();
 // Holds every effect still sounding where it is (the window lost the focus),

@@ -1,10 +1,76 @@
-// What the sound folder's own files (and its tests) share: the choice of the
-// voice a new effect plays on, kept free of Allegro so it runs without a device.
+// What the sound folder's own files (and its tests) share: the table of the
+// effects, and the choice of the voice a new effect plays on, kept free of
+// Allegro so it runs without a device.
 #pragma once
 
+#include <array>
 #include <span>
 
 #include "sound/sound.h"
+#include "world/world.h"
+
+// ---- The effects, one row each ----
+// Everything the game, the build and the tests know about an effect. Adding
+// one takes its name in SoundEffect, its recipe data/sounds/RECIPE.txt and its
+// row here: the build reads the recipe names from these rows, in order, to
+// pack "sound.dat" (data/CMakeLists.txt), so each sample lands on its index.
+
+inline constexpr int NO_EVENT = -1;  // an effect the shell plays by name (the menus)
+
+struct EffectRow {
+  SoundEffect effect;
+  const char* recipe;  // data/sounds/<recipe>.txt; lower case, digits and _
+  int priority;        // how much it matters when voices run short, 0..254 (the music has 255)
+  int event;           // the WorldEventKind it is heard for, or NO_EVENT
+  double min_seconds;  // how long its sample may be, checked against the built file
+  double max_seconds;
+};
+
+// The events a player must not miss rank above the ones that repeat all the
+// time: a lost game or a won level over a hit ship, over explosions, over the
+// menus, over the shots and the enemy guns. The comments give the lengths'
+// reasons. Keep each row on one line, in the order of SoundEffect: the build
+// reads them.
+inline constexpr std::array<EffectRow, SOUND_EFFECT_COUNT> EFFECT_TABLE = {{
+    // effect, recipe, priority, event, seconds from and to
+    // The ship fires five times a second, and so does the beam.
+    {SOUND_SHOT, "shot", 60, EVENT_PLAYER_SHOT, 0.03, 0.2},
+    {SOUND_BEAM, "beam", 120, EVENT_PLAYER_BEAM, 0.03, 0.3},
+    // Waves fire often (one sound per pass); a burst of hits stays a rattle.
+    {SOUND_ENEMY_FIRE, "enemy_fire", 40, EVENT_ENEMY_FIRE, 0.03, 0.2},
+    {SOUND_ENEMY_HIT, "enemy_hit", 80, EVENT_ENEMY_HIT, 0.02, 0.15},
+    // Over before the next wave's.
+    {SOUND_EXPLOSION, "explosion", 140, EVENT_ENEMY_DESTROYED, 0.3, 1.0},
+    {SOUND_SHIP_HIT, "ship_hit", 180, EVENT_SHIP_HIT, 0.1, 0.5},
+    // The end of a game is heard out.
+    {SOUND_GAME_LOST, "game_lost", 220, EVENT_GAME_LOST, 0.5, 2.5},
+    {SOUND_LEVEL_WON, "level_won", 220, EVENT_LEVEL_WON, 0.5, 2.5},
+    // Keys repeat about ten times a second; the next screen follows Enter or
+    // Escape at once.
+    {SOUND_MENU_MOVE, "menu_move", 100, NO_EVENT, 0.02, 0.1},
+    {SOUND_MENU_CHOOSE, "menu_choose", 100, NO_EVENT, 0.05, 0.25},
+    {SOUND_MENU_BACK, "menu_back", 100, NO_EVENT, 0.05, 0.25},
+}};
+
+// The compiler refuses a table that lost a row or holds one out of order, and
+// a world event heard as no effect or as two.
+constexpr bool effect_table_in_order() {
+  for (int i = 0; i < SOUND_EFFECT_COUNT; ++i)
+    if (EFFECT_TABLE[i].effect != i || EFFECT_TABLE[i].priority < 0 ||
+        EFFECT_TABLE[i].priority > 254)
+      return false;
+  return true;
+}
+constexpr bool every_event_heard_once() {
+  for (int kind = 0; kind < WORLD_EVENT_KIND_COUNT; ++kind) {
+    int heard = 0;
+    for (const EffectRow& row : EFFECT_TABLE) heard += row.event == kind ? 1 : 0;
+    if (heard != 1) return false;
+  }
+  return true;
+}
+static_assert(effect_table_in_order(), "one row per SoundEffect, in its order, priority 0..254");
+static_assert(every_event_heard_once(), "every kind of world event is heard as exactly one effect");
 
 // One of the effect voices, as the chooser sees it.
 struct VoiceSlot {

@@ -1,35 +1,21 @@
-// The effect voices' priorities, the choice of the voice a new effect takes
-// and its pan: pure functions, so they are checked without a sound device.
-#include <array>
+// What the effect table says of an effect, the choice of the voice a new
+// effect takes and its pan: pure functions, so they are checked without a
+// sound device.
 #include <cmath>
 
 #include "sound/sound_local.h"
 #include "world/world.h"
 
-namespace {
-
-// The events a player must not miss rank above the ones that repeat all the
-// time: a lost game or a won level over a hit ship, over explosions, over
-// the menus, over the shots and the enemy guns.
-constexpr std::array<int, SOUND_EFFECT_COUNT> PRIORITIES = {
-    60,   // SOUND_SHOT
-    120,  // SOUND_BEAM
-    40,   // SOUND_ENEMY_FIRE
-    80,   // SOUND_ENEMY_HIT
-    140,  // SOUND_EXPLOSION
-    180,  // SOUND_SHIP_HIT
-    220,  // SOUND_GAME_LOST
-    220,  // SOUND_LEVEL_WON
-    100,  // SOUND_MENU_MOVE
-    100,  // SOUND_MENU_CHOOSE
-    100,  // SOUND_MENU_BACK
-};
-
-}  // namespace
-
 int effect_priority(SoundEffect effect) {
   if (effect < 0 || effect >= SOUND_EFFECT_COUNT) return 0;
-  return PRIORITIES[effect];
+  return EFFECT_TABLE[effect].priority;
+}
+
+SoundEffect effect_for_event(int kind) {
+  if (kind < 0) return SOUND_EFFECT_COUNT;
+  for (const EffectRow& row : EFFECT_TABLE)
+    if (row.event == kind) return row.effect;
+  return SOUND_EFFECT_COUNT;
 }
 
 int choose_voice_slot(std::span<const VoiceSlot> slots, int priority) {

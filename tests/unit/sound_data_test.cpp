@@ -8,17 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "sound/sound.h"
+#include "sound/sound_local.h"
 
 namespace {
 
@@ -90,25 +90,6 @@ TEST_P(MusicTrack, IsAStereoLoopOfTwentyToSixtySecondsWithoutAClickOrAGap) {
 INSTANTIATE_TEST_SUITE_P(Tracks, MusicTrack,
                          ::testing::Values("menu.ogg", "play.ogg", "level2.ogg", "level3.ogg"));
 
-// How long each effect may last, in seconds, and why.
-struct EffectLength {
-  SoundEffect effect;
-  double min, max;
-};
-constexpr EffectLength EFFECT_LENGTHS[] = {
-    {SOUND_SHOT, 0.03, 0.2},          // the ship fires five times a second
-    {SOUND_BEAM, 0.03, 0.3},          // and so does the beam
-    {SOUND_ENEMY_FIRE, 0.03, 0.2},    // waves fire often; one sound per pass
-    {SOUND_ENEMY_HIT, 0.02, 0.15},    // a burst of hits stays a rattle
-    {SOUND_EXPLOSION, 0.3, 1.0},      // over before the next wave's
-    {SOUND_SHIP_HIT, 0.1, 0.5},       //
-    {SOUND_GAME_LOST, 0.5, 2.5},      // the end of a game is heard out
-    {SOUND_LEVEL_WON, 0.5, 2.5},      //
-    {SOUND_MENU_MOVE, 0.02, 0.1},     // keys repeat about ten times a second
-    {SOUND_MENU_CHOOSE, 0.05, 0.25},  // the next screen follows at once
-    {SOUND_MENU_BACK, 0.05, 0.25},    //
-};
-
 // Allegro keeps 16-bit samples unsigned, silence at 0x8000.
 std::vector<int> signed_samples(const SAMPLE* s) {
   const auto* data = static_cast<const std::uint16_t*>(s->data);
@@ -124,20 +105,21 @@ TEST(SoundDat, HoldsEveryEffectAtItsIndexAsAMono16BitSampleHeardClearly) {
   ASSERT_NE(dat, nullptr);
   // The game's own check of the archive it loads accepts the built one.
   EXPECT_EQ(sound_data_problem(dat), "");
-  ASSERT_EQ(std::size(EFFECT_LENGTHS), static_cast<std::size_t>(SOUND_EFFECT_COUNT));
-  for (const EffectLength& e : EFFECT_LENGTHS) {
+  // Each object is the recipe its row of the effect table names, at the row's
+  // index: the build read the table right.
+  for (const EffectRow& e : EFFECT_TABLE) {
     const DATAFILE& object = dat[e.effect];
     ASSERT_EQ(object.type, DAT_SAMPLE) << "object " << e.effect;
-    char prefix[8];
-    std::snprintf(prefix, sizeof prefix, "S%02d_", static_cast<int>(e.effect));
-    EXPECT_EQ(std::string(get_datafile_property(&object, DAT_NAME)).rfind(prefix, 0), 0u)
-        << "object " << e.effect << " is named for another index";
+    char name[40];
+    std::snprintf(name, sizeof name, "S%02d_%s_WAV", static_cast<int>(e.effect), e.recipe);
+    for (char* c = name; *c != 0; ++c) *c = static_cast<char>(std::toupper(*c));
+    EXPECT_EQ(std::string(get_datafile_property(&object, DAT_NAME)), name) << "object " << e.effect;
     const auto* s = static_cast<const SAMPLE*>(object.dat);
     EXPECT_EQ(std::make_tuple(s->bits, s->stereo, s->freq), std::make_tuple(16, 0, 22050))
         << "object " << e.effect << ": bits, stereo, rate";
     const double seconds = static_cast<double>(s->len) / s->freq;
-    EXPECT_GE(seconds, e.min) << "object " << e.effect;
-    EXPECT_LE(seconds, e.max) << "object " << e.effect;
+    EXPECT_GE(seconds, e.min_seconds) << "object " << e.effect;
+    EXPECT_LE(seconds, e.max_seconds) << "object " << e.effect;
     const std::vector<int> v = signed_samples(s);
     EXPECT_LT(peak(v), 32767) << "object " << e.effect << " clips";
     EXPECT_GT(rms(v, 0, v.size()), 0.1) << "object " << e.effect << " is too quiet";

@@ -1,6 +1,6 @@
 // Sound without a device: the voice an effect takes when voices run short,
 // panning across the playfield, the shape "sound.dat" must have, and the
-// sounds of the menu keys.
+// sounds of world events and the menu keys.
 #include <allegro.h>
 #include <gtest/gtest.h>
 
@@ -61,8 +61,10 @@ TEST(SoundData, ExactlyTheEffectsInOrder) {
   const std::vector<std::pair<std::vector<DATAFILE>, std::string>> cases = {
       {archive(n), ""},
       {archive(n + 1, n, info), ""},  // the archive tool's info at the end
-      {archive(n - 1), "10 objects where 11 samples belong"},
-      {archive(n + 1), "12 objects where 11 samples belong"},
+      {archive(n - 1),
+       std::to_string(n - 1) + " objects where " + std::to_string(n) + " samples belong"},
+      {archive(n + 1),
+       std::to_string(n + 1) + " objects where " + std::to_string(n) + " samples belong"},
       {archive(n + 1, 0, info), "object 0 is not a sample"},  // it would shift every index
       {archive(n, 4, DATAFILE{picture, DAT_BITMAP, 0, nullptr}), "object 4 is not a sample"},
       {archive(n, 2, DATAFILE{empty, DAT_SAMPLE, 0, nullptr}), "sample 2 is empty"},
@@ -74,7 +76,12 @@ TEST(SoundData, ExactlyTheEffectsInOrder) {
   destroy_sample(sample);
 }
 
-TEST(ShellSounds, MenuKeys) {
+TEST(ShellSounds, WorldEventsAndMenuKeys) {
+  EXPECT_EQ(effect_for_event(EVENT_ENEMY_DESTROYED), SOUND_EXPLOSION);
+  EXPECT_EQ(effect_for_event(EVENT_LEVEL_WON), SOUND_LEVEL_WON);
+  EXPECT_EQ(effect_for_event(-1), SOUND_EFFECT_COUNT);
+  EXPECT_EQ(effect_for_event(WORLD_EVENT_KIND_COUNT), SOUND_EFFECT_COUNT);
+
   EXPECT_EQ(menu_key_sound(KEY_ENTER, false), SOUND_MENU_CHOOSE);
   EXPECT_EQ(menu_key_sound(KEY_ESC, true), SOUND_MENU_BACK);
   EXPECT_EQ(menu_key_sound(KEY_DOWN, true), SOUND_MENU_MOVE);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Plays one whole session (menu music, Start with fire held, Escape, Resume,
-# an accepted restart, Quit) with the game built under ThreadSanitizer, in its
-# own Xvfb with the sound going to ALSA's file plugin. Any report that the
+# Plays two whole sessions with the game built under ThreadSanitizer, each in
+# its own Xvfb with the sound going to ALSA's file plugin: one in a window
+# (menu music, Start with fire held, Escape, Resume, an accepted restart,
+# Quit), one full screen under a window manager with the frame cap on and the
+# focus going away and back during play. Any report that the
 # suppressions file does not cover fails the run.
 #   scripts/tsan.sh BUILD TSAN_BUILD    (make tsan runs it after building both)
 set -euo pipefail
@@ -19,4 +21,4 @@ export TSAN_OPTIONS="suppressions=$here/tests/tsan/suppressions.txt second_deadl
 # Without address randomisation (inherited by the game the scenario starts):
 # on kernels with more random mmap bits ThreadSanitizer cannot lay out its
 # shadow memory otherwise.
-exec setarch "$(uname -m)" -R "$build/tests/e2e/mirvo_e2e" --gtest_filter='WholeSession.*'
+exec setarch "$(uname -m)" -R "$build/tests/e2e/mirvo_e2e" --gtest_filter='WholeSession.*:WholeDesktopSession.*'

@@ -185,3 +185,49 @@ TEST_P(FocusPause, PlayHoldsStillWhileAnotherWindowHasTheFocus) {
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
 }
+
+// One whole session on a desktop: full screen under a window manager, the
+// frame cap on, fire held while the focus goes away and comes back. The
+// focus callbacks and the window-manager requests touch the game's threads
+// here, so scripts/tsan.sh plays this session under ThreadSanitizer too.
+class WholeDesktopSession : public Scenario {};
+
+TEST_F(WholeDesktopSession, FullScreenCappedWithTheFocusAwayAndBackEndsCleanly) {
+  s = std::make_unique<Session>(24, 1024, 768);  // 768 lines: the frame at 1x, centred
+  s->start_window_manager();
+  s->folder.write("mirvo.cfg", "fullscreen=1\nframecap=1\n");
+  std::vector<std::string> extra;
+  if (const char* tsan = std::getenv("TSAN_OPTIONS"))
+    extra.push_back(std::string("TSAN_OPTIONS=") + tsan);
+  s->start_game(extra);
+  const auto shows = [&](const std::function<bool(const Image&)>& pred) {
+    return s
+        ->wait_for_screen(
+            [&](const Image& img) { return img.width == 1024 && pred(look_at(img, 1).field); },
+            60000ms, 100ms)
+        .has_value();
+  };
+  ASSERT_TRUE(shows([](const Image& f) { return menu_shows(f, 0); })) << "no full-screen menu";
+  const std::optional<GameWindow> game = s->window();
+  ASSERT_TRUE(game);
+  s->keys({"Return"});
+  ASSERT_TRUE(shows(play_shows)) << "Start did not begin play";
+
+  s->key_down("space");
+  const std::vector<std::string> env = environment_with_display(s->display());
+  const unsigned long other = s->x().open_other_window(700, 100, 200, 200);
+  ASSERT_EQ(run_command({"xdotool", "windowfocus", "--sync", std::to_string(other)}, env), 0);
+  std::this_thread::sleep_for(1000ms);
+  ASSERT_EQ(run_command({"xdotool", "windowfocus", "--sync", std::to_string(game->id)}, env), 0);
+  std::this_thread::sleep_for(1000ms);
+  s->key_up("space");
+  EXPECT_TRUE(s->game().running());
+
+  s->key_down("Escape");
+  const bool back = shows([](const Image& f) { return menu_shows(f, 0) && !play_shows(f); });
+  s->key_up("Escape");
+  ASSERT_TRUE(back) << "Escape did not leave play";
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(30000ms), std::optional<int>(0));
+  EXPECT_EQ(s->game_stderr(), "");
+}

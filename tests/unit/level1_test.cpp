@@ -1,13 +1,17 @@
 // The first level played headless through the level runner, as the game plays
 // it: the idle pilot must lose before the boss, the careful mortal pilot must
-// win, and every run must be reproducible from its seed or its recording.
+// win, the level must meet the house pacing targets, and every run must be
+// reproducible from its seed or its recording.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <tuple>
+#include <vector>
 
 #include "run/runner.h"
+#include "script/script.h"
 #include "world/world.h"
 
 namespace {
@@ -38,6 +42,16 @@ class LevelOne : public ::testing::Test {
     Pilot pilot = make_pilot(kind, seed);
     return run_level(settings, pilot, recording);
   }
+
+  // The careful mortal pilot on seeds 1..SEEDS, played once for every test.
+  static const std::vector<RunResult>& dodge_runs() {
+    static const std::vector<RunResult> runs = [] {
+      std::vector<RunResult> r;
+      for (std::uint32_t seed = 1; seed <= SEEDS; ++seed) r.push_back(play(PilotKind::dodge, seed));
+      return r;
+    }();
+    return runs;
+  }
 };
 
 // On every seed the idle pilot loses before the boss comes, and the careful
@@ -49,7 +63,9 @@ TEST_F(LevelOne, IdlePilotLosesBeforeTheBossAndCarefulMortalPilotWinsMostSeeds) 
     EXPECT_EQ(std::make_tuple(idle.outcome, idle.boss_tick, idle.energy),
               std::make_tuple(Outcome::lost, 0, 0))
         << "seed " << seed << ": the idle pilot's outcome, boss tick and energy";
-    const RunResult r = play(PilotKind::dodge, seed);
+  }
+  for (const RunResult& r : dodge_runs()) {
+    const std::uint32_t seed = r.seed;
     wins += r.outcome == Outcome::victory ? 1 : 0;
     EXPECT_NE(r.outcome, Outcome::time) << "seed " << seed << " neither won nor lost";
     if (r.outcome == Outcome::victory) {
@@ -58,6 +74,109 @@ TEST_F(LevelOne, IdlePilotLosesBeforeTheBossAndCarefulMortalPilotWinsMostSeeds) 
     }
   }
   EXPECT_GE(wins, DODGE_WINS_NEEDED) << "of " << SEEDS << " seeds";
+}
+
+// The house pacing targets (docs/levels.md), measured as the runner's summary
+// measures them over the careful pilot's runs on seeds 1 to 20.
+TEST_F(LevelOne, CarefulPilotFindsTheHousePacingTargets) {
+  if (SEEDS != 20) GTEST_SKIP() << "the targets are figures over seeds 1 to 20";
+  const std::vector<RunResult>& runs = dodge_runs();
+  const RunsSummary s = summarize_runs(runs);
+  ASSERT_GT(s.seconds_before_boss, 0);
+  const auto boss_tick_of = [&](const Place& p) { return runs.at(p.seed - 1).boss_tick; };
+  const double before = s.seconds_before_boss;
+  const struct {
+    const char* figure;
+    double value, low, high;
+  } targets[] = {
+      {"victories", double(s.victories), 16, 20},
+      {"empty seconds before the boss, %", 100.0 * s.empty_seconds_before_boss / before, 0, 10},
+      {"longest empty stretch before the boss, s", double(s.longest_empty), 0, 3},
+      {"enemy bullets on screen before the boss, average", s.bullets_before_boss / before, 4, 1e9},
+      {"most enemy bullets on screen before the boss", double(s.peak_before_boss), 20, 25},
+      // The last wave before the boss fills the last 20 s before it.
+      {"seconds from the busiest second to the boss",
+       (boss_tick_of(s.peak_before_boss_at) - s.peak_before_boss_at.tick) / 100.0, 0, 20},
+      {"hits in the first 30 s", double(s.hits_first_30s), 0, 3},
+      {"seconds from the 10 s with the most hits to the boss",
+       (runs[0].boss_tick - s.most_hits_from) / 100.0, 10, 40},
+      {"most enemy bullets on screen with the boss", double(s.peak_with_boss), 25, 30},
+      {"the boss's fight, median seconds", s.boss_ticks_median / 100.0, 35, 50},
+  };
+  for (const auto& t : targets) {
+    EXPECT_GE(t.value, t.low) << t.figure;
+    EXPECT_LE(t.value, t.high) << t.figure;
+  }
+}
+
+// The boss's phases, as level1.wis times them in seconds after it appears:
+// each holds more enemy bullets on screen on average than the one before, the
+// busiest second of the fight falls in the last, and no fight outlasts the
+// last (the boss would begin its phases again).
+TEST_F(LevelOne, TheBossPhasesGetHarder) {
+  if (SEEDS != 20) GTEST_SKIP() << "the targets are figures over seeds 1 to 20";
+  const double starts[] = {0.0, 11.5, 25.5};
+  const double phases_end = 57.5;
+  constexpr int PHASES = std::size(starts);
+  double bullets[PHASES] = {};
+  int samples[PHASES] = {};
+  int peak[PHASES] = {};
+  for (const RunResult& r : dodge_runs()) {
+    if (r.boss_tick == 0) continue;
+    for (std::size_t i = 0; i < r.enemy_bullets_by_second.size(); ++i) {
+      const double after = (sample_tick(static_cast<int>(i)) - r.boss_tick) / 100.0;
+      if (after < 0) continue;
+      EXPECT_LT(after, phases_end) << "seed " << r.seed;
+      int k = PHASES - 1;
+      while (after < starts[k]) --k;
+      bullets[k] += r.enemy_bullets_by_second[i];
+      ++samples[k];
+      peak[k] = std::max(peak[k], r.enemy_bullets_by_second[i]);
+    }
+  }
+  for (int k = 0; k < PHASES; ++k) {
+    ASSERT_GT(samples[k], 0) << "no fight reached phase " << k + 1;
+    if (k > 0) {
+      EXPECT_GT(bullets[k] / samples[k], bullets[k - 1] / samples[k - 1]) << "phase " << k + 1;
+    }
+  }
+  const int busiest = *std::max_element(std::begin(peak), std::end(peak));
+  EXPECT_EQ(peak[PHASES - 1], busiest)
+      << "the busiest second of the fight is not in its last phase";
+}
+
+// The boss fires its patterns through the scripts it launches: none of them
+// may come more than twice in its fight, so none comes more than twice in a
+// phase. The boss is the enemy type whose animation can win the level.
+TEST_F(LevelOne, TheBossLaunchesNoPatternMoreThanTwice) {
+  play(PilotKind::idle, 1);  // loads the level's enemy types
+  int boss_type = 0;
+  for (int t = 1; t <= MAX_ENEMY_TYPES; ++t)
+    for (const Animation& a : enemy_types[t - 1].anims)
+      if ((a.flags & ANIM_VICTORY) != 0) boss_type = t;
+  ASSERT_GT(boss_type, 0);
+
+  const ScriptParse file = read_script_file("level1.wif");
+  ASSERT_EQ(file.error, "");
+  std::vector<std::vector<ScriptInstruction>> scripts(1);
+  for (const ScriptInstruction& in : file.instructions) {
+    if (in.opcode == OP_END)
+      scripts.emplace_back();
+    else
+      scripts.back().push_back(in);
+  }
+  int boss_script = 0;
+  for (const auto& script : scripts)
+    for (const ScriptInstruction& in : script)
+      if (in.opcode == OP_SPAWN && in.operands[0] == boss_type) boss_script = in.operands[1];
+  ASSERT_GT(boss_script, 0);
+  ASSERT_LE(boss_script, static_cast<int>(scripts.size()));
+
+  std::map<int, int> launches;
+  for (const ScriptInstruction& in : scripts[boss_script - 1])
+    if (in.opcode == OP_SPAWN) ++launches[in.operands[1]];
+  EXPECT_GE(launches.size(), 4u) << "two phases need at least two patterns each";
+  for (const auto& [script, count] : launches) EXPECT_LE(count, 2) << "script " << script;
 }
 
 // What the old keep-alive run checked: waves come, enemies fall, only shot

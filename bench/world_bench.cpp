@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "mask/mask.h"
-#include "render/render.h"
 #include "script/script.h"
 #include "world/world.h"
 

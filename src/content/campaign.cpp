@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "content/content.h"
-#include "render/render.h"
 #include "script/script.h"
 #include "world/world.h"
 

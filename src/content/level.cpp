@@ -1,6 +1,5 @@
 // The start of a level, shared by the game's first entry and the level runner.
 #include "content/content.h"
-#include "render/render.h"
 #include "script/script.h"
 #include "world/world.h"
 

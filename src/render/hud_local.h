@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "render/render.h"
+#include "world/world.h"
 
 // The text buffers of the head-up display live on the stack: Allegro's
 // printf-style text calls allocate, and a frame allocates nothing.

@@ -1,6 +1,6 @@
-// Drawing: the software and OpenGL frame renderers, the saturating additive
-// blend the software renderer lights particles with, and the timed on-screen
-// messages both renderers show.
+// Drawing: the software and OpenGL frame renderers and the saturating additive
+// blend the software renderer lights particles with. The on-screen messages
+// they draw are the world's (world.h).
 #pragma once
 
 #include <array>
@@ -67,24 +67,6 @@ void blend_add_rect32_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, i
 int blend_capabilities();
 // The loop for a colour depth and a capabilities word; null for other depths.
 BlendLoop choose_blend_loop(int depth, int capabilities);
-
-// ---- On-screen messages ----
-
-inline constexpr int MAX_MESSAGES = 8;
-inline constexpr int MESSAGE_TEXT_SIZE = 32;  // 31 characters and the NUL
-
-struct Message {
-  std::array<char, MESSAGE_TEXT_SIZE> text{};
-  std::int32_t time_left = 0;  // ticks; > 0 = visible, 0 = free
-};
-
-extern std::array<Message, MAX_MESSAGES> messages;
-
-// Puts text up for `ticks` logic ticks in the lowest free slot; dropped when
-// all are busy. A longer text is cut to 31 characters.
-void show_message(const char* text, int ticks);
-void clear_messages();
-void tick_messages();
 
 // ---- Frame renderers ----
 

@@ -1,5 +1,6 @@
-// Scripts: the store every level's scripts are loaded into, the selection of
-// one script by its number, and the interpreter that runs an enemy's copy.
+// Scripts: the file format, the store every level's scripts are loaded into,
+// and the selection of one script by its number. The interpreter that runs an
+// enemy's copy belongs to the world (world.h), whose tables it changes.
 #pragma once
 
 #include <array>
@@ -27,10 +28,10 @@ enum Opcode : std::int32_t {
   OP_SET_VELOCITY = 2,  // 0: vx/100, 1: vy/100
   OP_FIRE = 5,          // 0: shot type, 1: x, 2: y, 3: vx/100, 4: vy/100, 5: offset x, 6: offset y
   OP_SPAWN = 6,  // 0: enemy type, 1: script, 2: x, 3: y, 4: vx/100, 5: vy/100, 6: group, 7: trigger
-  OP_RESTART = 7,     // pc back to 0
-  OP_END = 8,         // ends a script in the store; never copied into an enemy. Yields.
-  OP_REMOVE = 10,     // frees the enemy's slot. Yields.
-  OP_SET_ANGLE = 11,  // 0: angle, 256 per full turn
+  OP_RESTART = 7,      // pc back to 0
+  OP_END = 8,          // ends a script in the store; never copied into an enemy. Yields.
+  OP_REMOVE = 10,      // frees the enemy's slot. Yields.
+  OP_SET_ANGLE = 11,   // 0: angle, 256 per full turn
   OP_FIRE_AIMED = 12,  // 0: shot type, 1: speed/100, 2: offset x, 3: offset y; towards the ship
 };
 
@@ -57,13 +58,3 @@ void load_scripts(const char* path);
 // for a number of 0 or less, one past the last OP_END, or a script that no
 // OP_END follows inside the store: such a number names no script.
 bool find_script(int number, int* start, int* length);
-
-// Runs Enemy.script[pc] of enemy `slot` and advances pc (to 0 after OP_RESTART).
-void execute_script_instruction(int slot);
-
-// The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
-// alive, runs instructions up to and including the next yielding one (OP_WAIT,
-// OP_END, OP_REMOVE); otherwise counts its wait down. A burst that runs past
-// the script's copied instructions, or that loops without yielding, is cut
-// short instead of reading stale instructions or hanging the tick.
-void run_script(int slot);

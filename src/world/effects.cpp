@@ -4,7 +4,6 @@
 
 #include <allegro.h>
 
-#include "render/render.h"
 #include "world/world.h"
 #include "world/world_local.h"
 

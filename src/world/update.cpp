@@ -5,7 +5,6 @@
 
 #include <allegro.h>
 
-#include "render/render.h"
 #include "script/script.h"
 #include "world/world.h"
 #include "world/world_local.h"

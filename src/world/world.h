@@ -190,6 +190,26 @@ extern std::int32_t world_events_recording;
 void record_world_event(int kind, float x);
 void clear_world_events();
 
+// ---- On-screen messages ----
+// Raised by the tick (and a level's title), counted down once per tick; the
+// renderers only draw the visible ones.
+
+inline constexpr int MAX_MESSAGES = 8;
+inline constexpr int MESSAGE_TEXT_SIZE = 32;  // 31 characters and the NUL
+
+struct Message {
+  std::array<char, MESSAGE_TEXT_SIZE> text{};
+  std::int32_t time_left = 0;  // ticks; > 0 = visible, 0 = free
+};
+
+extern std::array<Message, MAX_MESSAGES> messages;
+
+// Puts text up for `ticks` logic ticks in the lowest free slot; dropped when
+// all are busy. A longer text is cut to 31 characters.
+void show_message(const char* text, int ticks);
+void clear_messages();
+void tick_messages();
+
 // Resets of a new game and of the first entry of the play loop.
 void reset_world_for_new_game();
 void reset_world_for_level_start();
@@ -212,6 +232,18 @@ void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, 
 void spawn_particle(float x, float y, float vx, float vy, int colour, int fade_step,
                     int move_period, int fade_period);
 void trigger_group(int group);
+
+// ---- The script interpreter ----
+
+// Runs Enemy.script[pc] of enemy `slot` and advances pc (to 0 after OP_RESTART).
+void execute_script_instruction(int slot);
+
+// The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
+// alive, runs instructions up to and including the next yielding one (OP_WAIT,
+// OP_END, OP_REMOVE); otherwise counts its wait down. A burst that runs past
+// the script's copied instructions, or that loops without yielding, is cut
+// short instead of reading stale instructions or hanging the tick.
+void run_script(int slot);
 
 // Effects of animation steps that end with flags.
 void enemy_step_event(int slot);

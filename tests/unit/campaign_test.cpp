@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "content/content.h"
-#include "render/render.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "render/render.h"
+#include "world/world.h"
 
 namespace {
 int visible() {

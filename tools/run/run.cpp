@@ -8,7 +8,6 @@
 #include <string>
 
 #include "content/content.h"
-#include "render/render.h"
 #include "run/runner.h"
 #include "world/world.h"
 

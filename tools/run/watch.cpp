@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "content/content.h"
-#include "render/render.h"
 #include "run/runner.h"
 #include "script/script.h"
 #include "world/world.h"

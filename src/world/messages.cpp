@@ -1,8 +1,8 @@
-// Timed on-screen messages: the world raises them, the play loop counts them
+// Timed on-screen messages: the world raises them, the tick counts them
 // down once per logic tick, both renderers draw the visible ones.
 #include <cstring>
 
-#include "render/render.h"
+#include "world/world.h"
 
 std::array<Message, MAX_MESSAGES> messages;
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "script/script.h"
 #include "world/world.h"
 
 namespace {

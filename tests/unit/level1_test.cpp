@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <map>
 #include <tuple>
@@ -107,6 +109,42 @@ TEST_F(LevelOne, CarefulPilotFindsTheHousePacingTargets) {
     EXPECT_GE(t.value, t.low) << t.figure;
     EXPECT_LE(t.value, t.high) << t.figure;
   }
+}
+
+// An enemy type that can never be hit: every step its animation reaches from
+// its start is unhittable. Such an enemy is a sign, not a foe.
+bool never_hittable(int type) {
+  const EnemyType& t = enemy_types[type - 1];
+  int step = t.start_anim;
+  for (int n = 0; n < MAX_ANIMATIONS && step >= 0 && step < MAX_ANIMATIONS; ++n) {
+    if ((t.anims[step].flags & ANIM_UNHITTABLE) == 0) return false;
+    step = t.anims[step].next;
+  }
+  return true;
+}
+
+// The boss announces itself: the last sign to go up before it appears goes
+// up 2 to 3 seconds before.
+TEST_F(LevelOne, AWarningGoesUpTwoToThreeSecondsBeforeTheBoss) {
+  std::vector<int> signs;
+  std::array<int, MAX_ENEMIES> type_seen{};
+  RunSettings settings;
+  Pilot pilot = make_pilot(PilotKind::dodge, 1);
+  const RunResult r = run_level(settings, pilot, nullptr, [&](int tick) {
+    for (int i = 0; i < MAX_ENEMIES; ++i) {
+      const int type = enemies[i].type;
+      if (type != type_seen[i] && type >= 1 && type <= MAX_ENEMY_TYPES && never_hittable(type))
+        signs.push_back(tick);
+      type_seen[i] = type;
+    }
+    return true;
+  });
+  ASSERT_GT(r.boss_tick, 0);
+  const auto after_boss = std::lower_bound(signs.begin(), signs.end(), r.boss_tick);
+  ASSERT_NE(after_boss, signs.begin()) << "no sign went up before the boss";
+  const int warning = r.boss_tick - *(after_boss - 1);
+  EXPECT_GE(warning, 2 * TICKS_PER_SECOND);
+  EXPECT_LE(warning, 3 * TICKS_PER_SECOND);
 }
 
 // The boss's phases, as level1.wis times them in seconds after it appears:

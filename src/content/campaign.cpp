@@ -19,12 +19,11 @@ namespace {
   std::exit(1);
 }
 
-// The level's victory step has ended and the ship still flies.
+// The level's victory step has ended and the ship still flies (a victory
+// won in the tick the last point went counts for the runner's verdict, not
+// for the next level).
 bool level_won() {
-  if (player.energy < 1) return false;
-  for (const Message& m : messages)
-    if (m.time_left > 0 && std::string(m.text.data()) == VICTORY_MESSAGE) return true;
-  return false;
+  return game_outcome() == GameOutcome::won && player.energy >= 1;
 }
 
 }  // namespace
@@ -76,6 +75,7 @@ bool advance_campaign(const Campaign& campaign, CampaignProgress& progress) {
   ++progress.level;
   progress.victory_ticks = 0;
   player.energy = energy_for_next_level(player.energy);
+  // The next level's start sets the outcome back to playing.
   reset_world_for_next_level();
   load_campaign_level(campaign, progress.level);
   return true;

@@ -115,7 +115,7 @@ struct CampaignProgress {
   int victory_ticks = 0;
 };
 // Called after every logic tick, by the play loop and the level runner alike.
-// While the level is won (its victory message is up and the ship flies) and
+// While the level is won (game_outcome() says so and the ship flies) and
 // another level follows, it counts LEVEL_VICTORY_TICKS; then it starts the
 // next level: energy_for_next_level, every enemy, shot, bullet and particle
 // cleared, the score kept, the level's files loaded and its title shown.

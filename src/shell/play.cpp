@@ -102,6 +102,19 @@ static void hold_while_unfocused() {
   play_music(MUSIC_PLAY);
 }
 
+int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
+  int ran = 0;
+  // Re-read before every tick: ticks arriving during a catch-up join it.
+  while (tick_count.load() > 0) {
+    run_tick();
+    if (advance_campaign(campaign, progress))
+      choose_play_music(campaign.levels[progress.level].music);
+    tick_count.fetch_sub(1);
+    ++ran;
+  }
+  return ran;
+}
+
 // Runs until Escape (or the window's close button) and returns 0. The world
 // is left as it is, so a later call with game_running 1 resumes it; ticks
 // still pending at Escape stay counted for that call.
@@ -121,17 +134,7 @@ int play_level(const char* level_name) {
       hold_while_unfocused();
       continue;
     }
-    // Re-read before every tick: ticks arriving during a catch-up join it.
-    int ran = 0;
-    while (tick_count.load() > 0) {
-      update_player();
-      update_world();
-      tick_messages();
-      if (advance_campaign(campaign, progress))
-        choose_play_music(campaign.levels[progress.level].music);
-      tick_count.fetch_sub(1);
-      ++ran;
-    }
+    const int ran = run_due_ticks(campaign, progress);
     play_world_events();
     // Capped, a frame shows the newest state of the world once, never twice.
     if (frame_cap != 0 && ran == 0) {

@@ -15,6 +15,9 @@
 #include "shell/shell.h"
 #include "sound/sound.h"
 
+struct Campaign;
+struct CampaignProgress;
+
 // ---- Command line ----
 
 // What the arguments ask for: the game (no arguments), a help or version
@@ -142,6 +145,14 @@ std::string settings_text(std::string_view old_text, std::span<const SettingValu
 // permission bits (0644 when new). Empty on success, otherwise the reason;
 // the old file is left as it was.
 std::string replace_file(const std::string& path, const std::string& text);
+
+// ---- Play ----
+
+// The play loop's catch-up: every logic tick that has fallen due, run_tick
+// and the campaign's step after each, with the next level's music when one
+// starts. tick_count is re-read before every tick, so ticks arriving during a
+// catch-up join it. Returns how many ran; the events are left for the caller.
+int run_due_ticks(const Campaign& campaign, CampaignProgress& progress);
 
 // ---- Sounds ----
 

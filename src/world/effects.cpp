@@ -120,6 +120,7 @@ void enemy_step_event(int slot) {
   }
   if ((step->flags & ANIM_VICTORY) != 0) {
     show_message(VICTORY_MESSAGE, VICTORY_TICKS);
+    world_local::note_victory_step();
     // The whole level is won, not a place on it: heard from the middle.
     record_world_event(EVENT_LEVEL_WON, static_cast<float>(PLAYFIELD_W) / 2.0f);
   }

@@ -16,8 +16,9 @@ void free_all_particles() {
   for (Particle& p : particles) p.x = FREE_PARTICLE;
 }
 
-// Start clears the ship, the particles, the enemies, their bullets and the
-// events not yet heard; the shots and the rest are reset when the level itself starts.
+// Start clears the ship, the particles, the enemies, their bullets, the
+// events not yet heard and the outcome; the shots and the rest are reset when the level itself
+// starts.
 void reset_world_for_new_game() {
   player.x = 140;
   player.y = 300;
@@ -27,6 +28,7 @@ void reset_world_for_new_game() {
   for (Enemy& e : enemies) e.type = 0;
   for (Bullet& b : enemy_bullets) b.type = 0;
   clear_world_events();
+  reset_game_outcome();
 }
 
 // The next level of a campaign starts on a clear screen: no enemy, shot,
@@ -45,4 +47,5 @@ void reset_world_for_level_start() {
   }
   for (Bullet& b : player_shots) b.type = 0;
   player.fire_cooldown = 0;
+  reset_game_outcome();
 }

@@ -267,4 +267,11 @@ void update_world() {
   update_particles();
   if (player.energy < 0) player.energy = 0;
   scroll_background();
+  world_local::settle_game_outcome();
+}
+
+void run_tick() {
+  update_player();
+  update_world();
+  tick_messages();
 }

@@ -218,8 +218,30 @@ void reset_world_for_level_start();
 void reset_world_for_next_level();
 void free_all_particles();
 
-// One logic tick of the whole world, in its seven phases.
+// One logic tick as the game runs it, for the play loop and the level runner
+// alike: the ship's controls (update_player), the world (update_world) and the
+// messages counted down. The tick's events join the list; the caller hears
+// them and empties it.
+void run_tick();
+
+// One logic tick of the whole world, in its seven phases; at its end the
+// outcome is settled.
 void update_world();
+
+// ---- The game's outcome ----
+// Lost from the tick the ship's energy falls below 1, and it stays lost; won
+// from the tick a victory step ends while the game is not lost. A victory and
+// the last point of energy lost in the same tick make a win. Settled once per
+// tick, after every phase, so nothing has to read the messages to know it.
+enum class GameOutcome : std::int32_t { playing = 0, won, lost };
+GameOutcome game_outcome();
+// Back to playing: done by every level start, so the next level of a campaign
+// starts undecided.
+void reset_game_outcome();
+// The level runner's immortal ship, after a tick: its energy back to
+// START_ENERGY and a loss of this tick forgiven, the outcome back to `before`,
+// what it was before the tick.
+void keep_ship_alive(GameOutcome before);
 
 // Keyboard and first joystick to ship movement and fire, once per tick.
 void update_player();

@@ -50,6 +50,11 @@ inline BITMAP* frame_bitmap(const DATAFILE* data, int frame) {
   return static_cast<BITMAP*>(data[frame].dat);
 }
 
+// A victory step has ended in this tick; the tick's end settles the outcome.
+void note_victory_step();
+// The outcome after the tick's last phase (see GameOutcome in world.h).
+void settle_game_outcome();
+
 // Two positioned masks touch; a side without a mask counts by its box alone,
 // so the caller has already made the box test.
 inline bool masks_touch(const PixelMask* a, const PixelMask* b, int ax, int ay, int bx, int by) {

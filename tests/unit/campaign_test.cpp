@@ -15,6 +15,7 @@
 
 #include "content/content.h"
 #include "world/world.h"
+#include "world/world_local.h"
 
 namespace fs = std::filesystem;
 
@@ -188,6 +189,12 @@ bool message_up(const char* text) {
   return false;
 }
 
+// A tick in which the level's victory step ends.
+void win_level() {
+  world_local::note_victory_step();
+  world_local::settle_game_outcome();
+}
+
 int live_enemies() {
   int n = 0;
   for (const Enemy& e : enemies) n += e.type != 0 && e.type != LEVEL_DIRECTOR;
@@ -216,7 +223,7 @@ TEST_F(CampaignFiles, AWonLevelLeadsToTheNextOnAClearScreenKeepingTheScore) {
   spawn_particle(10, 10, 0, 0, 0, 1, 1, 1);
   player.score = 1200;
   player.energy = 3;
-  show_message(VICTORY_MESSAGE, 10000);
+  win_level();
   ASSERT_GT(live_enemies(), 0);
   for (int i = 1; i < LEVEL_VICTORY_TICKS; ++i)
     ASSERT_FALSE(advance_campaign(c, progress)) << "tick " << i;
@@ -229,15 +236,15 @@ TEST_F(CampaignFiles, AWonLevelLeadsToTheNextOnAClearScreenKeepingTheScore) {
   for (const Bullet& b : enemy_bullets) EXPECT_EQ(b.type, 0);
   for (const Bullet& b : player_shots) EXPECT_EQ(b.type, 0);
   for (const Particle& p : particles) EXPECT_EQ(p.x, FREE_PARTICLE);
-  EXPECT_FALSE(message_up(VICTORY_MESSAGE));
+  EXPECT_EQ(game_outcome(), GameOutcome::playing) << "the next level starts undecided";
   EXPECT_TRUE(message_up("Ion Reef"));
   EXPECT_EQ(scroll_row, 0);
 
-  // The last level's victory is the end: the message stays, no level follows.
-  show_message(VICTORY_MESSAGE, 10000);
+  // The last level's victory is the end: the game stays won, no level follows.
+  win_level();
   for (int i = 0; i < 2 * LEVEL_VICTORY_TICKS; ++i) EXPECT_FALSE(advance_campaign(c, progress));
   EXPECT_EQ(progress.level, 1);
-  EXPECT_TRUE(message_up(VICTORY_MESSAGE));
+  EXPECT_EQ(game_outcome(), GameOutcome::won);
 }
 
 TEST_F(CampaignFiles, ALostShipNeverAdvancesAndEnergyBetweenLevelsIsCapped) {
@@ -247,7 +254,9 @@ TEST_F(CampaignFiles, ALostShipNeverAdvancesAndEnergyBetweenLevelsIsCapped) {
   load_campaign_level(c, 0);
   CampaignProgress progress;
   player.energy = 0;
-  show_message(VICTORY_MESSAGE, 10000);
+  world_local::settle_game_outcome();
+  win_level();
+  ASSERT_EQ(game_outcome(), GameOutcome::lost);
   for (int i = 0; i < 2 * LEVEL_VICTORY_TICKS; ++i) EXPECT_FALSE(advance_campaign(c, progress));
   EXPECT_EQ(progress.level, 0);
 

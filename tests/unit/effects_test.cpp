@@ -1,5 +1,6 @@
 // Step effects: explosions from the frame's centre, the victory message,
 // debris, sparks and the zigzag beam, each checked against its draws in order.
+#include "world/world_local.h"
 #include "world_fixture.h"
 
 namespace {
@@ -82,6 +83,55 @@ TEST_F(StepEffects, VictoryStepAlsoExplodesAndShowsTheWinnerMessage) {
   EXPECT_EQ(live_particles(), 50);
   ASSERT_EQ(visible_messages("You are a winner!!!11"), 1);
   EXPECT_EQ(messages[0].time_left, 10000);
+}
+
+// The outcome as the tick's end settles it, tick after tick: what the tick
+// saw (a victory step ending, the energy after it) and what it becomes.
+TEST_F(StepEffects, OutcomeIsSettledAtTheTicksEndAndALossStays) {
+  const struct {
+    const char* story;
+    std::vector<std::pair<bool, int>> ticks;  // victory step ended, energy after the tick
+    GameOutcome outcome;
+  } cases[] = {
+      {"nothing happens", {{false, 10}, {false, 3}}, GameOutcome::playing},
+      {"a victory", {{false, 10}, {true, 4}, {false, 4}}, GameOutcome::won},
+      {"the last point lost", {{false, 1}, {false, 0}}, GameOutcome::lost},
+      {"both in one tick", {{true, 0}}, GameOutcome::won},
+      {"both in one tick, then a tick", {{true, 0}, {false, 0}}, GameOutcome::lost},
+      {"a victory after the loss", {{false, 0}, {true, 0}}, GameOutcome::lost},
+      {"a loss after the victory", {{true, 5}, {false, 0}}, GameOutcome::lost},
+  };
+  for (const auto& c : cases) {
+    reset_game_outcome();
+    for (const auto& [victory, energy] : c.ticks) {
+      if (victory) world_local::note_victory_step();
+      player.energy = energy;
+      world_local::settle_game_outcome();
+    }
+    EXPECT_EQ(game_outcome(), c.outcome) << c.story;
+  }
+}
+
+// Through the effects and the tick: a victory step's end wins the level, a
+// new level start forgets it, and the runner's immortal ship is forgiven a
+// loss but keeps a win.
+TEST_F(StepEffects, VictoryStepWinsAtTheTicksEndAndALevelStartForgetsIt) {
+  const int slot = enemy_in_step(10.0f, 10.0f, ANIM_VICTORY, 8, 8);
+  enemy_step_event(slot);
+  EXPECT_EQ(game_outcome(), GameOutcome::playing) << "settled only at the tick's end";
+  update_world();
+  EXPECT_EQ(game_outcome(), GameOutcome::won);
+  reset_world_for_level_start();
+  EXPECT_EQ(game_outcome(), GameOutcome::playing);
+
+  player.energy = 0;
+  update_world();
+  ASSERT_EQ(game_outcome(), GameOutcome::lost);
+  keep_ship_alive(GameOutcome::playing);
+  EXPECT_EQ(game_outcome(), GameOutcome::playing);
+  EXPECT_EQ(player.energy, START_ENERGY);
+  keep_ship_alive(GameOutcome::won);
+  EXPECT_EQ(game_outcome(), GameOutcome::playing) << "only a loss is forgiven";
 }
 
 TEST_F(StepEffects, FlagsWithoutAnEffectMakeNothing) {

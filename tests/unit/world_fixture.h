@@ -145,7 +145,8 @@ struct Content {
 };
 
 // Back to a fresh game: ship at (140, 300) with 10 energy, every table and
-// message and recorded event empty, no input held, the scroll at the top, a fixed seed.
+// message and recorded event empty, the outcome undecided, no input held, the scroll at the top, a
+// fixed seed.
 inline void reset_world() {
   PixelMask* ship_mask = player.mask;
   player = Player{};
@@ -164,6 +165,7 @@ inline void reset_world() {
   scroll_offset = 0.0f;
   clear_world_events();
   world_events_recording = 1;
+  reset_game_outcome();
   for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
   key_shifts = 0;
   num_joysticks = 0;

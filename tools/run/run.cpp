@@ -36,12 +36,6 @@ bool wins_the_level(int type) {
   return false;
 }
 
-bool message_up(const char* text) {
-  for (const Message& m : messages)
-    if (m.time_left > 0 && std::string(m.text.data()) == text) return true;
-  return false;
-}
-
 void count_enemies(RunCounter& c, RunResult& r, int tick) {
   for (int i = 0; i < MAX_ENEMIES; ++i) {
     const Enemy& e = enemies[i];
@@ -141,9 +135,8 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     press_keys(keys);
     if (recording != nullptr) record_keys(*recording, keys);
     const int energy_before = player.energy;
-    update_player();
-    update_world();
-    tick_messages();
+    const GameOutcome outcome_before = game_outcome();
+    run_tick();
     if (settings.campaign != nullptr && advance_campaign(*settings.campaign, progress))
       r.boss_tick = 0;
     // Events are for the sounds, which the runner does not play.
@@ -159,13 +152,15 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
       r.enemies_by_second.push_back(on_screen.enemies);
       r.enemy_bullets_by_second.push_back(on_screen.enemy_bullets);
     }
-    if (settings.immortal) player.energy = 10;
+    if (settings.immortal) keep_ship_alive(outcome_before);
 
     if (watcher && !watcher(tick)) break;
-    if (message_up(VICTORY_MESSAGE) && progress.level == last_level) {
+    if (game_outcome() == GameOutcome::won && progress.level == last_level) {
       r.outcome = Outcome::victory;
       break;
     }
+    // A level won on the tick its last point went ends the run only when no
+    // level follows; otherwise the ship without energy has lost.
     if (player.energy < 1) {
       r.outcome = Outcome::lost;
       break;

@@ -9,6 +9,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "mask/mask.h"
@@ -25,39 +27,31 @@ ScriptInstruction instruction(int opcode, std::initializer_list<int> operands) {
   return in;
 }
 
-// Everything the tick reads and writes, saved once and put back before each run.
+// Everything the tick reads and writes, saved once and put back before each
+// run: the bytes of every table in the world's own list.
 struct WorldState {
-  Player ship;
-  std::array<Bullet, MAX_PLAYER_SHOTS> shots;
-  std::array<Bullet, MAX_ENEMY_BULLETS> bullets;
-  std::array<Enemy, MAX_ENEMIES> foes;
-  std::array<EnemyAnimState, MAX_ENEMIES> anims;
-  std::array<Particle, MAX_PARTICLES> sparks;
-  std::array<Message, MAX_MESSAGES> texts;
-  std::int32_t row;
-  float offset;
+  std::vector<std::uint8_t> bytes;
 
   void save() {
-    ship = player;
-    shots = player_shots;
-    bullets = enemy_bullets;
-    foes = enemies;
-    anims = enemy_anim_states;
-    sparks = particles;
-    texts = messages;
-    row = scroll_row;
-    offset = scroll_offset;
+    bytes.clear();
+    visit_world_tables([this](const auto&... tables) { (append(tables), ...); });
   }
   void restore() const {
-    player = ship;
-    player_shots = shots;
-    enemy_bullets = bullets;
-    enemies = foes;
-    enemy_anim_states = anims;
-    particles = sparks;
-    messages = texts;
-    scroll_row = row;
-    scroll_offset = offset;
+    std::size_t at = 0;
+    visit_world_tables([this, &at](auto&... tables) { (take(tables, at), ...); });
+  }
+
+ private:
+  template <typename T>
+  void append(const T& table) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    const auto* from = reinterpret_cast<const std::uint8_t*>(&table);
+    bytes.insert(bytes.end(), from, from + sizeof(T));
+  }
+  template <typename T>
+  void take(T& table, std::size_t& at) const {
+    std::memcpy(&table, bytes.data() + at, sizeof(T));
+    at += sizeof(T);
   }
 };
 
@@ -124,9 +118,7 @@ void empty_world() {
   for (EnemyAnimState& s : enemy_anim_states) s = EnemyAnimState{};
   free_all_particles();
   clear_messages();
-  player.x = 140;
-  player.y = 300;
-  player.energy = 10;
+  put_ship_at_start();
   scroll_row = 0;
   scroll_offset = 0.0f;
 }

@@ -125,7 +125,6 @@ bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 
 // ---- Tile set and textures ----
 
-inline constexpr int TILE_SIZE = 64;
 inline constexpr int TILE_MAP_COLUMNS = 5;
 inline constexpr int TILE_MAP_ROWS = 128;
 inline constexpr std::array<int, 10> TEXTURE_SIZES = {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024};

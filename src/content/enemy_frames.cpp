@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "content/content.h"
+#include "world/world.h"
 
 namespace {
 
@@ -21,14 +22,14 @@ std::string frame_problem(const EnemyTypeRecord& type, int k, int j, const DATAF
   const int frame = type.steps[j].frame;
   const char* name = type.datafile.c_str();
   char text[512];
-  if (frame >= objects || data[frame].type != DAT_BITMAP) {
+  const BITMAP* bitmap = frame_bitmap(data, frame);
+  if (bitmap == nullptr) {
     std::snprintf(text, sizeof text,
                   "Error: frame %d of enemy %d step %d is not a bitmap in \"%s\" (it holds %d "
                   "objects)\n",
                   frame, k, j, name, objects);
     return text;
   }
-  const BITMAP* bitmap = static_cast<const BITMAP*>(data[frame].dat);
   // The OpenGL renderer's largest texture is 1024 pixels square; refusing
   // larger frames with either renderer keeps a level the same under both.
   const int largest = TEXTURE_SIZES.back();

@@ -73,9 +73,7 @@ int object_is(const DATAFILE* data, int index, int type) {
 // The enemy bullet's frames are objects 7 and 8; an archive made before they
 // existed ends at 7.
 bool has_enemy_bullet_frames(const DATAFILE* data) {
-  for (int i = 0; i <= DIM; ++i)
-    if (data[i].type == DAT_END) return false;
-  return object_is(data, GLOW, DAT_BITMAP) && object_is(data, DIM, DAT_BITMAP);
+  return frame_bitmap(data, GLOW) != nullptr && frame_bitmap(data, DIM) != nullptr;
 }
 
 // A solid 3 x 3 mask: what every enemy bullet hits with.

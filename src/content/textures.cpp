@@ -28,15 +28,6 @@ std::string frame_texture_error(int frame, const char* owner, int w, int h) {
   return text;
 }
 
-BITMAP* frame_bitmap(const DATAFILE* data, int frame) {
-  if (data == nullptr || frame < 0) return nullptr;
-  for (int i = 0; i <= frame; ++i) {
-    if (data[i].type == DAT_END) return nullptr;
-  }
-  if (data[frame].type != DAT_BITMAP) return nullptr;
-  return static_cast<BITMAP*>(data[frame].dat);
-}
-
 bool gl_context_ready() {
   if (renderer == 0 || gfx_driver == nullptr) return false;
   const int id = gfx_driver->id;

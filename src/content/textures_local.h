@@ -11,10 +11,6 @@ struct DATAFILE;
 // 1024 x 1024, the largest allowed texture edge.
 std::string frame_texture_error(int frame, const char* owner, int w, int h);
 
-// The bitmap object `frame` of `data`, or null when the index lies outside the
-// datafile or names an object that is not a picture.
-BITMAP* frame_bitmap(const DATAFILE* data, int frame);
-
 // True when a GL context is up, so texture calls may be made. The software
 // renderer has none: its texture steps only fill the plain numbers.
 bool gl_context_ready();

@@ -150,9 +150,7 @@ void start_up() {
 
   load_game_data();
 
-  player.x = 140;
-  player.y = 300;
-  player.energy = START_ENERGY;
+  put_ship_at_start();
   in_menu = 1;
   game_running = 0;
   free_all_particles();

@@ -18,23 +18,28 @@ float hundredths(int a, int b) {
   return static_cast<float>(random_between(a, b) / 100.0);
 }
 
-void spawn_fire_particle(float x, float y) {
+// One particle of an explosion: a random drift of up to 0.75 px per tick
+// either way and a random fade. `colour` draws its own random numbers, between
+// the drift's and the fade's, and returns the makecol colour.
+template <typename Colour>
+void spawn_burst_particle(float x, float y, Colour colour) {
   const float vx = hundredths(-75, 75);
   const float vy = hundredths(-75, 75);
-  const int r = random_between(200, 255);
-  const int g = random_between(100, 200);
+  const int c = colour();
   const int fade_step = random_between(8, 16);
   const int fade_period = random_between(2, 8);
-  spawn_particle(x, y, vx, vy, makecol(r, g, 0), fade_step, 1, fade_period);
+  spawn_particle(x, y, vx, vy, c, fade_step, 1, fade_period);
 }
 
-void spawn_smoke_particle(float x, float y) {
-  const float vx = hundredths(-75, 75);
-  const float vy = hundredths(-75, 75);
+int fire_colour() {
+  const int r = random_between(200, 255);
+  const int g = random_between(100, 200);
+  return makecol(r, g, 0);
+}
+
+int smoke_colour() {
   const int m = random_between(100, 200);
-  const int fade_step = random_between(8, 16);
-  const int fade_period = random_between(2, 8);
-  spawn_particle(x, y, vx, vy, makecol(m, m, m), fade_step, 1, fade_period);
+  return makecol(m, m, m);
 }
 
 // Red debris falling away from the target: down for a player shot, up for an
@@ -104,7 +109,7 @@ void enemy_step_event(int slot) {
   if (step == nullptr) return;
 
   if ((step->flags & ANIM_EXPLODE) != 0) {
-    const BITMAP* frame = world_local::frame_bitmap(def->data, step->frame);
+    const BITMAP* frame = frame_bitmap(def->data, step->frame);
     const int w = frame != nullptr ? frame->w : 0;
     const int h = frame != nullptr ? frame->h : 0;
     // The centre is halved in whole pixels, before it meets the float position.
@@ -113,8 +118,8 @@ void enemy_step_event(int slot) {
     const float x = e.x + static_cast<float>(centre_x);
     const float y = e.y + static_cast<float>(centre_y);
     for (int i = 0; i < EXPLOSION_PAIRS; ++i) {
-      spawn_fire_particle(x, y);
-      spawn_smoke_particle(x, y);
+      spawn_burst_particle(x, y, fire_colour);
+      spawn_burst_particle(x, y, smoke_colour);
     }
     record_world_event(EVENT_ENEMY_DESTROYED, x);
   }

@@ -1,7 +1,19 @@
-// The box test made before every pixel test, and the effects' random numbers.
+// The box test made before every pixel test, the frame lookup and the
+// effects' random numbers.
+#include <allegro.h>
+
 #include <cstdlib>
 
 #include "world/world.h"
+
+BITMAP* frame_bitmap(const DATAFILE* data, int frame) {
+  if (data == nullptr || frame < 0) return nullptr;
+  for (int i = 0; i < frame; ++i) {
+    if (data[i].type == DAT_END) return nullptr;
+  }
+  if (data[frame].type != DAT_BITMAP) return nullptr;
+  return static_cast<BITMAP*>(data[frame].dat);
+}
 
 int rects_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2) {
   if (x1 + w1 - 1 < x2) return 0;

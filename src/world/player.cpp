@@ -8,9 +8,7 @@
 
 namespace {
 
-constexpr int SHIP_MAX_X = PLAYFIELD_W - SHIP_SIZE;  // 280
-constexpr int SHIP_MAX_Y = PLAYFIELD_H - SHIP_SIZE;  // 360
-constexpr int FIRE_COOLDOWN = 20;                    // ticks: five shots per second
+constexpr int FIRE_COOLDOWN = 20;  // ticks: five shots per second
 constexpr int PLAYER_SHOT_TYPE = 1;
 
 struct ShipInput {
@@ -97,7 +95,7 @@ void update_player() {
   }
 }
 
-// Type 1 flies straight up at 3 px per tick; type 2 stands at the top of the
+// Type 1 flies straight up at PLAYER_SHOT_SPEED; type 2 stands at the top of the
 // playfield. Any other type stands still where it was fired.
 void fire_player_shot(int shot_type) {
   const ShotType* st = world_local::shot_type_of(shot_type);
@@ -113,7 +111,7 @@ void fire_player_shot(int shot_type) {
     b.vx = 0.0f;
     b.vy = 0.0f;
     if (shot_type == 1) {
-      b.vy = -3.0f;
+      b.vy = -PLAYER_SHOT_SPEED;
     } else if (shot_type == 2) {
       b.y = 1.0f;
     }

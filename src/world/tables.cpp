@@ -19,10 +19,14 @@ void free_all_particles() {
 // Start clears the ship, the particles, the enemies, their bullets, the
 // events not yet heard and the outcome; the shots and the rest are reset when the level itself
 // starts.
-void reset_world_for_new_game() {
-  player.x = 140;
-  player.y = 300;
+void put_ship_at_start() {
+  player.x = SHIP_START_X;
+  player.y = SHIP_START_Y;
   player.energy = START_ENERGY;
+}
+
+void reset_world_for_new_game() {
+  put_ship_at_start();
   player.score = 0;
   free_all_particles();
   for (Enemy& e : enemies) e.type = 0;

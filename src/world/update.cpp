@@ -19,8 +19,6 @@ using world_local::step_of;
 namespace {
 
 constexpr int LOST_MESSAGE_TICKS = 500;
-constexpr float TILE_ROW_HEIGHT = 64.0f;
-constexpr double SCROLL_SPEED = 0.33;  // pixels per tick
 
 // The ship has just been hit, and had `energy_before` before the blow. The
 // message shows after every blow below 1; the lost game is heard only for the
@@ -138,7 +136,7 @@ void update_enemy(int slot) {
     e.y += e.vy;
     const Animation* step = step_of(def->anims, enemy_anim_states[slot].anim);
     if (step != nullptr) {
-      if (const BITMAP* frame = world_local::frame_bitmap(def->data, step->frame)) {
+      if (const BITMAP* frame = frame_bitmap(def->data, step->frame)) {
         w = frame->w;
         h = frame->h;
       }
@@ -247,7 +245,7 @@ void update_particles() {
 // The sum is formed in double and stored as float: starting from 0, 194
 // additions pass 64, so one tile row scrolls by every 195 ticks.
 void scroll_background() {
-  if (scroll_offset >= TILE_ROW_HEIGHT) {
+  if (scroll_offset >= static_cast<float>(TILE_SIZE)) {
     scroll_offset = 0.0f;
     ++scroll_row;
   } else {

@@ -18,6 +18,20 @@ struct BITMAP;
 inline constexpr int PLAYFIELD_W = 320;
 inline constexpr int PLAYFIELD_H = 400;
 inline constexpr int SHIP_SIZE = 40;
+// The ship's box stays inside the playfield: its top-left corner goes from
+// (0, 0) to (SHIP_MAX_X, SHIP_MAX_Y).
+inline constexpr int SHIP_MAX_X = PLAYFIELD_W - SHIP_SIZE;  // 280
+inline constexpr int SHIP_MAX_Y = PLAYFIELD_H - SHIP_SIZE;  // 360
+// Where a new game puts the ship, and with how much energy.
+inline constexpr int SHIP_START_X = 140;
+inline constexpr int SHIP_START_Y = 300;
+inline constexpr int START_ENERGY = 10;
+// The ship's ordinary shot flies straight up this many pixels per tick.
+inline constexpr float PLAYER_SHOT_SPEED = 3.0f;
+// The background is rows of square tiles this many pixels high; it scrolls
+// down by SCROLL_SPEED pixels per tick, a new row every 195 ticks.
+inline constexpr int TILE_SIZE = 64;
+inline constexpr double SCROLL_SPEED = 0.33;
 // Every enemy bullet hits the ship with a 3 x 3 box at its position, whatever
 // its type; a larger picture is drawn centred on that box.
 inline constexpr int BULLET_BOX = 3;
@@ -33,7 +47,6 @@ inline constexpr int MAX_ANIMATIONS = 32;
 inline constexpr int BUILT_IN_SHOT_TYPES = 3;
 inline constexpr int ENEMY_BULLET_SHOT = 3;
 
-inline constexpr int START_ENERGY = 10;     // the ship's energy at the start of a game
 inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
 inline constexpr int ENEMY_SCORE = 100;     // every enemy type's worth, set at start-up
 inline constexpr float FREE_PARTICLE = -1.0f;
@@ -210,6 +223,26 @@ void show_message(const char* text, int ticks);
 void clear_messages();
 void tick_messages();
 
+// ---- Every piece of state the tick changes, in one list ----
+// Calls `visit` once per table (or pair of tables read together) in this
+// order. The runner's hash, the benchmark's save and restore and the tests'
+// reset all walk this list, so a table added here reaches every one of them:
+// a visitor without a case for its type does not compile. Enemies come with
+// their animation states (slot i of one belongs to slot i of the other), the
+// scroll as its row and offset.
+template <typename Visit>
+void visit_world_tables(Visit&& visit) {
+  visit(player);
+  visit(player_shots);
+  visit(enemy_bullets);
+  visit(enemies, enemy_anim_states);
+  visit(particles);
+  visit(messages);
+  visit(scroll_row, scroll_offset);
+}
+
+// The ship where a new game starts it, with START_ENERGY.
+void put_ship_at_start();
 // Resets of a new game and of the first entry of the play loop.
 void reset_world_for_new_game();
 void reset_world_for_level_start();
@@ -279,5 +312,10 @@ int rects_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2
 inline int bullet_picture_offset(int frame_size) {
   return (BULLET_BOX - frame_size) / 2;
 }
+// The bitmap of object `frame` of a datafile, or null when the datafile ends
+// before it, the index is negative or the object is not a bitmap. Walks at
+// most `frame` objects. The one frame lookup of the world, the loaders and
+// the tools.
+BITMAP* frame_bitmap(const DATAFILE* data, int frame);
 // A random integer between a and b inclusive, in either order, from rand().
 int random_between(int a, int b);

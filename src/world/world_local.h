@@ -39,17 +39,6 @@ inline int step_duration(const std::array<Animation, MAX_ANIMATIONS>& anims, int
   return is_step(index) ? anims[index].duration : 0;
 }
 
-// The bitmap of object `frame` of a datafile, or null when the datafile ends
-// before it or the object is not a bitmap. Walks at most `frame` objects.
-inline BITMAP* frame_bitmap(const DATAFILE* data, int frame) {
-  if (data == nullptr || frame < 0) return nullptr;
-  for (int i = 0; i < frame; ++i) {
-    if (data[i].type == DAT_END) return nullptr;
-  }
-  if (data[frame].type != DAT_BITMAP) return nullptr;
-  return static_cast<BITMAP*>(data[frame].dat);
-}
-
 // A victory step has ended in this tick; the tick's end settles the outcome.
 void note_victory_step();
 // The outcome after the tick's last phase (see GameOutcome in world.h).

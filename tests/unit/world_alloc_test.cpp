@@ -134,9 +134,7 @@ TEST_F(TickAllocations, FullTicksOverBusyTablesAllocateNothing) {
     key[KEY_UP] = (t / 90) % 2;
     key[KEY_DOWN] = !key[KEY_UP];
     if (t % 500 == 0) player.energy = 10;
-    update_player();
-    update_world();
-    tick_messages();
+    run_tick();
     const int n = live_particles();
     if (n > most_particles) most_particles = n;
   }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "asm/assembler.h"
@@ -149,20 +150,11 @@ struct Content {
 // fixed seed.
 inline void reset_world() {
   PixelMask* ship_mask = player.mask;
-  player = Player{};
-  player.x = 140;
-  player.y = 300;
-  player.energy = 10;
+  visit_world_tables(
+      [](auto&... tables) { ((tables = std::remove_reference_t<decltype(tables)>{}), ...); });
+  put_ship_at_start();
   player.mask = ship_mask;
-  for (Bullet& b : player_shots) b = Bullet{};
-  for (Bullet& b : enemy_bullets) b = Bullet{};
-  for (Enemy& e : enemies) e = Enemy{};
-  for (EnemyAnimState& s : enemy_anim_states) s = EnemyAnimState{};
-  free_all_particles();
-  for (Message& m : messages) m = Message{};
   for (ScriptInstruction& i : script_store) i = ScriptInstruction{};
-  scroll_row = 0;
-  scroll_offset = 0.0f;
   clear_world_events();
   world_events_recording = 1;
   reset_game_outcome();

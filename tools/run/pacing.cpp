@@ -40,11 +40,8 @@ void enemy_frame_size(int slot, int* w, int* h) {
   const EnemyType& def = enemy_types[e.type - 1];
   const int anim = enemy_anim_states[slot].anim;
   if (anim < 0 || anim >= MAX_ANIMATIONS || def.data == nullptr) return;
-  const int frame = def.anims[anim].frame;
-  for (int i = 0; i < frame; ++i)
-    if (def.data[i].type == DAT_END) return;
-  if (def.data[frame].type != DAT_BITMAP) return;
-  const BITMAP* b = static_cast<const BITMAP*>(def.data[frame].dat);
+  const BITMAP* b = frame_bitmap(def.data, def.anims[anim].frame);
+  if (b == nullptr) return;
   *w = b->w;
   *h = b->h;
 }

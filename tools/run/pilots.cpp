@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int SHIP_MAX_X = PLAYFIELD_W - SHIP_SIZE;
-constexpr int SHIP_MAX_Y = PLAYFIELD_H - SHIP_SIZE;
-
 // How a person flies, drawn per decision. Keys are held from one decision to
 // the next; what appeared on the screen less than the reaction time ago is not
 // seen yet. A lapse is a decision taken without looking at the danger.
@@ -30,7 +27,6 @@ constexpr int MARGIN_MAX = 4;
 constexpr int LAPSE_PER_THOUSAND = 10;
 constexpr int HOME_ROW_MIN = 290;  // where the pilot likes to sit
 constexpr int HOME_ROW_MAX = 330;
-constexpr int SHOT_SPEED = 3;  // the ship's shot, pixels per tick
 
 struct Box {
   float x, y, w, h;
@@ -73,7 +69,7 @@ int collect_threats(const Pilot& pilot, int reaction,
     const Bullet& b = enemy_bullets[j];
     if (b.type <= 0 || b.hit != 0 || b.anim < 0) continue;
     if (pilot.tick - pilot.bullet_seen[j] < reaction) continue;
-    const Threat t{{b.x, b.y, 3, 3}, b.vx, b.vy};
+    const Threat t{{b.x, b.y, BULLET_BOX, BULLET_BOX}, b.vx, b.vy};
     if (on_screen(t.box)) out[n++] = t;
   }
   for (int i = 0; i < MAX_ENEMIES; ++i) {
@@ -131,15 +127,15 @@ int aim_x(Pilot& pilot) {
     const Enemy& e = enemies[i];
     if (e.y + h < 0 || e.y > player.y - 10) continue;
     const float centre = e.x + w / 2.0f;
-    const float cost = std::fabs(centre - (player.x + 20)) + 0.3f * (player.y - e.y);
+    const float cost = std::fabs(centre - (player.x + SHIP_SIZE / 2)) + 0.3f * (player.y - e.y);
     if (best < 0 || cost < best_cost) {
       best = i;
       best_cost = cost;
-      const float flight = (player.y - (e.y + h / 2.0f)) / SHOT_SPEED;
+      const float flight = (player.y - (e.y + h / 2.0f)) / PLAYER_SHOT_SPEED;
       target = centre + e.vx * flight;
     }
   }
-  return static_cast<int>(target) - 20 + pilot.random.between(-AIM_ERROR, AIM_ERROR);
+  return static_cast<int>(target) - SHIP_SIZE / 2 + pilot.random.between(-AIM_ERROR, AIM_ERROR);
 }
 
 int keys_for(const Move& m) {

@@ -33,13 +33,43 @@ struct Digest {
   }
 };
 
-void add_bullets(Digest& d, const std::array<Bullet, MAX_PLAYER_SHOTS>& table) {
-  for (int i = 0; i < static_cast<int>(table.size()); ++i) {
-    const Bullet& b = table[i];
-    if (b.type == 0) continue;
-    d.add(i, b.type, b.x, b.y, b.vx, b.vy, b.anim, b.anim_timer, b.hit);
+// One case per entry of visit_world_tables: the live records of each table,
+// with their slot, in slot order. A free slot's leftovers change nothing.
+struct HashTables {
+  Digest& d;
+
+  void operator()(const Player& p) { d.add(p.x, p.y, p.fire_cooldown, p.energy, p.score); }
+  template <std::size_t N>
+  void operator()(const std::array<Bullet, N>& table) {
+    for (int i = 0; i < static_cast<int>(N); ++i) {
+      const Bullet& b = table[i];
+      if (b.type == 0) continue;
+      d.add(i, b.type, b.x, b.y, b.vx, b.vy, b.anim, b.anim_timer, b.hit);
+    }
   }
-}
+  void operator()(const std::array<Enemy, MAX_ENEMIES>& table,
+                  const std::array<EnemyAnimState, MAX_ENEMIES>& states) {
+    for (int i = 0; i < MAX_ENEMIES; ++i) {
+      const Enemy& e = table[i];
+      if (e.type == 0) continue;
+      const EnemyAnimState& s = states[i];
+      d.add(i, e.type, e.health, e.score, e.x, e.y, e.vx, e.vy, e.wait, e.pc);
+      d.add(e.script_number, e.group, e.group_trigger, e.angle, e.script_length);
+      d.add(s.anim, s.death_anim, s.anim_timer);
+    }
+  }
+  void operator()(const std::array<Particle, MAX_PARTICLES>& table) {
+    for (int i = 0; i < MAX_PARTICLES; ++i) {
+      const Particle& p = table[i];
+      if (p.x == FREE_PARTICLE) continue;
+      d.add(i, p.x, p.y, p.vx, p.vy, p.colour, p.move_timer, p.move_period, p.alpha);
+      d.add(p.fade_step, p.fade_timer, p.fade_period);
+    }
+  }
+  // The messages show what happened; nothing in the tick reads them.
+  void operator()(const std::array<Message, MAX_MESSAGES>&) {}
+  void operator()(std::int32_t row, float offset) { d.add(row, offset); }
+};
 
 bool finite(float a, float b, float c, float d) {
   return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
@@ -101,8 +131,7 @@ std::string check_particles() {
 
 std::string check_player() {
   if (player.energy < 0) return "the ship's energy is below 0";
-  if (player.x < 0 || player.x > PLAYFIELD_W - SHIP_SIZE || player.y < 0 ||
-      player.y > PLAYFIELD_H - SHIP_SIZE)
+  if (player.x < 0 || player.x > SHIP_MAX_X || player.y < 0 || player.y > SHIP_MAX_Y)
     return "the ship is outside the playfield";
   if (player.fire_cooldown < 0) return "the fire cooldown is negative";
   return "";
@@ -112,7 +141,9 @@ std::string check_scroll(WorldWatch& watch) {
   const bool forward = scroll_row > watch.scroll_row ||
                        (scroll_row == watch.scroll_row && scroll_offset > watch.scroll_offset);
   if (!forward) return "the scroll did not move forward";
-  if (!(scroll_offset >= 0.0f && scroll_offset < 64.5f)) return "the scroll offset left its row";
+  // The offset passes a row's height by one step at most, before it wraps.
+  if (!(scroll_offset >= 0.0f && scroll_offset <= TILE_SIZE + SCROLL_SPEED))
+    return "the scroll offset left its row";
   watch.scroll_row = scroll_row;
   watch.scroll_offset = scroll_offset;
   return "";
@@ -164,24 +195,7 @@ std::uint64_t run_digest(const RunSettings& settings) {
 
 std::uint64_t world_hash() {
   Digest d;
-  d.add(player.x, player.y, player.fire_cooldown, player.energy, player.score);
-  add_bullets(d, player_shots);
-  add_bullets(d, enemy_bullets);
-  for (int i = 0; i < MAX_ENEMIES; ++i) {
-    const Enemy& e = enemies[i];
-    if (e.type == 0) continue;
-    const EnemyAnimState& s = enemy_anim_states[i];
-    d.add(i, e.type, e.health, e.score, e.x, e.y, e.vx, e.vy, e.wait, e.pc);
-    d.add(e.script_number, e.group, e.group_trigger, e.angle, e.script_length);
-    d.add(s.anim, s.death_anim, s.anim_timer);
-  }
-  for (int i = 0; i < MAX_PARTICLES; ++i) {
-    const Particle& p = particles[i];
-    if (p.x == FREE_PARTICLE) continue;
-    d.add(i, p.x, p.y, p.vx, p.vy, p.colour, p.move_timer, p.move_period, p.alpha);
-    d.add(p.fade_step, p.fade_timer, p.fade_period);
-  }
-  d.add(scroll_row, scroll_offset);
+  visit_world_tables(HashTables{d});
   return d.value;
 }
 

@@ -105,7 +105,7 @@ inline constexpr int LEVEL_VICTORY_TICKS = 300;
 inline constexpr int LEVEL_TITLE_TICKS = 300;
 // Energy between levels: the ship keeps what it has and gets this much back,
 // never above a new game's START_ENERGY.
-inline constexpr int LEVEL_ENERGY_BONUS = 5;
+inline constexpr int LEVEL_ENERGY_BONUS = 6;
 int energy_for_next_level(int energy);
 
 // Where a game stands in its campaign: the level played (0-based) and the

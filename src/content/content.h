@@ -104,8 +104,9 @@ void load_campaign_level(const Campaign& campaign, int index);
 inline constexpr int LEVEL_VICTORY_TICKS = 300;
 inline constexpr int LEVEL_TITLE_TICKS = 300;
 // Energy between levels: the ship keeps what it has and gets this much back,
-// never above a new game's START_ENERGY.
-inline constexpr int LEVEL_ENERGY_BONUS = 6;
+// never above a new game's START_ENERGY. 10, START_ENERGY itself, is a full
+// refill: each level starts as a fair fight (docs/levels.md says why).
+inline constexpr int LEVEL_ENERGY_BONUS = 10;
 int energy_for_next_level(int energy);
 
 // Where a game stands in its campaign: the level played (0-based) and the

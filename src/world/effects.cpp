@@ -1,6 +1,7 @@
 // Effects of animation steps that end with flags: explosions, debris, sparks,
-// the beam and the victory message. They touch only the particle table, the
-// messages and the event list; killing, scoring and freeing belong to the tick.
+// the beam and the victory. They touch only the particle table, the messages,
+// the event list and the outcome's note of a victory; killing, scoring and
+// freeing belong to the tick.
 
 #include <allegro.h>
 

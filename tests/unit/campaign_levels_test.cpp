@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "content/content.h"
 #include "run/runner.h"
+#include "script/script.h"
 #include "world/world.h"
 
 namespace {
@@ -28,10 +30,14 @@ constexpr int CAMPAIGN_WINS_NEEDED = 10;
 #endif
 constexpr int PROCESSES = 2;
 
+// A level's files and its boss's phases as its script times them, in
+// seconds after the boss appears: when phases two and three begin, and when
+// the last one runs out (the boss would begin again).
 struct Level {
   const char* script;
   const char* enemies;
   const char* tiles;
+  double phase_two, phase_three, phases_end;
 };
 
 class ShippedLevels : public ::testing::Test {
@@ -59,6 +65,14 @@ class ShippedLevels : public ::testing::Test {
     return runs;
   }
 
+  // The dodge pilot's runs of a level, played once for every test.
+  static const std::vector<RunResult>& dodge_runs(const Level& l) {
+    static std::map<std::string, std::vector<RunResult>> played;
+    auto it = played.find(l.script);
+    if (it == played.end()) it = played.emplace(l.script, play(level(l), PilotKind::dodge)).first;
+    return it->second;
+  }
+
   static RunSettings level(const Level& l) {
     RunSettings s;
     s.script_file = l.script;
@@ -76,8 +90,9 @@ class ShippedLevels : public ::testing::Test {
   }
 };
 
-constexpr Level LEVEL2{"level2.wif", "enemy2.eif", "tileset2.dat"};
-constexpr Level LEVEL3{"level3.wif", "enemy3.eif", "tileset3.dat"};
+constexpr Level LEVEL1{"level1.wif", "enemy.eif", "tileset1.dat", 0, 0, 0};
+constexpr Level LEVEL2{"level2.wif", "enemy2.eif", "tileset2.dat", 10.8, 25.1, 47.5};
+constexpr Level LEVEL3{"level3.wif", "enemy3.eif", "tileset3.dat", 11.7, 25.0, 47.4};
 
 // Fair and paced: idle loses on every seed before the boss (and not in the
 // first moments), dodge wins most seeds, and before the boss the screen is
@@ -90,8 +105,7 @@ TEST_F(ShippedLevels, EachLaterLevelIsFairAndPacedForTheRunnersPilots) {
           << "seed " << idle.seed << ": the idle pilot's outcome and boss tick";
       EXPECT_GE(idle.tick, 5 * TICKS_PER_SECOND) << "seed " << idle.seed << " lost at once";
     }
-    const std::vector<RunResult> runs = play(level(l), PilotKind::dodge);
-    const RunsSummary sum = summarize_runs(runs);
+    const RunsSummary sum = summarize_runs(dodge_runs(l));
     EXPECT_GE(sum.victories, LEVEL_WINS_NEEDED) << "of " << SEEDS << " seeds";
     EXPECT_EQ(sum.time, 0) << "a run neither won nor lost";
     ASSERT_GT(sum.seconds_before_boss, 0);
@@ -104,11 +118,99 @@ TEST_F(ShippedLevels, EachLaterLevelIsFairAndPacedForTheRunnersPilots) {
   }
 }
 
-// The second level is harder than the first for the careful pilot.
-TEST_F(ShippedLevels, TheCarefulPilotTakesMoreHitsInLevelTwoThanInLevelOne) {
-  const Level one{"level1.wif", "enemy.eif", "tileset1.dat"};
-  EXPECT_LT(twice_median_hits(play(level(one), PilotKind::dodge)),
-            twice_median_hits(play(level(LEVEL2), PilotKind::dodge)));
+// Each level is harder than the one before for the careful pilot: its
+// median hits rise from level1 to level2 to level3.
+TEST_F(ShippedLevels, TheCarefulPilotTakesMoreHitsInEachLevelThanInTheOneBefore) {
+  const int one = twice_median_hits(dodge_runs(LEVEL1));
+  const int two = twice_median_hits(dodge_runs(LEVEL2));
+  const int three = twice_median_hits(dodge_runs(LEVEL3));
+  EXPECT_LT(one, two) << "twice the median hits of level1 and level2";
+  EXPECT_LT(two, three) << "twice the median hits of level2 and level3";
+}
+
+// The boss's phases hold more enemy bullets on screen on average, one after
+// the other, the busiest second of the fight falls in the last, and every
+// fight (its death included) is over before the phases run out.
+TEST_F(ShippedLevels, EachBossFightsInPhasesThatGetHarder) {
+  if (SEEDS != 20) GTEST_SKIP() << "the targets are figures over seeds 1 to 20";
+  for (const Level& l : {LEVEL2, LEVEL3}) {
+    SCOPED_TRACE(l.script);
+    const double starts[] = {0.0, l.phase_two, l.phase_three};
+    double bullets[3] = {};
+    int samples[3] = {};
+    int peak[3] = {};
+    for (const RunResult& r : dodge_runs(l)) {
+      if (r.boss_tick == 0) continue;
+      if (r.outcome == Outcome::victory) {
+        EXPECT_LT(r.tick - r.boss_tick, l.phases_end * TICKS_PER_SECOND) << "seed " << r.seed;
+      }
+      for (std::size_t i = 0; i < r.enemy_bullets_by_second.size(); ++i) {
+        const double after = (sample_tick(static_cast<int>(i)) - r.boss_tick) / 100.0;
+        if (after < 0) continue;
+        int k = 2;
+        while (after < starts[k]) --k;
+        bullets[k] += r.enemy_bullets_by_second[i];
+        ++samples[k];
+        peak[k] = std::max(peak[k], r.enemy_bullets_by_second[i]);
+      }
+    }
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_GT(samples[k], 0) << "no fight reached phase " << k + 1;
+      if (k > 0) {
+        EXPECT_GT(bullets[k] / samples[k], bullets[k - 1] / samples[k - 1]) << "phase " << k + 1;
+      }
+    }
+    EXPECT_EQ(peak[2], *std::max_element(std::begin(peak), std::end(peak)));
+  }
+}
+
+// The later phases are patterns the boss launches from gun ports: at least
+// four of them, none launched more than twice, so none comes more than twice
+// in a phase. The boss is the enemy type whose animation can win the level.
+TEST_F(ShippedLevels, EachBossLaunchesNoPatternMoreThanTwice) {
+  for (const Level& l : {LEVEL2, LEVEL3}) {
+    SCOPED_TRACE(l.script);
+    play(level(l), PilotKind::idle);  // loads the level's enemy types
+    int boss_type = 0;
+    for (int t = 1; t <= MAX_ENEMY_TYPES; ++t)
+      for (const Animation& a : enemy_types[t - 1].anims)
+        if ((a.flags & ANIM_VICTORY) != 0) boss_type = t;
+    ASSERT_GT(boss_type, 0);
+
+    const ScriptParse file = read_script_file(l.script);
+    ASSERT_EQ(file.error, "");
+    std::vector<std::vector<ScriptInstruction>> scripts(1);
+    for (const ScriptInstruction& in : file.instructions) {
+      if (in.opcode == OP_END)
+        scripts.emplace_back();
+      else
+        scripts.back().push_back(in);
+    }
+    int boss_script = 0;
+    for (const auto& script : scripts)
+      for (const ScriptInstruction& in : script)
+        if (in.opcode == OP_SPAWN && in.operands[0] == boss_type) boss_script = in.operands[1];
+    ASSERT_GT(boss_script, 0);
+    ASSERT_LE(boss_script, static_cast<int>(scripts.size()));
+
+    // Gun ports can never be hit; the stingers a boss calls in are foes.
+    const auto gun_port = [](int type) {
+      const EnemyType& t = enemy_types[type - 1];
+      for (int step = t.start_anim, n = 0; n < MAX_ANIMATIONS && step >= 0 && step < MAX_ANIMATIONS;
+           step = t.anims[step].next, ++n) {
+        if ((t.anims[step].flags & ANIM_UNHITTABLE) == 0) return false;
+      }
+      return true;
+    };
+    std::map<int, int> launches;
+    for (const ScriptInstruction& in : scripts[boss_script - 1]) {
+      const int type = in.operands[0];
+      if (in.opcode == OP_SPAWN && type >= 1 && type <= MAX_ENEMY_TYPES && gun_port(type))
+        ++launches[in.operands[1]];
+    }
+    EXPECT_GE(launches.size(), 4u) << "two phases need at least two patterns each";
+    for (const auto& [script, count] : launches) EXPECT_LE(count, 2) << "script " << script;
+  }
 }
 
 // The campaign in a row, with the energy carried over between levels: idle

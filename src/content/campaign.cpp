@@ -29,17 +29,10 @@ bool level_won() {
 }  // namespace
 
 Campaign load_campaign() {
-  std::FILE* in = std::fopen(CAMPAIGN_FILE, "rb");
-  if (!in) return single_level_campaign();
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (failed) fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
-  Campaign campaign = parse_campaign(bytes, CAMPAIGN_FILE);
+  const WholeFile in = read_whole_file(CAMPAIGN_FILE);
+  if (!in.opened) return single_level_campaign();
+  if (in.error != 0) fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
+  Campaign campaign = parse_campaign(in.bytes, CAMPAIGN_FILE);
   if (!campaign.error.empty()) fail("Error in " + campaign.error + "\n");
   return campaign;
 }

@@ -10,6 +10,7 @@
 
 #include "content/content.h"
 #include "mask/mask.h"
+#include "script/script.h"
 #include "world/world.h"
 
 namespace {
@@ -73,16 +74,6 @@ std::string install_step(int k, int j, const EnemyStepRecord& record) {
   return {};
 }
 
-std::vector<std::uint8_t> read_whole_file(std::FILE* in) {
-  std::vector<std::uint8_t> bytes;
-  std::array<std::uint8_t, 4096> chunk;
-  std::size_t got;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-  }
-  return bytes;
-}
-
 [[noreturn]] void fail(const std::string& message) {
   allegro_message("%s", message.c_str());
   std::exit(1);
@@ -106,17 +97,16 @@ std::string load_checked_datafiles(const EnemyFile& file,
 // The enemy file's bytes and parse, with the loader's message when it cannot
 // be opened.
 EnemyFile read_enemy_file(const char* path) {
-  std::FILE* in = std::fopen(path, "rb");
-  if (!in) {
+  const WholeFile in = read_whole_file(path);
+  if (!in.opened) {
     EnemyFile refused;
     char text[600];
     std::snprintf(text, sizeof text, "Error loading \"%s\"\n", path);
     refused.error = text;
     return refused;
   }
-  std::vector<std::uint8_t> bytes = read_whole_file(in);
-  std::fclose(in);
-  return parse_enemy_file(bytes, path);
+  // A read that fails part-way leaves the parser what was read.
+  return parse_enemy_file(in.bytes, path);
 }
 
 }  // namespace

@@ -35,6 +35,18 @@ enum Opcode : std::int32_t {
   OP_FIRE_AIMED = 12,  // 0: shot type, 1: speed/100, 2: offset x, 3: offset y; towards the ship
 };
 
+// A whole file as read from disk.
+struct WholeFile {
+  std::vector<std::uint8_t> bytes;  // all of the file when error is 0, else what was read
+  int error = 0;                    // 0 when the whole file was read, else the errno of the failure
+  bool opened = false;              // the file opened: an error came while reading it
+};
+
+// Reads the whole file at path. Never throws and never exits: each caller
+// decides what a missing or unreadable file means. Every loader and tool reads
+// its files with it.
+WholeFile read_whole_file(const char* path);
+
 // A parsed ".wif" file, or the text of why it cannot be loaded (empty on success).
 struct ScriptParse {
   std::vector<ScriptInstruction> instructions;

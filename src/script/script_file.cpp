@@ -73,21 +73,17 @@ ScriptParse read_script_file(const char* path) {
     result.error = format_too_big(static_cast<long>(records));
     return result;
   }
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) {
+  // A file that cannot be opened, or whose read stops short (a directory, a
+  // file cut meanwhile), is a load error, not a missing file. Bytes past the
+  // last whole record are not the game's.
+  WholeFile file = read_whole_file(path);
+  const std::size_t whole = records * SCRIPT_RECORD_SIZE;
+  if (file.bytes.size() < whole) {
     result.error = format_message("Error loading script file \"%s\"\n", path);
     return result;
   }
-  // A read that stops short (a directory, a file cut meanwhile) is a load error,
-  // not a missing file.
-  std::vector<std::uint8_t> bytes(records * SCRIPT_RECORD_SIZE);
-  const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-  if (read != bytes.size()) {
-    result.error = format_message("Error loading script file \"%s\"\n", path);
-    return result;
-  }
-  return parse_scripts(bytes, path);
+  file.bytes.resize(whole);
+  return parse_scripts(file.bytes, path);
 }
 
 void load_scripts(const char* path) {

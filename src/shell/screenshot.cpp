@@ -12,13 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string_view>
 
 #include "content/content.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/shell_local.h"
 #include "world/world.h"
 
@@ -135,10 +134,8 @@ std::string write_png(const std::string& path, const std::vector<std::uint32_t>&
 
 // A small text file whole; empty when it is missing or unreadable.
 std::string file_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  const WholeFile file = read_whole_file(path.c_str());
+  return std::string(file.bytes.begin(), file.bytes.end());
 }
 
 // The folder for this player's screenshots, made if missing; empty (and

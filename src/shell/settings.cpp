@@ -15,6 +15,7 @@
 
 #include "content/content.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/shell_local.h"
 
 namespace fs = std::filesystem;
@@ -30,14 +31,10 @@ std::string unsaved_text;
 // not: a file that exists but cannot be read must not be replaced by one
 // holding nothing but the settings.
 std::string read_text(const std::string& path, std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno == ENOENT ? "" : std::strerror(errno);
-  char block[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
-  const int error = std::ferror(file) != 0 ? errno : 0;
-  std::fclose(file);
-  return error != 0 ? std::strerror(error) : "";
+  const WholeFile file = read_whole_file(path.c_str());
+  text.append(file.bytes.begin(), file.bytes.end());
+  if (!file.opened && file.error == ENOENT) return "";
+  return file.error != 0 ? std::strerror(file.error) : "";
 }
 
 // Makes dir and its missing parents, private to the player as a new

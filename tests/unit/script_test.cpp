@@ -186,6 +186,37 @@ TEST(ScriptLoaderDeathTest, FailuresShowTheMessageAndExit) {
   for (const std::string& path : {short_file, big, folder}) std::filesystem::remove(path);
 }
 
+// Every loader and tool reads its files through read_whole_file and tells a
+// file it cannot open from one that fails while being read.
+TEST(WholeFile, ReadsEveryByteAndSaysWhereAFailureCame) {
+  std::vector<std::uint8_t> long_bytes(10000);  // more than one read's chunk
+  for (std::size_t i = 0; i < long_bytes.size(); ++i)
+    long_bytes[i] = static_cast<std::uint8_t>(i * 7);
+  const std::string long_file = temp_file("whole_long.bin", long_bytes);
+  const std::string empty_file = temp_file("whole_empty.bin", {});
+  const std::string missing = temp_path("whole_missing.bin");
+  std::filesystem::remove(missing);
+  const std::string folder = temp_path("whole_folder");
+  std::filesystem::create_directory(folder);
+  struct Case {
+    std::string path;
+    bool opened;
+    int error;
+    std::vector<std::uint8_t> bytes;
+  };
+  const Case cases[] = {{long_file, true, 0, long_bytes},
+                        {empty_file, true, 0, {}},
+                        {missing, false, ENOENT, {}},
+                        {folder, true, EISDIR, {}}};
+  for (const Case& c : cases) {
+    const WholeFile file = read_whole_file(c.path.c_str());
+    EXPECT_EQ(file.opened, c.opened) << c.path;
+    EXPECT_EQ(file.error, c.error) << c.path;
+    EXPECT_EQ(file.bytes, c.bytes) << c.path;
+  }
+  for (const std::string& path : {long_file, empty_file, folder}) std::filesystem::remove(path);
+}
+
 TEST(FindScript, ScriptsAreCountedByTheEndsBeforeThem) {
   fill_store({instruction(OP_WAIT, 1), instruction(OP_WAIT, 2), instruction(OP_END),
               instruction(OP_WAIT, 3), instruction(OP_END)});

@@ -1,8 +1,14 @@
 #include "font.h"
 
-#include "source.h"
+#include "common/text_source.h"
 
 namespace artbuild {
+
+using textsource::at_line;
+using textsource::parse_int;
+using textsource::SourceLine;
+using textsource::split_source;
+
 namespace {
 
 struct FontOptions {

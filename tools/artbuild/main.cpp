@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "common/text_source.h"
 #include "font.h"
 #include "picture.h"
-#include "source.h"
 #include "sprite.h"
 
 namespace {
@@ -34,7 +34,7 @@ int fail(const std::string& what) {
 
 int run_sprite(const std::string& src, const std::string& outdir, const std::string& prefix) {
   std::string error;
-  const auto sheet = artbuild::load_source(src, artbuild::parse_sprite_sheet, error);
+  const auto sheet = textsource::load_source(src, artbuild::parse_sprite_sheet, error);
   if (!sheet) return fail(error);
   for (std::size_t i = 0; i < sheet->frames.size(); ++i) {
     char name[32];
@@ -47,20 +47,20 @@ int run_sprite(const std::string& src, const std::string& outdir, const std::str
 
 int run_font(const std::string& src, const std::string& out) {
   std::string error;
-  const auto font = artbuild::load_source(src, artbuild::parse_font, error);
+  const auto font = textsource::load_source(src, artbuild::parse_font, error);
   if (!font) return fail(error);
   if (!artbuild::write_bmp8(artbuild::font_grid(*font), out, error)) return fail(error);
   return 0;
 }
 
 int run_picture(const std::string& src, const std::string& out) {
-  const auto text = artbuild::read_file(src);
+  const auto text = textsource::read_text(src);
   if (!text) return fail("cannot read " + src);
   std::string error;
   std::optional<artbuild::FontSheet> font;
   const std::string font_path = artbuild::logo_font_path(*text, src);
   if (!font_path.empty()) {
-    font = artbuild::load_source(font_path, artbuild::parse_font, error);
+    font = textsource::load_source(font_path, artbuild::parse_font, error);
     if (!font) return fail(error);
   }
   const auto img = artbuild::make_picture(*text, src, font ? &*font : nullptr, error);
@@ -70,7 +70,7 @@ int run_picture(const std::string& src, const std::string& out) {
 
 int run_text(const std::string& src, const std::string& line, const std::string& out) {
   std::string error;
-  const auto font = artbuild::load_source(src, artbuild::parse_font, error);
+  const auto font = textsource::load_source(src, artbuild::parse_font, error);
   if (!font) return fail(error);
   const artbuild::TextMask m = artbuild::set_text(*font, line);
   artbuild::Image img(m.w + 4, m.h + 4, artbuild::Rgb{0, 0, 0});

@@ -4,9 +4,16 @@
 #include <cmath>
 #include <vector>
 
-#include "source.h"
+#include "common/text_source.h"
 
 namespace artbuild {
+
+using textsource::at_line;
+using textsource::folder_of;
+using textsource::parse_int;
+using textsource::SourceLine;
+using textsource::split_source;
+
 namespace {
 
 struct Cloud {

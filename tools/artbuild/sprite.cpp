@@ -3,9 +3,15 @@
 #include <array>
 #include <cmath>
 
-#include "source.h"
+#include "common/text_source.h"
 
 namespace artbuild {
+
+using textsource::at_line;
+using textsource::parse_int;
+using textsource::SourceLine;
+using textsource::split_source;
+
 namespace {
 
 struct Legend {

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "asm/assembler.h"
 #include "content/content.h"
+#include "script/script.h"
 
 namespace {
 
@@ -67,14 +68,14 @@ std::optional<Command> parse_command_line(int argc, char** argv) {
   return c;
 }
 
-std::optional<std::vector<std::uint8_t>> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+// The file's bytes, or nothing (with the message) when it cannot be opened.
+std::optional<std::vector<std::uint8_t>> read_input(const std::string& path) {
+  WholeFile file = read_whole_file(path.c_str());
+  if (!file.opened) {
     std::fprintf(stderr, "mirvo-asm: cannot read '%s'\n", path.c_str());
     return std::nullopt;
   }
-  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+  return std::move(file.bytes);
 }
 
 bool write_file(const std::string& path, const void* data, std::size_t size) {
@@ -85,7 +86,7 @@ bool write_file(const std::string& path, const void* data, std::size_t size) {
 }
 
 int run_disassemble(const Command& c) {
-  const auto bytes = read_file(c.input);
+  const auto bytes = read_input(c.input);
   if (!bytes) return 1;
   const ScriptParse parsed = parse_scripts(*bytes, c.input.c_str());
   if (!parsed.error.empty()) {
@@ -113,7 +114,7 @@ int run_assemble(const Command& c) {
   options.file_name = c.input;
   options.check = c.check;
   if (!c.enemies.empty()) {
-    const auto bytes = read_file(c.enemies);
+    const auto bytes = read_input(c.enemies);
     if (!bytes) return 1;
     const EnemyFile enemies = parse_enemy_file(*bytes, c.enemies.c_str());
     if (!enemies.error.empty()) {
@@ -122,7 +123,7 @@ int run_assemble(const Command& c) {
     }
     options.enemy_types = static_cast<int>(enemies.types.size());
   }
-  const auto source = read_file(c.input);
+  const auto source = read_input(c.input);
   if (!source) return 1;
   const AsmResult result = assemble_source(
       std::string_view(reinterpret_cast<const char*>(source->data()), source->size()), options);

@@ -10,10 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 #include "eif/eif.h"
+#include "script/script.h"
 
 namespace {
 
@@ -43,13 +42,6 @@ struct Options {
   bool decompile = false, check = true, campaign = false;
   bool data_given = false;
 };
-
-bool read_file(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
 
 bool write_file(const std::string& path, const void* data, std::size_t size) {
   std::ofstream out(path, std::ios::binary);
@@ -89,13 +81,13 @@ int parse_options(int argc, char** argv, Options& o) {
 }
 
 int decompile(const Options& o) {
-  std::string bytes;
-  if (!read_file(o.input, bytes)) {
+  const WholeFile in = read_whole_file(o.input.c_str());
+  if (!in.opened) {
     std::cerr << o.input << ": error: cannot read the file\n";
     return 1;
   }
-  std::span<const std::uint8_t> view(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                     bytes.size());
+  const std::vector<std::uint8_t>& bytes = in.bytes;
+  const std::span<const std::uint8_t> view(bytes);
   EnemyFile file = parse_enemy_file(view, o.input.c_str());
   if (!file.error.empty()) {
     std::string text = file.error;
@@ -146,11 +138,12 @@ bool report(const std::vector<EifProblem>& problems, const EifCompiled& c, const
 }
 
 int compile(const Options& o) {
-  std::string text;
-  if (!read_file(o.input, text)) {
+  const WholeFile in = read_whole_file(o.input.c_str());
+  if (!in.opened) {
     std::cerr << o.input << ": error: cannot read the file\n";
     return 1;
   }
+  const std::string text(in.bytes.begin(), in.bytes.end());
   EifCompiled c = compile_enemy_toml(text, o.input);
   for (const std::string& e : c.errors) std::cerr << e << "\n";
   if (!c.errors.empty()) return 1;
@@ -180,14 +173,12 @@ int compile(const Options& o) {
 // parses, and in the game folder every level's script, tile set and enemy
 // file (with its datafiles) loads and every track is an Ogg file.
 int check_campaign(const Options& o) {
-  std::string text;
-  if (!read_file(o.input, text)) {
+  const WholeFile in = read_whole_file(o.input.c_str());
+  if (!in.opened) {
     std::cerr << o.input << ": error: cannot read the file\n";
     return 1;
   }
-  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                            text.size());
-  const Campaign campaign = parse_campaign(bytes, o.input.c_str());
+  const Campaign campaign = parse_campaign(in.bytes, o.input.c_str());
   if (!campaign.error.empty()) {
     std::cerr << campaign.error << "\n";
     return 1;

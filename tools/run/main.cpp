@@ -15,6 +15,7 @@
 
 #include "content/content.h"
 #include "run/runner.h"
+#include "script/script.h"
 
 namespace {
 
@@ -340,13 +341,12 @@ bool met_expectation(const Options& o, const RunResult& r) {
 }
 
 int replay(const Options& o) {
-  bool ok = false;
-  const auto bytes = file_bytes(o.replay_file, &ok);
-  if (!ok) {
+  const WholeFile file = read_whole_file(o.replay_file.c_str());
+  if (!file.opened) {
     std::fprintf(stderr, "mirvo-run: cannot read %s\n", o.replay_file.c_str());
     return 1;
   }
-  const RunRecording rec = parse_recording(bytes);
+  const RunRecording rec = parse_recording(file.bytes);
   if (!rec.error.empty()) {
     std::fprintf(stderr, "mirvo-run: %s: %s\n", o.replay_file.c_str(), rec.error.c_str());
     return 1;

@@ -98,8 +98,6 @@ void record_keys(RunRecording& recording, int keys);
 
 // ---- Digests and invariants ----
 
-// The bytes of a file; *ok is false when it cannot be read.
-std::vector<std::uint8_t> file_bytes(const std::string& path, bool* ok);
 // FNV-1a over bytes, continuing from `digest`.
 std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
                     std::uint64_t digest = 0xcbf29ce484222325ULL);

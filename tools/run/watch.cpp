@@ -2,8 +2,6 @@
 // every tick must keep.
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -151,12 +149,6 @@ std::string check_scroll(WorldWatch& watch) {
 
 }  // namespace
 
-std::vector<std::uint8_t> file_bytes(const std::string& path, bool* ok) {
-  std::ifstream in(path, std::ios::binary);
-  *ok = in.good();
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::uint64_t fnv1a(std::span<const std::uint8_t> bytes, std::uint64_t digest) {
   for (std::uint8_t b : bytes) {
     digest ^= b;
@@ -166,17 +158,15 @@ std::uint64_t fnv1a(std::span<const std::uint8_t> bytes, std::uint64_t digest) {
 }
 
 std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file) {
-  bool script_ok = false;
-  bool enemy_ok = false;
-  const auto script = file_bytes(script_file, &script_ok);
-  const auto enemy = file_bytes(enemy_file, &enemy_ok);
-  if (!script_ok || !enemy_ok) return 0;
+  const WholeFile script = read_whole_file(script_file.c_str());
+  const WholeFile enemy = read_whole_file(enemy_file.c_str());
+  if (!script.opened || !enemy.opened) return 0;
   // The length between the two keeps a byte moved across the boundary from
   // giving the same digest.
   Digest d;
-  d.value = fnv1a(script, d.value);
-  d.add(script.size());
-  d.value = fnv1a(enemy, d.value);
+  d.value = fnv1a(script.bytes, d.value);
+  d.add(script.bytes.size());
+  d.value = fnv1a(enemy.bytes, d.value);
   return d.value;
 }
 

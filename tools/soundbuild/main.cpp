@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "artbuild/source.h"
+#include "common/text_source.h"
 #include "soundbuild/recipe.h"
 #include "soundbuild/score.h"
 
@@ -47,7 +47,7 @@ bool run_sox(const std::vector<std::string>& args) {
 
 int run_effect(const std::string& src, const std::string& out) {
   std::string error;
-  const auto recipe = artbuild::load_source(src, soundbuild::parse_recipe, error);
+  const auto recipe = textsource::load_source(src, soundbuild::parse_recipe, error);
   if (!recipe) return fail(error);
   if (!run_sox(soundbuild::recipe_sox_args(*recipe, out))) return fail("sox failed on " + src);
   return 0;
@@ -72,7 +72,7 @@ std::vector<std::vector<std::string>> music_commands(const soundbuild::Score& sc
 int run_music(const std::string& src, const std::string& out, const std::string& work,
               bool print_only) {
   std::string error;
-  const auto score = artbuild::load_source(src, soundbuild::parse_score, error);
+  const auto score = textsource::load_source(src, soundbuild::parse_score, error);
   if (!score) return fail(error);
   for (const auto& command : music_commands(*score, out, work)) {
     if (print_only) {

@@ -3,15 +3,15 @@
 #include <cmath>
 #include <cstdio>
 
-#include "artbuild/source.h"
+#include "common/text_source.h"
 #include "soundbuild/words.h"
 
 namespace soundbuild {
 namespace {
 
-using artbuild::at_line;
+using textsource::at_line;
 
-bool parse_line(const artbuild::SourceLine& line, Recipe& r, std::string& what) {
+bool parse_line(const textsource::SourceLine& line, Recipe& r, std::string& what) {
   const auto& w = line.words;
   const std::string& key = w[0];
   if (key == "length") return number_args(w, {{0.01, 2.0}}, {&r.length}, what);
@@ -61,7 +61,7 @@ void add_vibrato(const Recipe& r, std::vector<std::string>& args) {
 std::optional<Recipe> parse_recipe(std::string_view text, const std::string& file,
                                    std::string& error) {
   Recipe r;
-  for (const auto& line : artbuild::split_source(text)) {
+  for (const auto& line : textsource::split_source(text)) {
     std::string what;
     if (!parse_line(line, r, what)) {
       error = at_line(file, line.number, what);

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <numbers>
 
-#include "artbuild/source.h"
+#include "common/text_source.h"
 #include "soundbuild/words.h"
 
 namespace soundbuild {
 namespace {
 
-using artbuild::at_line;
-using artbuild::SourceLine;
+using textsource::at_line;
+using textsource::SourceLine;
 
 constexpr double DRUM_GAIN = 0.6, ACCENT_GAIN = 1.0;  // "x" and "X"
 constexpr double NOTE_LEVEL = 0.5;
@@ -261,7 +261,7 @@ double note_hz(std::string_view name) {
 std::optional<Score> parse_score(std::string_view text, const std::string& file,
                                  std::string& error) {
   Parser p;
-  for (const auto& line : artbuild::split_source(text)) {
+  for (const auto& line : textsource::split_source(text)) {
     std::string what;
     if (!p.line(line, what)) {
       error = at_line(file, p.error_line ? p.error_line : line.number, what);

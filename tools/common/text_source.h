@@ -1,6 +1,7 @@
 // Reading the build tools' text sources (art, sound effects, music):
 // line-oriented text where a ';' at the start of a word begins a comment,
-// blank lines are ignored and every error names the file and line.
+// blank lines are ignored and every error names the file and line. The art
+// and sound builders both read their sources with it.
 #pragma once
 
 #include <optional>
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace artbuild {
+namespace textsource {
 
 struct SourceLine {
   int number = 0;                  // 1-based line number in the file
@@ -19,15 +20,15 @@ struct SourceLine {
 // Splits the text of a source file into its meaningful lines.
 std::vector<SourceLine> split_source(std::string_view text);
 
-// Reads a whole file; nullopt when it cannot be read.
-std::optional<std::string> read_file(const std::string& path);
+// A whole file as text; nullopt when it cannot be opened.
+std::optional<std::string> read_text(const std::string& path);
 
 // Reads a source file and parses it with parse(text, path, error), the shape
 // of every parser here; nullopt, with the error set, when either step fails.
 template <typename Parse>
 auto load_source(const std::string& path, Parse parse, std::string& error)
     -> decltype(parse(std::string_view{}, path, error)) {
-  const auto text = read_file(path);
+  const auto text = read_text(path);
   if (!text) {
     error = "cannot read " + path;
     return std::nullopt;
@@ -44,4 +45,4 @@ std::string at_line(const std::string& file, int line, const std::string& what);
 // The folder part of a path, to find files named relative to a source.
 std::string folder_of(const std::string& path);
 
-}  // namespace artbuild
+}  // namespace textsource

@@ -1,10 +1,11 @@
-#include "source.h"
+#include "common/text_source.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
-namespace artbuild {
+#include "script/script.h"
+
+namespace textsource {
 
 std::vector<SourceLine> split_source(std::string_view text) {
   std::vector<SourceLine> lines;
@@ -33,12 +34,10 @@ std::vector<SourceLine> split_source(std::string_view text) {
   return lines;
 }
 
-std::optional<std::string> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
+std::optional<std::string> read_text(const std::string& path) {
+  const WholeFile file = read_whole_file(path.c_str());
+  if (!file.opened) return std::nullopt;
+  return std::string(file.bytes.begin(), file.bytes.end());
 }
 
 bool parse_int(const std::string& word, int lo, int hi, int& out) {
@@ -58,4 +57,4 @@ std::string folder_of(const std::string& path) {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-}  // namespace artbuild
+}  // namespace textsource

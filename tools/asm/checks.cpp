@@ -1,0 +1,92 @@
+// After the parse: script names in spawns become numbers, and the checker
+// refuses what the game would run badly (an unknown shot or enemy type, a
+// script that runs off its end or loops without yielding).
+
+#include "asm/assembler_local.h"
+
+namespace assembly {
+
+void Assembler::resolve_references() {
+  std::map<std::string, int, std::less<>> numbers;
+  int number = 0;
+  for (const Script& s : scripts_)
+    if (!s.tail) numbers[s.name] = ++number;
+  for (Script& s : scripts_)
+    for (Item& item : s.items) {
+      if (item.script_ref.empty()) continue;
+      const auto found = numbers.find(item.script_ref);
+      if (found == numbers.end())
+        error(item.ref_pos, "no script named " + quoted(item.script_ref));
+      else
+        item.instruction.operands[SPAWN_SCRIPT_OPERAND] = static_cast<std::int16_t>(found->second);
+    }
+}
+
+void Assembler::check_item(const Item& item, int script_count) {
+  const ScriptInstruction& in = item.instruction;
+  const auto& op = in.operands;
+  if (!opcode_has_action(in.opcode))
+    warning(item.pos, "opcode " + std::to_string(in.opcode) +
+                          " has no action: the game prints \"Unknown OpCode " +
+                          std::to_string(in.opcode) + "\"");
+  if ((in.opcode == OP_FIRE || in.opcode == OP_FIRE_AIMED) &&
+      (op[0] < 1 || op[0] > BUILT_IN_SHOT_TYPES))
+    refuse(item.pos, "shot type " + std::to_string(op[0]) + " is not built in (1 to " +
+                         std::to_string(BUILT_IN_SHOT_TYPES) + " expected)");
+  // A bullet at rest never leaves the playfield and keeps its slot for good.
+  if (in.opcode == OP_FIRE_AIMED && op[AIM_SPEED_OPERAND] <= 0)
+    refuse(item.pos, "aim with speed " + std::to_string(op[AIM_SPEED_OPERAND]) +
+                         ": the bullet must move towards the ship (speed above 0)");
+  if (in.opcode == OP_SPAWN) {
+    const int types = options_.enemy_types >= 0 ? options_.enemy_types : MAX_ENEMY_TYPES;
+    const int type = op[SPAWN_TYPE_OPERAND];
+    if (type != LEVEL_DIRECTOR && (type < 1 || type > types))
+      refuse(item.pos, "enemy type " + std::to_string(type) + " is not defined (expected 1.." +
+                           std::to_string(types) + " or 255)");
+    const int script = op[SPAWN_SCRIPT_OPERAND];
+    if (script < 1 || script > script_count)
+      refuse(item.pos, "spawn of script " + std::to_string(script) + ", but the file has " +
+                           std::to_string(script_count) + " scripts");
+  }
+}
+
+void Assembler::check_script(const Script& s, int number, int script_count) {
+  const std::string name = "script " + quoted(s.name) + " (number " + std::to_string(number) + ")";
+  const int length = static_cast<int>(s.items.size());
+  if (length > MAX_SCRIPT_LENGTH)
+    refuse(s.pos, name + " has " + std::to_string(length) + " instructions, more than " +
+                      std::to_string(MAX_SCRIPT_LENGTH));
+  const int last = length ? s.items.back().instruction.opcode : -1;
+  if (last != OP_RESTART && last != OP_REMOVE)
+    refuse(length ? s.items.back().pos : s.pos,
+           name + " can run off its end: its last instruction must be restart or remove");
+  // Every loop passes through the instructions before the first restart, so
+  // the first restart must come after a yield.
+  for (const Item& item : s.items) {
+    const int opcode = item.instruction.opcode;
+    if (opcode == OP_WAIT || opcode == OP_REMOVE) break;
+    if (opcode == OP_RESTART) {
+      refuse(item.pos, name + " loops without yielding: put a wait before this restart");
+      break;
+    }
+  }
+  for (const Item& item : s.items) check_item(item, script_count);
+}
+
+void Assembler::check() {
+  int script_count = 0;
+  for (const Script& s : scripts_)
+    if (!s.tail) ++script_count;
+  if (script_count == 0) refuse({1, 1}, "no script: the first script is the level's timeline");
+  int number = 0;
+  for (const Script& s : scripts_) {
+    if (s.tail) {
+      refuse(s.pos, "the records of the tail belong to no script and never run");
+      for (const Item& item : s.items) check_item(item, script_count);
+    } else {
+      check_script(s, ++number, script_count);
+    }
+  }
+}
+
+}  // namespace assembly

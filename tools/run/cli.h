@@ -1,0 +1,57 @@
+// mirvo-run's command line: its options, its reports and its three modes
+// (play the runs, replay a recording, soak). Only the executable's own files
+// include it; everything else of the runner is in runner.h.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "run/runner.h"
+
+namespace runcli {
+
+struct Options {
+  std::string data_dir = ".";
+  RunSettings run;
+  PilotKind pilot = PilotKind::idle;
+  int runs = 1;
+  std::string record_file;
+  std::string replay_file;
+  std::string expect;
+  double frame_seconds = 0;
+  std::string out_dir;
+  std::string sheet_file;
+  double soak_seconds = 0;
+  bool json = false;
+  bool print_hashes = false;
+  int jobs = 0;  // 0: one per processor
+  bool campaign = false;
+  bool level_named = false;  // --level, --enemies or --tiles given
+};
+
+// The options of the command line; a wrong one ends the program with the
+// usage and status 2.
+Options parse_options(int argc, char** argv);
+
+// printf onto the end of a string.
+template <typename... Args>
+inline void appendf(std::string& out, const char* format, Args... args) {
+  const int n = std::snprintf(nullptr, 0, format, args...);
+  if (n <= 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(n) + 1);
+  std::snprintf(out.data() + at, static_cast<std::size_t>(n) + 1, format, args...);
+  out.resize(at + static_cast<std::size_t>(n));
+}
+
+// One run's line, or its JSON object.
+std::string run_text(const RunResult& r, const char* pilot, bool json);
+// The figures over all runs that a level is tuned by, on standard output.
+void print_summary(const Options& o, const RunsSummary& s);
+
+// The modes; each returns the program's exit status.
+int play(const Options& o);
+int replay(const Options& o);
+int soak(const Options& o);
+
+}  // namespace runcli

@@ -1,0 +1,179 @@
+// mirvo-run's three modes: play the runs (spread over processes, with
+// pictures and a recording of the first), replay a recording, and soak.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "run/cli.h"
+#include "script/script.h"
+
+namespace runcli {
+
+namespace {
+
+// Every S seconds of game time (and at the end), a picture for --out and --sheet.
+struct Pictures {
+  const Options& o;
+  int interval = 0;
+  int last_taken = -1;
+  bool failed = false;  // a frame could not be written
+
+  void take(int tick, std::uint32_t seed) {
+    draw_world_frame();
+    last_taken = tick;
+    if (!o.out_dir.empty()) {
+      char name[64];
+      std::snprintf(name, sizeof name, "/frame_%u_%06d.png", seed, tick);
+      if (!save_frame_png(o.out_dir + name)) {
+        failed = true;
+        std::fprintf(stderr, "mirvo-run: cannot write %s%s\n", o.out_dir.c_str(), name);
+      }
+    }
+    if (!o.sheet_file.empty()) keep_frame_for_sheet(tick);
+  }
+};
+
+bool met_expectation(const Options& o, const RunResult& r) {
+  return o.expect.empty() || o.expect == outcome_name(r.outcome);
+}
+
+int processors() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<int>(n) : 1;
+}
+
+}  // namespace
+
+int replay(const Options& o) {
+  const WholeFile file = read_whole_file(o.replay_file.c_str());
+  if (!file.opened) {
+    std::fprintf(stderr, "mirvo-run: cannot read %s\n", o.replay_file.c_str());
+    return 1;
+  }
+  const RunRecording rec = parse_recording(file.bytes);
+  if (!rec.error.empty()) {
+    std::fprintf(stderr, "mirvo-run: %s: %s\n", o.replay_file.c_str(), rec.error.c_str());
+    return 1;
+  }
+  const std::uint64_t digest = run_digest(o.run);
+  if (digest != rec.level_digest) {
+    std::fprintf(stderr,
+                 "mirvo-run: %s was recorded on another level (level digest %s, these files "
+                 "%s); refusing to replay it\n",
+                 o.replay_file.c_str(), hex_digest(rec.level_digest).c_str(),
+                 hex_digest(digest).c_str());
+    return 1;
+  }
+  RunSettings settings = o.run;
+  settings.seed = rec.seed;
+  settings.max_ticks = rec.ticks;
+  Pilot pilot = make_replay_pilot(rec);
+  const RunResult r = run_level(settings, pilot, nullptr, [&](int tick) {
+    if (o.print_hashes && tick % TICKS_PER_SECOND == 0)
+      std::printf("tick %d hash %s\n", tick, hex_digest(world_hash()).c_str());
+    return true;
+  });
+  std::fputs(run_text(r, "replay", o.json).c_str(), stdout);
+  return met_expectation(o, r) ? 0 : 1;
+}
+
+int soak(const Options& o) {
+  using clock = std::chrono::steady_clock;
+  const auto start = clock::now();
+  const auto elapsed = [&] { return std::chrono::duration<double>(clock::now() - start).count(); };
+  PilotRandom choose(static_cast<std::uint64_t>(start.time_since_epoch().count()));
+  long long ticks = 0;
+  int runs = 0;
+  while (elapsed() < o.soak_seconds) {
+    RunSettings settings = o.run;
+    settings.seed = static_cast<std::uint32_t>(choose.next());
+    const PilotKind kind = static_cast<PilotKind>(choose.between(0, 2));
+    Pilot pilot = make_pilot(kind, settings.seed);
+    WorldWatch watch;
+    std::string broken;
+    int broken_at = 0;
+    run_level(settings, pilot, nullptr, [&](int tick) {
+      ++ticks;
+      broken = check_world(watch);
+      if (!broken.empty()) {
+        broken_at = tick;
+        return false;
+      }
+      return tick % 1000 != 0 || elapsed() < o.soak_seconds;
+    });
+    ++runs;
+    if (!broken.empty()) {
+      std::printf("soak: %s after tick %d; reproduce with --seed %u --pilot %s%s\n", broken.c_str(),
+                  broken_at, settings.seed, pilot_name(kind),
+                  settings.immortal ? " --immortal" : "");
+      return 1;
+    }
+  }
+  const double seconds = elapsed();
+  std::printf("soak: %d runs, %lld ticks in %.1f s, %.0f ticks per second, no invariant broken\n",
+              runs, ticks, seconds, static_cast<double>(ticks) / seconds);
+  return 0;
+}
+
+int play(const Options& o) {
+  Pictures pictures{o};
+  pictures.interval = static_cast<int>(std::lround(o.frame_seconds * TICKS_PER_SECOND));
+  if (o.frame_seconds > 0 && pictures.interval < 1) pictures.interval = 1;
+  std::error_code error;
+  if (!o.out_dir.empty()) std::filesystem::create_directories(o.out_dir, error);
+  RunRecording recording;
+  // Run i is one job; its hash lines and its own line are its text. Job 0
+  // runs in this process, so the pictures and the recording are made here.
+  const SeedJob job = [&](int i) {
+    SeedReport report;
+    RunSettings settings = o.run;
+    settings.seed = o.run.seed + static_cast<std::uint32_t>(i);
+    Pilot pilot = make_pilot(o.pilot, settings.seed);
+    const bool with_pictures = i == 0 && pictures.interval > 0;
+    report.result =
+        run_level(settings, pilot, o.record_file.empty() ? nullptr : &recording, [&](int tick) {
+          if (o.print_hashes && tick % TICKS_PER_SECOND == 0)
+            appendf(report.text, "tick %d hash %s\n", tick, hex_digest(world_hash()).c_str());
+          if (with_pictures && tick % pictures.interval == 0) pictures.take(tick, settings.seed);
+          return true;
+        });
+    if (with_pictures && pictures.last_taken != report.result.tick)
+      pictures.take(report.result.tick, settings.seed);
+    report.text += run_text(report.result, pilot_name(o.pilot), o.json);
+    return report;
+  };
+  std::vector<RunResult> results;
+  bool all_expected = true;
+  const std::string failed =
+      run_jobs(o.runs, o.jobs > 0 ? o.jobs : processors(), job, [&](const SeedReport& report) {
+        std::fputs(report.text.c_str(), stdout);
+        all_expected = all_expected && met_expectation(o, report.result);
+        results.push_back(report.result);
+      });
+  if (!failed.empty()) {
+    std::fprintf(stderr, "mirvo-run: %s\n", failed.c_str());
+    return 1;
+  }
+  if (!o.record_file.empty()) {
+    std::ofstream out(o.record_file, std::ios::binary);
+    out << serialize_recording(recording);
+    if (!out) {
+      std::fprintf(stderr, "mirvo-run: cannot write %s\n", o.record_file.c_str());
+      return 1;
+    }
+  }
+  if (!o.sheet_file.empty() && !save_sheet_png(o.sheet_file)) {
+    std::fprintf(stderr, "mirvo-run: cannot write %s\n", o.sheet_file.c_str());
+    return 1;
+  }
+  if (!o.json) print_summary(o, summarize_runs(results));
+  return all_expected && !pictures.failed ? 0 : 1;
+}
+
+}  // namespace runcli

@@ -1,0 +1,198 @@
+// mirvo-run's options: the usage text and the reading of the command line,
+// with the checks of options that do not go together.
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "run/cli.h"
+
+namespace runcli {
+
+namespace {
+
+constexpr const char* USAGE =
+    "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif] [--tiles FILE.dat]\n"
+    "                 [--campaign]\n"
+    "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
+    "                 [--record FILE] [--replay FILE] [--expect victory|lost]\n"
+    "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
+    "                 [--json] [--hash] [--jobs N]\n"
+    "Plays a level of the game folder DIR (default: here) without a display, or\n"
+    "with --campaign every level of its campaign.toml in a row, as Start does.\n"
+    "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
+    "processes (default: one per processor); the output is the same.\n";
+
+[[noreturn]] void usage_error(const std::string& why) {
+  std::fprintf(stderr, "mirvo-run: %s\n%s", why.c_str(), USAGE);
+  std::exit(2);
+}
+
+long number_argument(const char* option, const char* text, long lo, long hi) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < lo || v > hi)
+    usage_error(std::string(option) + " wants a whole number from " + std::to_string(lo) + " to " +
+                std::to_string(hi));
+  return v;
+}
+
+double seconds_argument(const char* option, const char* text) {
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(v > 0.0) || v > 1e6)
+    usage_error(std::string(option) + " wants a number of seconds above 0");
+  return v;
+}
+
+// A path named on the command line, made absolute before the runner moves
+// into the game folder.
+std::string from_here(const char* path) {
+  return std::filesystem::absolute(path).string();
+}
+
+}  // namespace
+
+Options parse_options(int argc, char** argv) {
+  enum : int {
+    DATA = 256,
+    LEVEL,
+    ENEMIES,
+    TILES,
+    CAMPAIGN,
+    PILOT,
+    SEED,
+    RUNS,
+    TICKS,
+    IMMORTAL,
+    RECORD,
+    REPLAY,
+    EXPECT,
+    FRAMES,
+    OUT,
+    SHEET,
+    SOAK,
+    JSON,
+    HASH,
+    JOBS,
+    HELP
+  };
+  static const option long_options[] = {{"data", required_argument, nullptr, DATA},
+                                        {"level", required_argument, nullptr, LEVEL},
+                                        {"enemies", required_argument, nullptr, ENEMIES},
+                                        {"tiles", required_argument, nullptr, TILES},
+                                        {"campaign", no_argument, nullptr, CAMPAIGN},
+                                        {"pilot", required_argument, nullptr, PILOT},
+                                        {"seed", required_argument, nullptr, SEED},
+                                        {"runs", required_argument, nullptr, RUNS},
+                                        {"ticks", required_argument, nullptr, TICKS},
+                                        {"immortal", no_argument, nullptr, IMMORTAL},
+                                        {"record", required_argument, nullptr, RECORD},
+                                        {"replay", required_argument, nullptr, REPLAY},
+                                        {"expect", required_argument, nullptr, EXPECT},
+                                        {"frames", required_argument, nullptr, FRAMES},
+                                        {"out", required_argument, nullptr, OUT},
+                                        {"sheet", required_argument, nullptr, SHEET},
+                                        {"soak", required_argument, nullptr, SOAK},
+                                        {"json", no_argument, nullptr, JSON},
+                                        {"hash", no_argument, nullptr, HASH},
+                                        {"jobs", required_argument, nullptr, JOBS},
+                                        {"help", no_argument, nullptr, HELP},
+                                        {nullptr, 0, nullptr, 0}};
+  Options o;
+  int c = 0;
+  opterr = 0;
+  while ((c = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
+    switch (c) {
+      case DATA:
+        o.data_dir = optarg;
+        break;
+      case LEVEL:
+        o.run.script_file = from_here(optarg);
+        o.level_named = true;
+        break;
+      case ENEMIES:
+        o.run.enemy_file = from_here(optarg);
+        o.level_named = true;
+        break;
+      case TILES:
+        o.run.tile_file = from_here(optarg);
+        o.level_named = true;
+        break;
+      case CAMPAIGN:
+        o.campaign = true;
+        break;
+      case PILOT:
+        if (!pilot_kind_named(optarg, &o.pilot)) usage_error("--pilot is idle, sweep or dodge");
+        break;
+      case SEED:
+        o.run.seed = number_argument("--seed", optarg, 0, 0xffffffffL);
+        break;
+      case RUNS:
+        o.runs = number_argument("--runs", optarg, 1, 1000000);
+        break;
+      case TICKS:
+        o.run.max_ticks = number_argument("--ticks", optarg, 1, 100000000);
+        break;
+      case IMMORTAL:
+        o.run.immortal = true;
+        break;
+      case RECORD:
+        o.record_file = from_here(optarg);
+        break;
+      case REPLAY:
+        o.replay_file = from_here(optarg);
+        break;
+      case EXPECT:
+        o.expect = optarg;
+        if (o.expect != "victory" && o.expect != "lost") usage_error("--expect is victory or lost");
+        break;
+      case FRAMES:
+        o.frame_seconds = seconds_argument("--frames", optarg);
+        break;
+      case OUT:
+        o.out_dir = from_here(optarg);
+        break;
+      case SHEET:
+        o.sheet_file = from_here(optarg);
+        break;
+      case SOAK:
+        o.soak_seconds = seconds_argument("--soak", optarg);
+        break;
+      case JSON:
+        o.json = true;
+        break;
+      case HASH:
+        o.print_hashes = true;
+        break;
+      case JOBS:
+        o.jobs = number_argument("--jobs", optarg, 1, 1024);
+        break;
+      case HELP:
+        std::fputs(USAGE, stdout);
+        std::exit(0);
+      default:
+        usage_error(std::string("unknown option ") + argv[optind - 1]);
+    }
+  }
+  if (optind < argc) usage_error(std::string("unexpected argument ") + argv[optind]);
+  if (o.campaign && o.level_named)
+    usage_error(
+        "--campaign plays the game folder's campaign.toml; --level, --enemies and --tiles "
+        "name a level of one's own");
+  if (o.frame_seconds > 0 && o.out_dir.empty() && o.sheet_file.empty())
+    usage_error("--frames needs --out DIR or --sheet FILE.png");
+  if (!o.out_dir.empty() && o.frame_seconds <= 0) usage_error("--out needs --frames SECONDS");
+  if (!o.sheet_file.empty() && o.frame_seconds <= 0) o.frame_seconds = 10;
+  if (!o.record_file.empty() && (o.runs != 1 || o.soak_seconds > 0))
+    usage_error("--record records one run");
+  if (!o.replay_file.empty() && (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty()))
+    usage_error("--replay plays one recording");
+  return o;
+}
+
+}  // namespace runcli

@@ -1,3 +1,6 @@
+// Drawing a picture from its parameters: the sky, clouds, stars, a planet, a
+// panel, dimmed bands and the logo, on a canvas that may wrap around as a
+// tile does. picture_params.cpp reads the parameters, noise.cpp the clouds' noise.
 #include "picture.h"
 
 #include <array>
@@ -5,172 +8,15 @@
 #include <vector>
 
 #include "common/text_source.h"
+#include "picture_local.h"
 
 namespace artbuild {
 
 using textsource::at_line;
-using textsource::folder_of;
-using textsource::parse_int;
 using textsource::SourceLine;
 using textsource::split_source;
 
 namespace {
-
-struct Cloud {
-  Rgb colour;
-  double strength = 0;
-  int cell = 16;
-  bool local = false;  // true: faded out away from (x, y)
-  double x = 0, y = 0, radius = 0;
-};
-struct StarLayer {
-  int count = 0, lo = 0, hi = 0;
-};
-struct Planet {
-  bool on = false;
-  double x = 0, y = 0, r = 0;
-  Rgb lit, dark, haze;
-  int bands = 0, levels = 6;
-};
-struct Logo {
-  bool on = false;
-  std::string text;
-  int x = 0, y = 0, scale = 1;
-  Rgb top, bottom, outline;
-};
-struct Box {
-  bool on = false;
-  int x = 0, y = 0, w = 0, h = 0;
-  Rgb frame;
-};
-struct Dim {
-  int y0 = 0, y1 = 0;
-  double factor = 1;
-};
-
-struct Params {
-  bool tile = false;  // a tile wraps around both ways
-  int w = 0, h = 0;
-  std::uint64_t seed = 1;
-  Rgb sky_top, sky_bottom;
-  std::vector<Cloud> clouds;
-  std::vector<StarLayer> stars;
-  int flares = 0;
-  Planet planet;
-  Logo logo;
-  Box panel;
-  std::vector<Dim> dims;
-  std::array<double, 3> light{-0.6, -0.55, 0.58};
-};
-
-// Reads the words of one parameter line in order, remembering the first failure.
-class Words {
- public:
-  explicit Words(const SourceLine& line) : line_(line) {}
-  int number(int lo, int hi) {
-    int v = lo;
-    if (next_ >= line_.words.size() || !parse_int(line_.words[next_], lo, hi, v)) ok_ = false;
-    ++next_;
-    return v;
-  }
-  Rgb colour() {
-    const int r = number(0, 255), g = number(0, 255), b = number(0, 255);
-    return {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-            static_cast<std::uint8_t>(b)};
-  }
-  std::string word() {
-    if (next_ >= line_.words.size()) ok_ = false;
-    return next_ < line_.words.size() ? line_.words[next_++] : std::string();
-  }
-  bool done() const { return ok_ && next_ == line_.words.size(); }
-
- private:
-  const SourceLine& line_;
-  std::size_t next_ = 1;
-  bool ok_ = true;
-};
-
-bool parse_line(const SourceLine& line, Params& p) {
-  Words in(line);
-  const std::string& key = line.words[0];
-  if (key == "kind") {
-    const std::string k = in.word();
-    if (k != "menu" && k != "tile") return false;
-    p.tile = k == "tile";
-  } else if (key == "size") {
-    p.w = in.number(1, 1024);
-    p.h = in.number(1, 1024);
-  } else if (key == "seed") {
-    p.seed = static_cast<std::uint64_t>(in.number(0, 1 << 30));
-  } else if (key == "sky") {
-    p.sky_top = in.colour();
-    p.sky_bottom = in.colour();
-  } else if (key == "cloud" || key == "nebula") {
-    Cloud c;
-    c.colour = in.colour();
-    c.strength = in.number(0, 1000) / 100.0;
-    c.cell = in.number(4, 256);
-    if (key == "nebula") {
-      c.local = true;
-      c.x = in.number(-1024, 2048);
-      c.y = in.number(-1024, 2048);
-      c.radius = in.number(1, 2048);
-    }
-    p.clouds.push_back(c);
-  } else if (key == "stars") {
-    StarLayer s;
-    s.count = in.number(0, 100000);
-    s.lo = in.number(0, 255);
-    s.hi = in.number(s.lo, 255);
-    p.stars.push_back(s);
-  } else if (key == "flares") {
-    p.flares = in.number(0, 1000);
-  } else if (key == "light") {
-    const double x = in.number(-100, 100), y = in.number(-100, 100), z = in.number(1, 100);
-    const double len = std::sqrt(x * x + y * y + z * z);
-    p.light = {x / len, y / len, z / len};
-  } else if (key == "planet") {
-    Planet& pl = p.planet;
-    pl.on = true;
-    pl.x = in.number(-1024, 2048);
-    pl.y = in.number(-1024, 2048);
-    pl.r = in.number(1, 1024);
-    pl.lit = in.colour();
-    pl.dark = in.colour();
-    pl.haze = in.colour();
-    pl.bands = in.number(0, 64);
-    pl.levels = in.number(2, 64);
-  } else if (key == "logo") {
-    Logo& l = p.logo;
-    l.on = true;
-    l.text = in.word();
-    l.x = in.number(0, 1024);
-    l.y = in.number(0, 1024);
-    l.scale = in.number(1, 16);
-    l.top = in.colour();
-    l.bottom = in.colour();
-    l.outline = in.colour();
-  } else if (key == "logo_font") {
-    in.word();  // read by logo_font_path
-  } else if (key == "panel") {
-    Box& b = p.panel;
-    b.on = true;
-    b.x = in.number(0, 1024);
-    b.y = in.number(0, 1024);
-    b.w = in.number(1, 1024);
-    b.h = in.number(1, 1024);
-    b.frame = in.colour();
-  } else if (key == "dim") {
-    Dim d;
-    d.y0 = in.number(0, 1024);
-    d.y1 = in.number(d.y0, 1024);
-    d.factor = in.number(0, 100) / 100.0;
-    p.dims.push_back(d);
-  } else {
-    return false;
-  }
-  return in.done();
-}
 
 // A canvas of real-valued colours, so light can be added without clipping early.
 struct Canvas {
@@ -203,36 +49,6 @@ struct Canvas {
       for (double& v : *p) v *= k;
   }
 };
-
-std::uint64_t hash3(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
-  Rng r(a * 0x100000001B3ull ^ (b << 21) ^ (c << 42) ^ b * 31 ^ c);
-  r.next();
-  return r.next();
-}
-
-double lattice(int ix, int iy, int period, std::uint64_t seed) {
-  ix = ((ix % period) + period) % period;
-  iy = ((iy % period) + period) % period;
-  return static_cast<double>(
-             hash3(seed, static_cast<std::uint64_t>(ix), static_cast<std::uint64_t>(iy)) >> 11) /
-         9007199254740992.0;
-}
-
-double smooth(double t) {
-  return t * t * (3 - 2 * t);
-}
-
-double value_noise(double x, double y, int cell, int period, std::uint64_t seed) {
-  const int lattice_period = std::max(1, period / cell);
-  const double fx = x / cell, fy = y / cell;
-  const int ix = static_cast<int>(std::floor(fx)), iy = static_cast<int>(std::floor(fy));
-  const double tx = smooth(fx - ix), ty = smooth(fy - iy);
-  const double a = lattice(ix, iy, lattice_period, seed);
-  const double b = lattice(ix + 1, iy, lattice_period, seed);
-  const double c = lattice(ix, iy + 1, lattice_period, seed);
-  const double d = lattice(ix + 1, iy + 1, lattice_period, seed);
-  return (a + (b - a) * tx) + ((c + (d - c) * tx) - (a + (b - a) * tx)) * ty;
-}
 
 Rgb star_tint(Rng& rng) {
   const int kind = rng.between(0, 9);
@@ -378,27 +194,11 @@ void draw_logo(Canvas& cv, const Logo& logo, const FontSheet& font) {
 
 }  // namespace
 
-double tiled_noise(double x, double y, int cell, int period, std::uint64_t seed) {
-  double sum = 0, weight = 0, amp = 1;
-  for (int c = cell, octave = 0; c >= 4; c /= 2, amp *= 0.5, ++octave) {
-    sum += amp * value_noise(x, y, c, period, seed * 131 + octave);
-    weight += amp;
-  }
-  return weight > 0 ? sum / weight : 0.5;
-}
-
-std::string logo_font_path(std::string_view text, const std::string& file) {
-  for (const SourceLine& line : split_source(text))
-    if (line.words.size() == 2 && line.words[0] == "logo_font")
-      return folder_of(file) + "/" + line.words[1];
-  return "";
-}
-
 std::optional<Image> make_picture(std::string_view text, const std::string& file,
                                   const FontSheet* font, std::string& error) {
   Params p;
   for (const SourceLine& line : split_source(text))
-    if (!parse_line(line, p)) {
+    if (!parse_picture_line(line, p)) {
       error = at_line(file, line.number, "cannot read '" + line.text + "'");
       return std::nullopt;
     }

@@ -1,5 +1,5 @@
 // The MMX pixel loops of the additive blend.
-#include "render/render.h"
+#include "render/blend_local.h"
 
 #ifdef MIRVO_HAS_X86_BLEND
 #if defined(__i386__) && !defined(__MMX__)

@@ -1,6 +1,6 @@
 // The SSE pixel loops of the additive blend: the MMX loops with a
 // non-temporal prefetch 32 bytes ahead of each eight-pixel step.
-#include "render/render.h"
+#include "render/blend_local.h"
 
 #ifdef MIRVO_HAS_X86_BLEND
 #if defined(__i386__) && !defined(__SSE__)

@@ -1,15 +1,13 @@
-// Drawing: the software and OpenGL frame renderers and the saturating additive
-// blend the software renderer lights particles with. The on-screen messages
-// they draw are the world's (world.h).
+// Drawing: the software and OpenGL frame renderers. The on-screen messages
+// they draw are the world's (world.h); the additive blend the software
+// renderer lights particles with is render's own (blend_local.h).
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <span>
 
 struct BITMAP;
-struct Particle;
 
 // ---- What the frame renderers draw into and show ----
 
@@ -31,42 +29,6 @@ extern ScreenFit screen_fit;
 // The largest whole-number scale of the playfield that fits a width x height
 // area (at least 1), centred in it.
 ScreenFit fit_playfield(int width, int height);
-
-// ---- Additive rectangle blend ----
-
-// Adds colour scaled by factor (0..255) to every pixel of the rectangle,
-// saturating each channel. Clips against the whole bitmap; 15, 16 and 32 bits
-// per pixel only, other depths are left alone.
-void blend_add_rect(BITMAP* bmp, int x, int y, int w, int h, int colour, int factor);
-
-// A frame's particles in one pass: every live slot of the table, in slot
-// order, as a 2 x 2 square at its truncated position with its colour and
-// alpha. Leaves exactly the pixels that blend_add_rect per live particle
-// leaves, through the same loop, with the loop and the depth chosen once.
-void blend_particles(BITMAP* bmp, std::span<const Particle> table);
-
-// The pixel loops, on an already clipped rectangle with the converted factor
-// (1..32 at 15 and 16 bits, 2..256 at 32 bits).
-using BlendLoop = void (*)(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect15(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect16(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect32(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-#if defined(__x86_64__) || defined(__i386__)
-#define MIRVO_HAS_X86_BLEND 1
-void blend_add_rect15_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect16_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect32_mmx(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect15_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect16_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-void blend_add_rect32_sse(BITMAP* bmp, int x, int y, int w, int h, int colour, int f);
-#endif
-
-// The processor features the blend chooses from, as Allegro's CPU_MMX and
-// CPU_SSE bits: Allegro's cpu_capabilities, completed by the processor's own
-// report where Allegro says nothing.
-int blend_capabilities();
-// The loop for a colour depth and a capabilities word; null for other depths.
-BlendLoop choose_blend_loop(int depth, int capabilities);
 
 // ---- Frame renderers ----
 

@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include "content/content.h"
+#include "render/blend_local.h"
 #include "render/hud_local.h"
 #include "render/render.h"
 #include "world/world.h"

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "content/content.h"
+#include "render/blend_local.h"
 #include "render/hud_local.h"
 #include "render/render.h"
 #include "world/world.h"

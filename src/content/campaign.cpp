@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "content/content.h"
+#include "content/content_local.h"
 #include "script/script.h"
 #include "world/world.h"
 

@@ -17,9 +17,6 @@ inline constexpr int DATA_PLAYER_SHIP = 3;      // 40 x 40 bitmap
 inline constexpr int DATA_SHOT = 4;             // 3 x 3 bitmap
 inline constexpr int DATA_MENU_BACKGROUND = 5;  // 320 x 400 bitmap
 inline constexpr int DATA_MENU_FONT = 6;        // font
-// The enemy bullet's two frames, 5 x 5, at this object and the next. An
-// archive without them still loads: enemy bullets then borrow DATA_SHOT.
-inline constexpr int DATA_ENEMY_BULLET = 7;
 
 extern DATAFILE* game_data;  // "data.dat", loaded by the program at start-up
 // The renderer setting from "mirvo.cfg"; content makes OpenGL textures only
@@ -99,14 +96,10 @@ std::string campaign_level_problem(const CampaignLevel& level);
 // its files, and its title as an on-screen message.
 void load_campaign_level(const Campaign& campaign, int index);
 
-// How long a won level's victory message shows before the next level starts,
-// and how long the next level's title shows: 3 s each.
+// How long a won level's victory message shows before the next level starts: 3 s.
 inline constexpr int LEVEL_VICTORY_TICKS = 300;
-inline constexpr int LEVEL_TITLE_TICKS = 300;
-// Energy between levels: the ship keeps what it has and gets this much back,
-// never above a new game's START_ENERGY. 10, START_ENERGY itself, is a full
-// refill: each level starts as a fair fight (docs/levels.md says why).
-inline constexpr int LEVEL_ENERGY_BONUS = 10;
+// Energy between levels: the ship keeps what it has and gets some back, never
+// above a new game's START_ENERGY (today a full refill).
 int energy_for_next_level(int energy);
 
 // Where a game stands in its campaign: the level played (0-based) and the
@@ -128,7 +121,6 @@ bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 
 inline constexpr int TILE_MAP_COLUMNS = 5;
 inline constexpr int TILE_MAP_ROWS = 128;
-inline constexpr std::array<int, 10> TEXTURE_SIZES = {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024};
 inline constexpr int MAX_TILES = 1;  // only tile 0 gets a texture
 
 extern DATAFILE* tile_set;  // "tileset1.dat"; object 0 is the 64 x 64 background tile
@@ -149,10 +141,6 @@ int texture_size_for(int w, int h);
 // texture and puts the scroll back to the start of the map. Fatal on failure,
 // with a message naming the file.
 void load_tile_set(const char* name = FIRST_LEVEL_TILES);
-// The message load_tile_set would show for the file, or "". Never exits.
-std::string tile_set_problem(const char* name);
-void make_white_texture();
-void make_player_texture();
 void make_shot_texture(int type_index, int step);
 void make_enemy_texture(int type_index, int step);
 // Unloads the tile set and deletes the tile, white and ship textures while the
@@ -211,9 +199,5 @@ std::string install_enemy_types(const EnemyFile& file);
 // (with the OpenGL renderer) textures, releasing those of an earlier load
 // first; or shows the message and ends the program with status 1.
 void load_enemy_types(const char* path);
-// The message load_enemy_types would show for the file (it cannot be opened
-// or parsed, a datafile does not load, a frame is not a usable bitmap), or "".
-// Loads nothing into enemy_types. Never exits.
-std::string enemy_file_problem(const char* path);
 // Releases everything load_enemy_types made; shut_down calls it.
 void release_enemy_types();

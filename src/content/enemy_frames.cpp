@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "content/content.h"
+#include "content/textures_local.h"
 #include "world/world.h"
 
 namespace {

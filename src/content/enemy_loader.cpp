@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "content/content.h"
+#include "content/content_local.h"
 #include "mask/mask.h"
 #include "script/script.h"
 #include "world/world.h"

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "content/content.h"
+#include "content/content_local.h"
 #include "mask/mask.h"
 #include "world/world.h"
 

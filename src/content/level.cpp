@@ -1,5 +1,6 @@
 // The start of a level, shared by the game's first entry and the level runner.
 #include "content/content.h"
+#include "content/textures_local.h"
 #include "script/script.h"
 #include "world/world.h"
 

@@ -1,10 +1,19 @@
-// Pieces of texture preparation that tests call without a GL context.
+// Texture preparation the files of src/content share; tests call some of it
+// without a GL context.
 #pragma once
 
+#include <array>
 #include <string>
 
 struct BITMAP;
 struct DATAFILE;
+
+// The square texture edges allowed, smallest first.
+inline constexpr std::array<int, 10> TEXTURE_SIZES = {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024};
+
+// The plain white texture untextured quads are drawn with, and the ship's.
+void make_white_texture();
+void make_player_texture();
 
 // Why frame `frame` of `owner` (e.g. "enemy type 2") cannot become a texture,
 // or an empty text when it can. A frame must be a picture no larger than

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "content/content.h"
+#include "content/content_local.h"
 #include "content/textures_local.h"
 #include "world/world.h"
 

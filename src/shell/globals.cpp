@@ -1,4 +1,4 @@
-#include "shell/shell.h"
+#include "shell/shell_local.h"
 
 int use_joystick = 0;
 int sound_on = 1;

@@ -8,11 +8,8 @@
 // live in their headers: game_data, the DATA_ indices and renderer in
 // content/content.h; scale, back_buffer and fps in render/render.h.
 
-enum MenuChoice : int { MENU_QUIT = 0, MENU_START = 1, MENU_OPTIONS = 2, MENU_RESUME = 3 };
-
 // Settings from "mirvo.cfg" besides renderer and scale.
 extern int use_joystick;  // stored and shown only
-extern int sound_on;      // 0: nothing is played (the sound system is not even installed)
 extern int full_screen;   // 1: the window covers the monitor (when the window manager lets it)
 extern int frame_cap;     // 1: a frame is drawn only after a tick has run
 
@@ -28,22 +25,17 @@ extern std::atomic<int> window_focused;
 // Counts what the play loop may sleep until: a tick, a change of focus, the
 // window's close button. Each bump wakes a loop waiting in wait_for_wake.
 extern std::atomic<unsigned> loop_wakes;
-void wake_play_loop();
 
 void start_up();
-void set_up_opengl();
 void shut_down();
 void tick_timer();
 void fps_timer();
-
-MenuChoice main_menu();
 
 // A label followed by its value texts and a NULL: four text slots in all.
 struct OptionRow {
   const char* texts[4];
 };
 extern int last_option_row;  // 7: rows below last-1 are settings, then Accept, then Cancel
-int options_menu();          // 1 when the player accepted (settings stored)
 
 void new_game();
 int play_level(const char* level_name);

@@ -18,6 +18,20 @@
 struct Campaign;
 struct CampaignProgress;
 
+// ---- Menus, settings and the play loop's wake-ups ----
+
+enum MenuChoice : int { MENU_QUIT = 0, MENU_START = 1, MENU_OPTIONS = 2, MENU_RESUME = 3 };
+MenuChoice main_menu();
+int options_menu();  // 1 when the player accepted (settings stored)
+
+extern int sound_on;  // 0: nothing is played (the sound system is not even installed)
+
+// Bumps loop_wakes and wakes a play loop waiting in wait_for_wake.
+void wake_play_loop();
+
+// The OpenGL window start_up opens when the renderer setting asks for it.
+void set_up_opengl();
+
 // ---- Command line ----
 
 // What the arguments ask for: the game (no arguments), a help or version

@@ -1,7 +1,7 @@
 // The two timer callbacks. They run on Allegro's timer thread and touch only
 // the atomics shared with the game thread: no drawing, no allocation.
 #include "render/render.h"
-#include "shell/shell.h"
+#include "shell/shell_local.h"
 
 // A pending tick only while play is on and the window has the focus: time
 // spent in a menu or in another window is never caught up afterwards.

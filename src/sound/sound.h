@@ -75,9 +75,6 @@ int sound_ready();
 std::string sound_data_problem(const DATAFILE* data);
 
 // ---- Effects ----
-// At most this many effects sound at once, so the music's streams always keep
-// voices of their own; the streams also have the highest priority, 255.
-inline constexpr int MAX_EFFECT_VOICES = 6;
 
 // Starts an effect panned by x in playfield pixels (0 the left edge, 320 the
 // right). With every effect voice busy, it takes the voice of the least

@@ -72,6 +72,10 @@ constexpr bool every_event_heard_once() {
 static_assert(effect_table_in_order(), "one row per SoundEffect, in its order, priority 0..254");
 static_assert(every_event_heard_once(), "every kind of world event is heard as exactly one effect");
 
+// At most this many effects sound at once, so the music's streams always keep
+// voices of their own; the streams also have the highest priority, 255.
+inline constexpr int MAX_EFFECT_VOICES = 6;
+
 // One of the effect voices, as the chooser sees it.
 struct VoiceSlot {
   bool busy = false;     // still sounding

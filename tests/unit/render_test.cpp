@@ -2,6 +2,8 @@
 // the screen are memory bitmaps, and the pictures come from a datafile built
 // in memory. Each frame is checked against what a plain reading of the
 // tables says must be on it. Also the arithmetic the OpenGL renderer uses.
+// It is long because the frame's cases share one fixture, run at every colour
+// depth doubled and not, that builds the datafile and the screen stand-in.
 #include <allegro.h>
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The interpreter and its driving rule, on enemy slots set up by hand: each
 // test tick moves the enemy by its velocity and then drives its script, the
-// order the world update keeps.
+// order the world update keeps. It is long because every case runs on the
+// one fixture below, which resets the tables and assembles its scripts.
 #include <allegro.h>
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "boss_script.h"
 #include "content/content.h"
 #include "run/runner.h"
 #include "script/script.h"
@@ -172,27 +173,8 @@ TEST_F(ShippedLevels, EachBossLaunchesNoPatternMoreThanTwice) {
   for (const Level& l : {LEVEL2, LEVEL3}) {
     SCOPED_TRACE(l.script);
     play(level(l), PilotKind::idle);  // loads the level's enemy types
-    int boss_type = 0;
-    for (int t = 1; t <= MAX_ENEMY_TYPES; ++t)
-      for (const Animation& a : enemy_types[t - 1].anims)
-        if ((a.flags & ANIM_VICTORY) != 0) boss_type = t;
-    ASSERT_GT(boss_type, 0);
-
-    const ScriptParse file = read_script_file(l.script);
-    ASSERT_EQ(file.error, "");
-    std::vector<std::vector<ScriptInstruction>> scripts(1);
-    for (const ScriptInstruction& in : file.instructions) {
-      if (in.opcode == OP_END)
-        scripts.emplace_back();
-      else
-        scripts.back().push_back(in);
-    }
-    int boss_script = 0;
-    for (const auto& script : scripts)
-      for (const ScriptInstruction& in : script)
-        if (in.opcode == OP_SPAWN && in.operands[0] == boss_type) boss_script = in.operands[1];
-    ASSERT_GT(boss_script, 0);
-    ASSERT_LE(boss_script, static_cast<int>(scripts.size()));
+    const std::vector<ScriptInstruction> boss = boss_script_of(l.script);
+    ASSERT_FALSE(boss.empty());
 
     // Gun ports can never be hit; the stingers a boss calls in are foes.
     const auto gun_port = [](int type) {
@@ -204,7 +186,7 @@ TEST_F(ShippedLevels, EachBossLaunchesNoPatternMoreThanTwice) {
       return true;
     };
     std::map<int, int> launches;
-    for (const ScriptInstruction& in : scripts[boss_script - 1]) {
+    for (const ScriptInstruction& in : boss) {
       const int type = in.operands[0];
       if (in.opcode == OP_SPAWN && type >= 1 && type <= MAX_ENEMY_TYPES && gun_port(type))
         ++launches[in.operands[1]];

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "boss_script.h"
 #include "run/runner.h"
 #include "script/script.h"
 #include "world/world.h"
@@ -188,30 +189,11 @@ TEST_F(LevelOne, TheBossPhasesGetHarder) {
 // phase. The boss is the enemy type whose animation can win the level.
 TEST_F(LevelOne, TheBossLaunchesNoPatternMoreThanTwice) {
   play(PilotKind::idle, 1);  // loads the level's enemy types
-  int boss_type = 0;
-  for (int t = 1; t <= MAX_ENEMY_TYPES; ++t)
-    for (const Animation& a : enemy_types[t - 1].anims)
-      if ((a.flags & ANIM_VICTORY) != 0) boss_type = t;
-  ASSERT_GT(boss_type, 0);
-
-  const ScriptParse file = read_script_file("level1.wif");
-  ASSERT_EQ(file.error, "");
-  std::vector<std::vector<ScriptInstruction>> scripts(1);
-  for (const ScriptInstruction& in : file.instructions) {
-    if (in.opcode == OP_END)
-      scripts.emplace_back();
-    else
-      scripts.back().push_back(in);
-  }
-  int boss_script = 0;
-  for (const auto& script : scripts)
-    for (const ScriptInstruction& in : script)
-      if (in.opcode == OP_SPAWN && in.operands[0] == boss_type) boss_script = in.operands[1];
-  ASSERT_GT(boss_script, 0);
-  ASSERT_LE(boss_script, static_cast<int>(scripts.size()));
+  const std::vector<ScriptInstruction> boss = boss_script_of("level1.wif");
+  ASSERT_FALSE(boss.empty());
 
   std::map<int, int> launches;
-  for (const ScriptInstruction& in : scripts[boss_script - 1])
+  for (const ScriptInstruction& in : boss)
     if (in.opcode == OP_SPAWN) ++launches[in.operands[1]];
   EXPECT_GE(launches.size(), 4u) << "two phases need at least two patterns each";
   for (const auto& [script, count] : launches) EXPECT_LE(count, 2) << "script " << script;

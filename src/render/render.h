@@ -3,9 +3,7 @@
 // renderer lights particles with is render's own (blend_local.h).
 #pragma once
 
-#include <array>
 #include <atomic>
-#include <cstdint>
 
 struct BITMAP;
 

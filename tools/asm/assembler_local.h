@@ -87,6 +87,7 @@ class Assembler {
   std::optional<Token> take_symbol(Tok kind, std::string_view symbol, std::string_view after);
   void parse_end();
   void parse_raw();
+  bool parse_raw_operands(ScriptInstruction& instruction);
   void parse_mnemonic(const MnemonicInfo& m);
   std::optional<long long> parse_value();
   std::optional<long long> parse_term();

@@ -126,6 +126,21 @@ void Assembler::parse_const() {
   constants_[std::string(name.text)] = *value;
 }
 
+// Up to eight operands to the end of the line, for `end` and `op`; those
+// left out stay 0. False once an error is reported.
+bool Assembler::parse_raw_operands(ScriptInstruction& instruction) {
+  for (int k = 0; peek().kind != Tok::End; ++k) {
+    if (k == 8) {
+      error(peek().pos, "too many operands: a record has 8");
+      return false;
+    }
+    const std::optional<std::int16_t> v = parse_operand();
+    if (!v) return false;
+    instruction.operands[k] = *v;
+  }
+  return true;
+}
+
 // `end` with up to eight raw operands: the OP_END record that closes a script.
 void Assembler::parse_end() {
   const Token word = take();
@@ -141,15 +156,7 @@ void Assembler::parse_end() {
   Item item;
   item.pos = word.pos;
   item.instruction.opcode = OP_END;
-  for (int k = 0; peek().kind != Tok::End; ++k) {
-    if (k == 8) {
-      error(peek().pos, "too many operands: a record has 8");
-      return;
-    }
-    const std::optional<std::int16_t> v = parse_operand();
-    if (!v) return;
-    item.instruction.operands[k] = *v;
-  }
+  if (!parse_raw_operands(item.instruction)) return;
   scripts_.back().end = item;
 }
 
@@ -170,15 +177,7 @@ void Assembler::parse_raw() {
   Item item;
   item.pos = word.pos;
   item.instruction.opcode = static_cast<std::int32_t>(*opcode);
-  for (int k = 0; peek().kind != Tok::End; ++k) {
-    if (k == 8) {
-      error(peek().pos, "too many operands: a record has 8");
-      return;
-    }
-    const std::optional<std::int16_t> v = parse_operand();
-    if (!v) return;
-    item.instruction.operands[k] = *v;
-  }
+  if (!parse_raw_operands(item.instruction)) return;
   if (need_open_script(word)) add_item(std::move(item));
 }
 

@@ -26,6 +26,15 @@ std::string format_too_big(long records) {
   return text;
 }
 
+// Why a file of this many whole records cannot be the scripts: none at all
+// reads as a missing file, more than the store holds as too big. Empty when fine.
+std::string record_count_problem(std::uint64_t records, const char* path) {
+  if (records == 0) return format_message("Script file \"%s\" does not exist\n", path);
+  if (records > static_cast<std::uint64_t>(SCRIPT_STORE_SIZE))
+    return format_too_big(static_cast<long>(records));
+  return {};
+}
+
 // Operands are big-endian and signed: FF FE is -2, 80 00 is -32768.
 std::int16_t read_operand(const std::uint8_t* bytes) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]));
@@ -41,14 +50,8 @@ std::int16_t read_operand(const std::uint8_t* bytes) {
 ScriptParse parse_scripts(std::span<const std::uint8_t> bytes, const char* path) {
   ScriptParse result;
   const std::size_t records = bytes.size() / SCRIPT_RECORD_SIZE;  // a partial record is ignored
-  if (records == 0) {
-    result.error = format_message("Script file \"%s\" does not exist\n", path);
-    return result;
-  }
-  if (records > static_cast<std::size_t>(SCRIPT_STORE_SIZE)) {
-    result.error = format_too_big(static_cast<long>(records));
-    return result;
-  }
+  result.error = record_count_problem(records, path);
+  if (!result.error.empty()) return result;
   result.instructions.resize(records);
   for (std::size_t i = 0; i < records; ++i) {
     const std::uint8_t* record = bytes.data() + i * SCRIPT_RECORD_SIZE;
@@ -65,14 +68,8 @@ ScriptParse read_script_file(const char* path) {
   ScriptParse result;
   const std::uint64_t size = file_size_ex(path);  // 0 for a file that does not exist
   const std::uint64_t records = size / SCRIPT_RECORD_SIZE;
-  if (records == 0) {
-    result.error = format_message("Script file \"%s\" does not exist\n", path);
-    return result;
-  }
-  if (records > static_cast<std::uint64_t>(SCRIPT_STORE_SIZE)) {
-    result.error = format_too_big(static_cast<long>(records));
-    return result;
-  }
+  result.error = record_count_problem(records, path);
+  if (!result.error.empty()) return result;
   // A file that cannot be opened, or whose read stops short (a directory, a
   // file cut meanwhile), is a load error, not a missing file. Bytes past the
   // last whole record are not the game's.

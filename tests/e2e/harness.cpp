@@ -2,6 +2,7 @@
 // and the Xlib connection are in harness_x11.cpp.
 #include "harness.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -214,6 +215,42 @@ Session::~Session() {
   server_.reset();
 }
 
+namespace {
+
+bool has_frame(Display* d, Window w) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(d, w, &root, &parent, &children, &count) == 0) return false;
+  if (children) XFree(children);
+  return parent != root;
+}
+
+// openbox announces itself on the root window before its event loop runs and
+// may take events off the connection in that gap, then sleep on them: a game
+// mapped then waits, unseen, for the next event to reach the manager. So a
+// probe window is mapped and the manager nudged with root property changes
+// until it frames the probe; from then on it answers every map request.
+bool wait_until_managing(Display* d, ChildProcess& manager) {
+  const Window root = DefaultRootWindow(d);
+  const Window probe = XCreateSimpleWindow(d, root, 0, 0, 1, 1, 0, 0, 0);
+  XMapWindow(d, probe);
+  const Atom nudge = XInternAtom(d, "_MIRVO_E2E_NUDGE", False);
+  const unsigned char byte = 0;
+  const bool framed = wait_until(
+      [&] {
+        XChangeProperty(d, root, nudge, XA_STRING, 8, PropModeReplace, &byte, 1);
+        XSync(d, False);
+        return has_frame(d, probe) || !manager.running();
+      },
+      10000ms, 50ms);
+  XDestroyWindow(d, probe);
+  XDeleteProperty(d, root, nudge);
+  XSync(d, False);
+  return framed && manager.running();
+}
+
+}  // namespace
+
 void Session::start_window_manager() {
   // Its own HOME, so no desktop's openbox settings leak in.
   std::vector<std::string> env = environment_with_display(display_);
@@ -235,7 +272,7 @@ void Session::start_window_manager() {
         return found || !window_manager_.running();
       },
       10000ms);
-  if (!up || !window_manager_.running())
+  if (!up || !window_manager_.running() || !wait_until_managing(d, window_manager_))
     throw std::runtime_error("openbox did not start (see openbox.log)");
 }
 

@@ -139,7 +139,7 @@ class Session {
   ~Session();
 
   // Starts a window manager (openbox) on the scenario's server and waits
-  // until it has announced itself on the root window.
+  // until it frames windows mapped on it.
   void start_window_manager();
   XConnection& x() { return *x_; }
   const std::string& display() const { return display_; }

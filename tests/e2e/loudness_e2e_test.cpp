@@ -1,9 +1,9 @@
 // How loud the game plays, heard through ALSA's file plugin: the menu music
 // at about -20 dBFS RMS, play with fire held at about -18 dBFS, and the
 // busiest passage of level 1 (the boss, with fire held) never at full scale.
-// The plugin takes samples as fast as the mixer gives them, faster than the
-// clock, so effects fall sparser on the samples than a player hears them:
-// the bounds for play allow for that.
+// The plugin takes samples as fast as the mixer gives them, about 2.3 times
+// faster than the clock here, so effects fall that much sparser on the
+// samples than a player hears them: the bounds for play allow for that.
 #include <cmath>
 #include <filesystem>
 #include <fstream>

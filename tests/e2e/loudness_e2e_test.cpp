@@ -4,11 +4,11 @@
 // The plugin takes samples as fast as the mixer gives them, about 2.3 times
 // faster than the clock here, so effects fall that much sparser on the
 // samples than a player hears them: the bounds for play allow for that.
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "heard.h"
 #include "screens.h"
 
 namespace {
@@ -20,17 +20,6 @@ std::uintmax_t sound_bytes(double seconds) {
   return static_cast<std::uintmax_t>(seconds * 44100) * 4;
 }
 
-struct Level {
-  double rms_db = -200.0;   // dBFS
-  double peak_db = -200.0;  // dBFS of the largest sample
-  int full_scale = 0;       // samples at either end of the range: clipped
-};
-
-std::string describe(const Level& l) {
-  return "RMS " + std::to_string(l.rms_db) + " dBFS, peak " + std::to_string(l.peak_db) +
-         " dBFS, " + std::to_string(l.full_scale) + " samples at full scale";
-}
-
 }  // namespace
 
 class Loudness : public Scenario {
@@ -38,49 +27,22 @@ class Loudness : public Scenario {
   fs::path out() const { return s->folder.root() / "OUT.raw"; }
 
   // A session whose sound device writes everything the mixer plays to
-  // OUT.raw: unsigned 16-bit samples, silence at 0x8000.
+  // OUT.raw (heard.h).
   void heard_session() {
     s = std::make_unique<Session>(24);
     std::ofstream(s->folder.root() / ".asoundrc") << alsa_file_device(out().string());
   }
 
-  std::uintmax_t heard() const {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(out(), ec);
-    return ec ? 0 : size & ~std::uintmax_t{3};  // whole stereo frames
+  std::uintmax_t heard() const { return bytes_heard(out()); }
+  std::uintmax_t play_on(std::uintmax_t from, std::uintmax_t bytes) const {
+    return ::play_on(out(), from, bytes, 60000ms);
   }
-
-  // Waits until `bytes` more have been played after `from`; returns the end.
-  std::uintmax_t play_on(std::uintmax_t from, std::uintmax_t bytes) {
-    EXPECT_TRUE(wait_until([&] { return heard() >= from + bytes; }, 60000ms))
-        << "the game stopped playing sound";
-    return from + bytes;
-  }
-
-  Level level(std::uintmax_t from, std::uintmax_t to) const {
-    std::ifstream in(out(), std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(from));
-    std::vector<unsigned char> bytes(to - from);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    const std::size_t n = static_cast<std::size_t>(in.gcount()) / 2;
-    double sum = 0.0;
-    int peak = 0;
-    Level l;
-    for (std::size_t i = 0; i < n; ++i) {
-      const int raw = bytes[2 * i] | bytes[2 * i + 1] << 8;
-      const int v = raw - 32768;
-      sum += static_cast<double>(v) * v;
-      peak = std::max(peak, std::abs(v));
-      if (raw == 0 || raw == 65535) ++l.full_scale;
-    }
-    if (n == 0) return l;
-    l.rms_db = 20.0 * std::log10(std::sqrt(sum / static_cast<double>(n)) / 32768.0);
-    l.peak_db = 20.0 * std::log10(std::max(peak, 1) / 32768.0);
-    return l;
+  SoundLevel level(std::uintmax_t from, std::uintmax_t to) const {
+    return sound_level(out(), from, to);
   }
 
   // Start, then `seconds` of sound with fire held from `after` seconds on.
-  Level fire_held(double after, double seconds) {
+  SoundLevel fire_held(double after, double seconds) {
     s->keys({"Return"});
     EXPECT_TRUE(play()) << "Start did not begin play";
     s->key_down("space");
@@ -104,17 +66,17 @@ TEST_F(Loudness, MenuMusicAndPlayWithFireHeld) {
   s->start_game();
   ASSERT_TRUE(menu(0));
   const std::uintmax_t from = heard();
-  const Level menu_music = level(from, play_on(from, sound_bytes(36)));
-  EXPECT_GT(menu_music.rms_db, -22.0) << describe(menu_music);
-  EXPECT_LT(menu_music.rms_db, -18.5) << describe(menu_music);
-  EXPECT_EQ(menu_music.full_scale, 0) << describe(menu_music);
+  const SoundLevel menu_music = level(from, play_on(from, sound_bytes(36)));
+  EXPECT_GT(menu_music.rms_db, -22.0) << menu_music.describe();
+  EXPECT_LT(menu_music.rms_db, -18.5) << menu_music.describe();
+  EXPECT_EQ(menu_music.full_scale, 0) << menu_music.describe();
 
-  const Level play = fire_held(2.0, 12.0);
-  EXPECT_GT(play.rms_db, -21.0) << describe(play);
-  EXPECT_LT(play.rms_db, -15.0) << describe(play);
-  EXPECT_EQ(play.full_scale, 0) << describe(play);
-  std::cerr << "the menu music: " << describe(menu_music)
-            << "\nplay with fire held: " << describe(play) << "\n";
+  const SoundLevel play = fire_held(2.0, 12.0);
+  EXPECT_GT(play.rms_db, -21.0) << play.describe();
+  EXPECT_LT(play.rms_db, -15.0) << play.describe();
+  EXPECT_EQ(play.full_scale, 0) << play.describe();
+  std::cerr << "the menu music: " << menu_music.describe()
+            << "\nplay with fire held: " << play.describe() << "\n";
   quit();
 }
 
@@ -140,9 +102,9 @@ TEST_F(Loudness, TheBossWithFireHeldNeverReachesFullScale) {
       0);
   s->start_game();
   ASSERT_TRUE(menu(0));
-  const Level boss = fire_held(6.0, 24.0);
-  EXPECT_EQ(boss.full_scale, 0) << describe(boss);
-  EXPECT_GT(boss.rms_db, -21.0) << describe(boss);
-  std::cerr << "the boss with fire held: " << describe(boss) << "\n";
+  const SoundLevel boss = fire_held(6.0, 24.0);
+  EXPECT_EQ(boss.full_scale, 0) << boss.describe();
+  EXPECT_GT(boss.rms_db, -21.0) << boss.describe();
+  std::cerr << "the boss with fire held: " << boss.describe() << "\n";
   quit();
 }

@@ -1,12 +1,11 @@
 // Sound as a player hears it, through ALSA's file plugin: the game plays into
 // a file instead of a sound card. Without a device it must stay silent and
 // work; with the "sound" setting Off it must play nothing at all.
-#include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "heard.h"
 #include "screens.h"
 
 namespace {
@@ -48,10 +47,8 @@ class SoundScenario : public OptionsScenario {
   }
 };
 
-// ALSA's default device writes everything played to OUT.raw: Allegro's mixer
-// output, unsigned 16-bit samples, silence 0x8000. The null device behind the
-// file takes data as fast as it comes, so offsets in the file are positions
-// in what was played, not clock time; stretches are compared by loudness.
+// ALSA's default device writes everything played to OUT.raw (heard.h);
+// stretches are compared by loudness.
 class Heard : public SoundScenario {
  protected:
   fs::path out() const { return s->folder.root() / "OUT.raw"; }
@@ -63,32 +60,13 @@ class Heard : public SoundScenario {
     s->start_game();
   }
 
-  std::uintmax_t heard() const {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(out(), ec);
-    return ec ? 0 : size;
+  std::uintmax_t heard() const { return bytes_heard(out()); }
+  std::uintmax_t play_on(std::uintmax_t from, std::uintmax_t bytes = STRETCH) const {
+    return ::play_on(out(), from, bytes, 15000ms);
   }
-
-  // Waits until `bytes` more have been played after `from`; returns the end.
-  std::uintmax_t play_on(std::uintmax_t from, std::uintmax_t bytes = STRETCH) {
-    EXPECT_TRUE(wait_until([&] { return heard() >= from + bytes; }, 15000ms))
-        << "the game stopped playing sound";
-    return from + bytes;
-  }
-
   // Root mean square of the samples in [from, to), 0 for silence.
   double loudness(std::uintmax_t from, std::uintmax_t to) const {
-    std::ifstream in(out(), std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(from));
-    std::vector<unsigned char> bytes(to - from);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    double sum = 0.0;
-    const std::size_t n = static_cast<std::size_t>(in.gcount()) / 2;
-    for (std::size_t i = 0; i < n; ++i) {
-      const double v = (bytes[2 * i] | bytes[2 * i + 1] << 8) - 32768.0;
-      sum += v * v;
-    }
-    return n == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(n));
+    return sound_level(out(), from, to).rms;
   }
 };
 

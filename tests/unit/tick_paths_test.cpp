@@ -15,14 +15,6 @@
 
 namespace {
 
-void hold_keys(int keys) {
-  key[KEY_LEFT] = (keys & PILOT_LEFT) != 0;
-  key[KEY_RIGHT] = (keys & PILOT_RIGHT) != 0;
-  key[KEY_UP] = (keys & PILOT_UP) != 0;
-  key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
-  key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
-}
-
 TEST(TickPaths, PlayLoopCatchUpAndRunnerMakeTheSameWorldAcrossALevelChange) {
   ASSERT_EQ(chdir(MIRVO_GAME_DIR), 0);
   start_runner();
@@ -50,7 +42,7 @@ TEST(TickPaths, PlayLoopCatchUpAndRunnerMakeTheSameWorldAcrossALevelChange) {
   CampaignProgress progress;
   int catch_up = 1;
   for (const auto& [ticks, keys] : recording.keys) {
-    hold_keys(keys);
+    press_keys(keys);
     for (int left = ticks; left > 0;) {
       const int due = std::min(left, catch_up);
       tick_count = due;
@@ -59,7 +51,7 @@ TEST(TickPaths, PlayLoopCatchUpAndRunnerMakeTheSameWorldAcrossALevelChange) {
       catch_up = catch_up % 3 + 1;  // passes of 1, 2 and 3 ticks in turn
     }
   }
-  hold_keys(0);
+  press_keys(0);
   EXPECT_EQ(progress.level + 1, run.level);
   EXPECT_EQ(world_hash(), run.hash);
   EXPECT_EQ(game_outcome(), runner_outcome);

@@ -20,14 +20,6 @@ struct RunCounter {
   std::array<bool, MAX_ENEMY_BULLETS> had_hit{};
 };
 
-void press_keys(int keys) {
-  key[KEY_LEFT] = (keys & PILOT_LEFT) != 0;
-  key[KEY_RIGHT] = (keys & PILOT_RIGHT) != 0;
-  key[KEY_UP] = (keys & PILOT_UP) != 0;
-  key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
-  key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
-}
-
 // A type that can win the level: one of its steps shows the victory message.
 bool wins_the_level(int type) {
   if (type < 1 || type > MAX_ENEMY_TYPES) return false;
@@ -65,6 +57,14 @@ int count_hits(RunCounter& c, int energy_before) {
 }
 
 }  // namespace
+
+void press_keys(int keys) {
+  key[KEY_LEFT] = (keys & PILOT_LEFT) != 0;
+  key[KEY_RIGHT] = (keys & PILOT_RIGHT) != 0;
+  key[KEY_UP] = (keys & PILOT_UP) != 0;
+  key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
+  key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
+}
 
 const char* outcome_name(Outcome outcome) {
   switch (outcome) {

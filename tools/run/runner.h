@@ -70,6 +70,9 @@ Pilot make_pilot(PilotKind kind, std::uint32_t seed);
 Pilot make_replay_pilot(const RunRecording& recording);
 // The keys for the coming tick, from what the world shows now.
 int pilot_keys(Pilot& pilot);
+// Holds those keys down in Allegro's key array, where the tick reads a
+// player's keyboard.
+void press_keys(int keys);
 
 // ---- Recordings ----
 

@@ -340,20 +340,18 @@ void Session::key_up(const std::string& name) {
   run_command({"xdotool", "keyup", name}, environment_with_display(display_));
 }
 
-namespace {
-std::string slurp(const fs::path& p) {
+std::string file_text(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
-}  // namespace
 
 std::string Session::game_stdout() const {
-  return slurp(folder.root() / "stdout.txt");
+  return file_text(folder.root() / "stdout.txt");
 }
 std::string Session::game_stderr() const {
-  return slurp(folder.root() / "stderr.txt");
+  return file_text(folder.root() / "stderr.txt");
 }
 
 void Session::keep_shot(const Image& img, const std::string& name) const {

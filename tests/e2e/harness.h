@@ -197,5 +197,8 @@ class Session {
 std::string alsa_file_device(const std::string& out);
 std::string alsa_missing_device();
 
+// The whole of a file, empty when it cannot be read.
+std::string file_text(const std::filesystem::path& p);
+
 // Where the assembled game lives (the build's game folder).
 std::filesystem::path game_dir();

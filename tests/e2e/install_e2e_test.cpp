@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -12,13 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_file(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> lines_naming(const std::string& text, const std::string& word) {
   std::vector<std::string> found;
@@ -83,7 +75,7 @@ TEST_F(Installed, RunsFromAnyDirectoryAndKeepsSettingsInTheHomeFolder) {
 
   const fs::path cfg = settings_folder() / "mirvo.cfg";
   ASSERT_TRUE(fs::exists(cfg));
-  EXPECT_EQ(config_value(read_file(cfg), "scale"), std::optional<int>(1));
+  EXPECT_EQ(config_value(file_text(cfg), "scale"), std::optional<int>(1));
   EXPECT_EQ(fs::status(settings_folder()).permissions() & fs::perms::all, fs::perms::owner_all);
   // Nothing is written where the game was started or where it is installed.
   EXPECT_TRUE(fs::is_empty(elsewhere));
@@ -91,7 +83,7 @@ TEST_F(Installed, RunsFromAnyDirectoryAndKeepsSettingsInTheHomeFolder) {
   EXPECT_EQ(lines_naming(s->game_stderr(), "mirvo.cfg"), std::vector<std::string>{});
 
   // The desktop entry finds the running window by its class.
-  const std::string entry = read_file(prefix / "share/applications/mirvo.desktop");
+  const std::string entry = file_text(prefix / "share/applications/mirvo.desktop");
   EXPECT_NE(entry.find("\nStartupWMClass=" + w->class_name + "\n"), std::string::npos)
       << "the window's class is " << w->class_name;
 
@@ -122,7 +114,7 @@ TEST_F(Installed, AReadOnlyGameFolderKeepsSettingsInTheHomeFolder) {
   const bool doubled = accept_stretch().has_value();
   fs::permissions(game, fs::perms::owner_all);
   ASSERT_TRUE(doubled);
-  EXPECT_EQ(config_value(read_file(settings_folder() / "mirvo.cfg"), "scale"),
+  EXPECT_EQ(config_value(file_text(settings_folder() / "mirvo.cfg"), "scale"),
             std::optional<int>(1));
   EXPECT_FALSE(fs::exists(game / "mirvo.cfg"));
   EXPECT_EQ(lines_naming(s->game_stderr(), "mirvo.cfg"), std::vector<std::string>{});

@@ -6,7 +6,6 @@
 // samples than a player hears them: the bounds for play allow for that.
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "heard.h"
 #include "screens.h"
@@ -83,10 +82,7 @@ TEST_F(Loudness, MenuMusicAndPlayWithFireHeld) {
 // Level 1 with its timeline cut to the boss: the same scripts, assembled with
 // the boss called in after one second instead of after the waves.
 TEST_F(Loudness, TheBossWithFireHeldNeverReachesFullScale) {
-  std::ifstream source(MIRVO_SOURCE_DIR "/data/levels/level1.wis");
-  std::stringstream text;
-  text << source.rdbuf();
-  std::string scripts = text.str();
+  std::string scripts = file_text(MIRVO_SOURCE_DIR "/data/levels/level1.wis");
   const std::size_t first_script = scripts.find("\nscript ");
   ASSERT_NE(first_script, std::string::npos);
   // Scripts are numbered in order: this one becomes script 1, the timeline.

@@ -18,13 +18,16 @@ std::string installed_data_dir(const std::string& executable) {
   return (prefix / "share" / "games" / "mirvo").string();
 }
 
-std::string user_settings_path(const char* xdg_config_home, const char* home) {
+std::string config_home(const char* xdg_config_home, const char* home) {
   // A relative XDG_CONFIG_HOME is invalid and ignored, as with an unset one.
-  if (xdg_config_home != nullptr && xdg_config_home[0] == '/')
-    return (fs::path(xdg_config_home) / "mirvo" / "mirvo.cfg").string();
-  if (home != nullptr && home[0] == '/')
-    return (fs::path(home) / ".config" / "mirvo" / "mirvo.cfg").string();
+  if (xdg_config_home != nullptr && xdg_config_home[0] == '/') return xdg_config_home;
+  if (home != nullptr && home[0] == '/') return (fs::path(home) / ".config").string();
   return "";
+}
+
+std::string user_settings_path(const char* xdg_config_home, const char* home) {
+  const std::string folder = config_home(xdg_config_home, home);
+  return folder.empty() ? "" : (fs::path(folder) / "mirvo" / "mirvo.cfg").string();
 }
 
 namespace {

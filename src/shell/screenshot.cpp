@@ -142,12 +142,9 @@ std::string file_text(const fs::path& path) {
 // `error` set) when there is none.
 std::string ready_folder(std::string& error) {
   const char* home = home_dir();
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const fs::path config_home = config != nullptr && config[0] == '/' ? fs::path(config)
-                               : home != nullptr && home[0] == '/'   ? fs::path(home) / ".config"
-                                                                     : fs::path();
+  const std::string config = config_home(std::getenv("XDG_CONFIG_HOME"), home);
   std::string pictures = xdg_pictures_dir(
-      config_home.empty() ? std::string() : file_text(config_home / "user-dirs.dirs"),
+      config.empty() ? std::string() : file_text(fs::path(config) / "user-dirs.dirs"),
       std::getenv("XDG_PICTURES_DIR"), home);
   // A pictures folder the player removed is not made again behind their back.
   std::error_code ec;

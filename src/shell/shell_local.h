@@ -129,8 +129,10 @@ extern std::string settings_path;
 void find_game_files();
 // The data folder of an executable installed as P/games/mirvo: P/share/games/mirvo.
 std::string installed_data_dir(const std::string& executable);
-// $XDG_CONFIG_HOME/mirvo/mirvo.cfg, or $HOME/.config/mirvo/mirvo.cfg when that
-// variable is unset or not absolute; empty when neither gives a folder.
+// $XDG_CONFIG_HOME, or $HOME/.config when that variable is unset or not
+// absolute; empty when neither gives a folder.
+std::string config_home(const char* xdg_config_home, const char* home);
+// mirvo/mirvo.cfg in that folder; empty when there is none.
 std::string user_settings_path(const char* xdg_config_home, const char* home);
 
 // HOME, or the password database's home folder when HOME is unset.

@@ -30,9 +30,12 @@ bool level_won() {
 }  // namespace
 
 Campaign load_campaign() {
-  const WholeFile in = read_whole_file(CAMPAIGN_FILE);
+  const WholeFile in = read_whole_file(CAMPAIGN_FILE, MAX_TEXT_FILE_BYTES);
   if (!in.opened) return single_level_campaign();
-  if (in.error != 0) fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
+  if (in.error != 0) {
+    std::fprintf(stderr, "mirvo: %s: %s\n", CAMPAIGN_FILE, whole_file_problem(in).c_str());
+    fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
+  }
   Campaign campaign = parse_campaign(in.bytes, CAMPAIGN_FILE);
   if (!campaign.error.empty()) fail("Error in " + campaign.error + "\n");
   return campaign;

@@ -98,8 +98,8 @@ std::string load_checked_datafiles(const EnemyFile& file,
 // The enemy file's bytes and parse, with the loader's message when it cannot
 // be opened.
 EnemyFile read_enemy_file(const char* path) {
-  const WholeFile in = read_whole_file(path);
-  if (!in.opened) {
+  const WholeFile in = read_whole_file(path, MAX_ENEMY_FILE_BYTES);
+  if (!in.opened || !in.refusal.empty()) {
     EnemyFile refused;
     char text[600];
     std::snprintf(text, sizeof text, "Error loading \"%s\"\n", path);

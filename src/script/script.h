@@ -17,6 +17,9 @@ struct ScriptInstruction {
 inline constexpr int SCRIPT_STORE_SIZE = 4096;  // instructions, OP_END records included
 inline constexpr int MAX_SCRIPT_LENGTH = 128;  // instructions of one script, its OP_END not counted
 inline constexpr int SCRIPT_RECORD_SIZE = 17;  // bytes of one instruction in a ".wif" file
+// A full store, and the stray bytes past its last record the loader ignores.
+inline constexpr std::size_t MAX_SCRIPT_FILE_BYTES =
+    SCRIPT_STORE_SIZE * SCRIPT_RECORD_SIZE + SCRIPT_RECORD_SIZE - 1;
 
 // Scripts lie back to back, each followed by one OP_END. Script k (from 1)
 // starts after the (k-1)-th OP_END. A load fills entries 0..N-1 and leaves the
@@ -40,12 +43,24 @@ struct WholeFile {
   std::vector<std::uint8_t> bytes;  // all of the file when error is 0, else what was read
   int error = 0;                    // 0 when the whole file was read, else the errno of the failure
   bool opened = false;              // the file opened: an error came while reading it
+  std::string refusal;  // why a file that opened was not read: not a regular file, or too large
 };
 
-// Reads the whole file at path. Never throws and never exits: each caller
-// decides what a missing or unreadable file means. Every loader and tool reads
-// its files with it.
-WholeFile read_whole_file(const char* path);
+// How large each kind of outside file may be; a larger one is refused before
+// a byte of it is read. Far above anything the game ships or a tool writes.
+inline constexpr std::size_t MAX_TEXT_FILE_BYTES = 1024 * 1024;       // settings, TOML, sources
+inline constexpr std::size_t MAX_RECORDING_BYTES = 64 * 1024 * 1024;  // a runner's recording
+
+// Reads the whole file at path, at most `limit` bytes. Only a regular file
+// is read: a FIFO, a device or a folder opens without blocking and is
+// refused, as is a file larger than `limit` (error EFBIG), even one that
+// grows while it is read. Never throws and never exits: each caller decides
+// what a missing or unreadable file means. Every loader and tool reads its
+// files with it.
+WholeFile read_whole_file(const char* path, std::size_t limit);
+// Why the file could not be read, in a few words ("" when it was): its
+// refusal, or the system's text for the error.
+std::string whole_file_problem(const WholeFile& file);
 
 // A parsed ".wif" file, or the text of why it cannot be loaded (empty on success).
 struct ScriptParse {

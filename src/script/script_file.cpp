@@ -73,8 +73,8 @@ ScriptParse read_script_file(const char* path) {
   // A file that cannot be opened, or whose read stops short (a directory, a
   // file cut meanwhile), is a load error, not a missing file. Bytes past the
   // last whole record are not the game's.
-  WholeFile file = read_whole_file(path);
   const std::size_t whole = records * SCRIPT_RECORD_SIZE;
+  WholeFile file = read_whole_file(path, MAX_SCRIPT_FILE_BYTES);
   if (file.bytes.size() < whole) {
     result.error = format_message("Error loading script file \"%s\"\n", path);
     return result;

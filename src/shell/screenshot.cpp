@@ -134,7 +134,7 @@ std::string write_png(const std::string& path, const std::vector<std::uint32_t>&
 
 // A small text file whole; empty when it is missing or unreadable.
 std::string file_text(const fs::path& path) {
-  const WholeFile file = read_whole_file(path.c_str());
+  const WholeFile file = read_whole_file(path.c_str(), MAX_TEXT_FILE_BYTES);
   return std::string(file.bytes.begin(), file.bytes.end());
 }
 

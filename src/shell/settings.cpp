@@ -31,10 +31,10 @@ std::string unsaved_text;
 // not: a file that exists but cannot be read must not be replaced by one
 // holding nothing but the settings.
 std::string read_text(const std::string& path, std::string& text) {
-  const WholeFile file = read_whole_file(path.c_str());
+  const WholeFile file = read_whole_file(path.c_str(), MAX_TEXT_FILE_BYTES);
   text.append(file.bytes.begin(), file.bytes.end());
   if (!file.opened && file.error == ENOENT) return "";
-  return file.error != 0 ? std::strerror(file.error) : "";
+  return whole_file_problem(file);
 }
 
 // Makes dir and its missing parents, private to the player as a new
@@ -91,7 +91,12 @@ std::string replace_file(const std::string& path, const std::string& text) {
 void use_settings_file() {
   std::string text = unsaved_text;
   // A file that cannot be read gives the defaults, as it does to Allegro.
-  if (unsaved_text.empty()) read_text(settings_path, text);
+  if (unsaved_text.empty()) {
+    if (const std::string error = read_text(settings_path, text); !error.empty()) {
+      std::fprintf(stderr, "mirvo: the settings in %s are not read: %s\n", settings_path.c_str(),
+                   error.c_str());
+    }
+  }
   use_settings_text(text);
 }
 

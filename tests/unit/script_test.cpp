@@ -187,7 +187,8 @@ TEST(ScriptLoaderDeathTest, FailuresShowTheMessageAndExit) {
 }
 
 // Every loader and tool reads its files through read_whole_file and tells a
-// file it cannot open from one that fails while being read.
+// file it cannot open from one that fails while being read; a FIFO, a device
+// or a file over the limit is refused without blocking and without a byte read.
 TEST(WholeFile, ReadsEveryByteAndSaysWhereAFailureCame) {
   std::vector<std::uint8_t> long_bytes(10000);  // more than one read's chunk
   for (std::size_t i = 0; i < long_bytes.size(); ++i)
@@ -198,23 +199,37 @@ TEST(WholeFile, ReadsEveryByteAndSaysWhereAFailureCame) {
   std::filesystem::remove(missing);
   const std::string folder = temp_path("whole_folder");
   std::filesystem::create_directory(folder);
+  const std::string fifo = temp_path("whole_fifo");
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);  // no writer: a blocking open would wait for ever
   struct Case {
     std::string path;
+    std::size_t limit;
     bool opened;
     int error;
     std::vector<std::uint8_t> bytes;
+    std::string refusal;
   };
-  const Case cases[] = {{long_file, true, 0, long_bytes},
-                        {empty_file, true, 0, {}},
-                        {missing, false, ENOENT, {}},
-                        {folder, true, EISDIR, {}}};
+  const Case cases[] = {{long_file, 10000, true, 0, long_bytes, ""},
+                        {long_file, 9999, true, EFBIG, {}, "larger than 9999 bytes"},
+                        {empty_file, 0, true, 0, {}, ""},
+                        {missing, 100, false, ENOENT, {}, ""},
+                        {folder, 100, true, EISDIR, {}, ""},
+                        {fifo, 100, true, EINVAL, {}, "not a regular file"},
+                        {"/dev/zero", MAX_TEXT_FILE_BYTES, true, EINVAL, {}, "not a regular file"},
+                        // A regular file that says it is empty and is not.
+                        {"/proc/self/status", 3, true, EFBIG, {}, "larger than 3 bytes"}};
   for (const Case& c : cases) {
-    const WholeFile file = read_whole_file(c.path.c_str());
+    const WholeFile file = read_whole_file(c.path.c_str(), c.limit);
     EXPECT_EQ(file.opened, c.opened) << c.path;
     EXPECT_EQ(file.error, c.error) << c.path;
     EXPECT_EQ(file.bytes, c.bytes) << c.path;
+    EXPECT_EQ(file.refusal, c.refusal) << c.path;
   }
-  for (const std::string& path : {long_file, empty_file, folder}) std::filesystem::remove(path);
+  EXPECT_EQ(whole_file_problem(read_whole_file(long_file.c_str(), 2 * 1024 * 1024 - 1)), "");
+  EXPECT_EQ(whole_file_problem(read_whole_file(long_file.c_str(), 8 * 1024)), "larger than 8 KiB");
+  for (const std::string& path : {long_file, empty_file, folder, fifo})
+    std::filesystem::remove(path);
 }
 
 TEST(FindScript, ScriptsAreCountedByTheEndsBeforeThem) {

@@ -70,9 +70,10 @@ std::optional<Command> parse_command_line(int argc, char** argv) {
 
 // The file's bytes, or nothing (with the message) when it cannot be opened.
 std::optional<std::vector<std::uint8_t>> read_input(const std::string& path) {
-  WholeFile file = read_whole_file(path.c_str());
-  if (!file.opened) {
-    std::fprintf(stderr, "mirvo-asm: cannot read '%s'\n", path.c_str());
+  WholeFile file = read_whole_file(path.c_str(), MAX_TEXT_FILE_BYTES);
+  if (file.error != 0) {
+    std::fprintf(stderr, "mirvo-asm: cannot read '%s': %s\n", path.c_str(),
+                 whole_file_problem(file).c_str());
     return std::nullopt;
   }
   return std::move(file.bytes);

@@ -35,8 +35,8 @@ std::vector<SourceLine> split_source(std::string_view text) {
 }
 
 std::optional<std::string> read_text(const std::string& path) {
-  const WholeFile file = read_whole_file(path.c_str());
-  if (!file.opened) return std::nullopt;
+  const WholeFile file = read_whole_file(path.c_str(), MAX_TEXT_FILE_BYTES);
+  if (file.error != 0) return std::nullopt;
   return std::string(file.bytes.begin(), file.bytes.end());
 }
 

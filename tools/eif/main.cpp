@@ -80,12 +80,18 @@ int parse_options(int argc, char** argv, Options& o) {
   return 0;
 }
 
-int decompile(const Options& o) {
-  const WholeFile in = read_whole_file(o.input.c_str());
-  if (!in.opened) {
-    std::cerr << o.input << ": error: cannot read the file\n";
-    return 1;
+// The input file whole, or (error set) the one line that says why not.
+WholeFile read_input(const Options& o, std::size_t limit) {
+  WholeFile in = read_whole_file(o.input.c_str(), limit);
+  if (in.error != 0) {
+    std::cerr << o.input << ": error: cannot read the file: " << whole_file_problem(in) << "\n";
   }
+  return in;
+}
+
+int decompile(const Options& o) {
+  const WholeFile in = read_input(o, MAX_ENEMY_FILE_BYTES);
+  if (in.error != 0) return 1;
   const std::vector<std::uint8_t>& bytes = in.bytes;
   const std::span<const std::uint8_t> view(bytes);
   EnemyFile file = parse_enemy_file(view, o.input.c_str());
@@ -138,11 +144,8 @@ bool report(const std::vector<EifProblem>& problems, const EifCompiled& c, const
 }
 
 int compile(const Options& o) {
-  const WholeFile in = read_whole_file(o.input.c_str());
-  if (!in.opened) {
-    std::cerr << o.input << ": error: cannot read the file\n";
-    return 1;
-  }
+  const WholeFile in = read_input(o, MAX_TEXT_FILE_BYTES);
+  if (in.error != 0) return 1;
   const std::string text(in.bytes.begin(), in.bytes.end());
   EifCompiled c = compile_enemy_toml(text, o.input);
   for (const std::string& e : c.errors) std::cerr << e << "\n";
@@ -173,11 +176,8 @@ int compile(const Options& o) {
 // parses, and in the game folder every level's script, tile set and enemy
 // file (with its datafiles) loads and every track is an Ogg file.
 int check_campaign(const Options& o) {
-  const WholeFile in = read_whole_file(o.input.c_str());
-  if (!in.opened) {
-    std::cerr << o.input << ": error: cannot read the file\n";
-    return 1;
-  }
+  const WholeFile in = read_input(o, MAX_TEXT_FILE_BYTES);
+  if (in.error != 0) return 1;
   const Campaign campaign = parse_campaign(in.bytes, o.input.c_str());
   if (!campaign.error.empty()) {
     std::cerr << campaign.error << "\n";

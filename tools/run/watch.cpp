@@ -158,9 +158,9 @@ std::uint64_t fnv1a(std::span<const std::uint8_t> bytes, std::uint64_t digest) {
 }
 
 std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file) {
-  const WholeFile script = read_whole_file(script_file.c_str());
-  const WholeFile enemy = read_whole_file(enemy_file.c_str());
-  if (!script.opened || !enemy.opened) return 0;
+  const WholeFile script = read_whole_file(script_file.c_str(), MAX_SCRIPT_FILE_BYTES);
+  const WholeFile enemy = read_whole_file(enemy_file.c_str(), MAX_ENEMY_FILE_BYTES);
+  if (script.error != 0 || enemy.error != 0) return 0;
   // The length between the two keeps a byte moved across the boundary from
   // giving the same digest.
   Digest d;

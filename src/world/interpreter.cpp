@@ -6,7 +6,20 @@
 
 #include "world/world.h"
 
+std::FILE* unknown_opcode_stream = stdout;
+
 namespace {
+
+// Which opcodes were reported since the level started; the last entry stands
+// for every value outside a byte, which a loaded script never holds.
+std::array<bool, 257> reported_opcodes{};
+
+void report_unknown_opcode(std::int32_t opcode) {
+  bool& reported = reported_opcodes[opcode >= 0 && opcode <= 255 ? opcode : 256];
+  if (reported) return;
+  reported = true;
+  std::fprintf(unknown_opcode_stream, "Unknown OpCode %d\n", static_cast<int>(opcode));
+}
 
 using Operands = std::array<std::int16_t, 8>;
 
@@ -76,6 +89,10 @@ void spawn(const Operands& op) {
 
 }  // namespace
 
+void forget_reported_opcodes() {
+  reported_opcodes.fill(false);
+}
+
 // Runs Enemy.script[pc] of `slot` and moves pc on (to 0 after OP_RESTART). A pc
 // outside the copied script means the script ran off its end: with nothing
 // left to do, the enemy is removed as by OP_REMOVE.
@@ -115,7 +132,7 @@ void execute_script_instruction(int slot) {
       e.angle = op[0];
       break;
     default:
-      std::printf("Unknown OpCode %d\n", static_cast<int>(instruction.opcode));
+      report_unknown_opcode(instruction.opcode);
       break;
   }
   e.pc += 1;

@@ -45,6 +45,7 @@ void reset_world_for_next_level() {
 }
 
 void reset_world_for_level_start() {
+  forget_reported_opcodes();
   for (Enemy& e : enemies) {
     e.type = 0;
     e.wait = 0;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 #include "mask/mask.h"
 #include "script/script.h"
@@ -291,7 +292,15 @@ void trigger_group(int group);
 // ---- The script interpreter ----
 
 // Runs Enemy.script[pc] of enemy `slot` and advances pc (to 0 after OP_RESTART).
+// An opcode with no action is reported as "Unknown OpCode N" on
+// unknown_opcode_stream the first time it runs in a level, then skipped
+// silently: a broken level must not write a line per execution.
 void execute_script_instruction(int slot);
+// Standard output in the game; the level runner sends the reports to
+// standard error, away from its JSON.
+extern std::FILE* unknown_opcode_stream;
+// Every level start forgets which opcodes were reported.
+void forget_reported_opcodes();
 
 // The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
 // alive, runs instructions up to and including the next yielding one (OP_WAIT,

@@ -96,6 +96,8 @@ int worst_stretch(const RunResult& result) {
 }
 
 void start_runner() {
+  // Standard output carries the reports (JSON among them) and nothing else.
+  unknown_opcode_stream = stderr;
   install_allegro(SYSTEM_NONE, &errno, atexit);
   set_color_depth(32);
   set_color_conversion(COLORCONV_TOTAL);

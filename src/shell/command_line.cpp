@@ -1,6 +1,7 @@
 // The program's few arguments. Without any the game starts as it always has;
 // --help and --version answer without starting Allegro, as a program with a
 // manual page is expected to.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,14 @@ constexpr const char* HELP =
     "\n"
     "  --help     print this help and exit\n"
     "  --version  print the version and exit\n";
+
+// 0 once the answer has reached standard output; a full disk or a closed
+// pipe must not pass for a printed answer.
+int answered() {
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+  std::fprintf(stderr, "mirvo: cannot write the answer: %s\n", std::strerror(errno));
+  return 1;
+}
 
 }  // namespace
 
@@ -35,10 +44,10 @@ int answer_command_line(const CommandLine& line) {
     case CommandLine::HELP:
       std::fputs(USAGE, stdout);
       std::fputs(HELP, stdout);
-      return 0;
+      return answered();
     case CommandLine::VERSION:
       std::printf("mirvo %s\n", MIRVO_VERSION);
-      return 0;
+      return answered();
     case CommandLine::REFUSED:
       std::fprintf(stderr, "mirvo: unexpected argument \"%s\"\n", line.unexpected);
       std::fputs(USAGE, stderr);

@@ -61,6 +61,7 @@ TEST(Recording, BrokenFilesAreRefusedWithTheLine) {
        "line 7: expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0..31"},
       {head + "ticks 2\nkeys\n3 1\nend\n", "line 7: more key ticks than the run's ticks"},
       {head + "ticks 2\nkeys\n1 1\nend\n", "line 8: the key runs do not add up to the ticks"},
+      {head + "ticks 100000001\nkeys\n", "line 5: expected \"ticks N\" with N at most 100000000"},
   };
   for (const auto& c : cases) EXPECT_EQ(parse_text(c.text).error, c.error) << c.text;
   EXPECT_EQ(parse_text(head + "ticks 3\nkeys\n1 1\n2 0\nend\n").error, "");
@@ -260,6 +261,20 @@ TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingReplaysOnItsLevelOnly) {
   const Ran ran = run_tool("--enemies " + path("other.eif") + " --replay " + path("run.rec"));
   EXPECT_EQ(ran.status, 1);
   EXPECT_NE(ran.output.find("was recorded on another level"), std::string::npos) << ran.output;
+
+  // A recording that goes on after its run was lost does not replay as recorded.
+  run_tool("--pilot idle --record " + path("idle.rec"));
+  std::ifstream in(path("idle.rec"));
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  RunRecording longer = parse_text(text);
+  ASSERT_EQ(longer.error, "") << text;
+  for (int i = 0; i < 100; ++i) record_keys(longer, 0);
+  std::ofstream(path("idle.rec")) << serialize_recording(longer);
+  const Ran early = run_tool("--replay " + path("idle.rec"));
+  EXPECT_EQ(early.status, 1);
+  EXPECT_NE(early.output.find("before the recording's " + std::to_string(longer.ticks) + " ticks"),
+            std::string::npos)
+      << early.output;
 }
 
 // Runs spread over processes print the same bytes in seed order as one

@@ -51,9 +51,10 @@ int processors() {
 }  // namespace
 
 int replay(const Options& o) {
-  const WholeFile file = read_whole_file(o.replay_file.c_str());
-  if (!file.opened) {
-    std::fprintf(stderr, "mirvo-run: cannot read %s\n", o.replay_file.c_str());
+  const WholeFile file = read_whole_file(o.replay_file.c_str(), MAX_RECORDING_BYTES);
+  if (file.error != 0) {
+    std::fprintf(stderr, "mirvo-run: cannot read %s: %s\n", o.replay_file.c_str(),
+                 whole_file_problem(file).c_str());
     return 1;
   }
   const RunRecording rec = parse_recording(file.bytes);
@@ -80,6 +81,18 @@ int replay(const Options& o) {
     return true;
   });
   std::fputs(run_text(r, "replay", o.json).c_str(), stdout);
+  // A recording ends on the tick its run ended; a replay that ends sooner,
+  // or is still being played when the keys run out, went its own way.
+  if (r.tick < rec.ticks) {
+    std::fprintf(stderr,
+                 "mirvo-run: %s: the run ended at tick %d, before the recording's %d ticks\n",
+                 o.replay_file.c_str(), r.tick, rec.ticks);
+    return 1;
+  }
+  if (r.outcome == Outcome::time)
+    std::fprintf(stderr,
+                 "mirvo-run: %s: the recording ends at tick %d while the level is still played\n",
+                 o.replay_file.c_str(), rec.ticks);
   return met_expectation(o, r) ? 0 : 1;
 }
 
@@ -90,7 +103,9 @@ int soak(const Options& o) {
   PilotRandom choose(static_cast<std::uint64_t>(start.time_since_epoch().count()));
   long long ticks = 0;
   int runs = 0;
-  while (elapsed() < o.soak_seconds) {
+  // At least one whole run, however short the time asked for: a soak that
+  // ran nothing must not report that nothing broke.
+  do {
     RunSettings settings = o.run;
     settings.seed = static_cast<std::uint32_t>(choose.next());
     const PilotKind kind = static_cast<PilotKind>(choose.between(0, 2));
@@ -114,7 +129,7 @@ int soak(const Options& o) {
                   settings.immortal ? " --immortal" : "");
       return 1;
     }
-  }
+  } while (elapsed() < o.soak_seconds);
   const double seconds = elapsed();
   std::printf("soak: %d runs, %lld ticks in %.1f s, %.0f ticks per second, no invariant broken\n",
               runs, ticks, seconds, static_cast<double>(ticks) / seconds);

@@ -136,7 +136,7 @@ Options parse_options(int argc, char** argv) {
         o.runs = number_argument("--runs", optarg, 1, 1000000);
         break;
       case TICKS:
-        o.run.max_ticks = number_argument("--ticks", optarg, 1, 100000000);
+        o.run.max_ticks = number_argument("--ticks", optarg, 1, MAX_RUN_TICKS);
         break;
       case IMMORTAL:
         o.run.immortal = true;

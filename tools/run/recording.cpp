@@ -61,8 +61,8 @@ RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
   if (!next_line() || !(std::istringstream(line) >> word >> r.pilot) || word != "pilot")
     return failed(number, "expected \"pilot NAME\"");
   if (!next_line() || !(std::istringstream(line) >> word >> r.ticks) || word != "ticks" ||
-      r.ticks < 0)
-    return failed(number, "expected \"ticks N\"");
+      r.ticks < 0 || r.ticks > MAX_RUN_TICKS)
+    return failed(number, "expected \"ticks N\" with N at most " + std::to_string(MAX_RUN_TICKS));
   if (!next_line() || line != "keys") return failed(number, "expected \"keys\"");
 
   long long total = 0;

@@ -22,6 +22,8 @@ inline constexpr int PILOT_UP = 4;
 inline constexpr int PILOT_DOWN = 8;
 inline constexpr int PILOT_FIRE = 16;
 inline constexpr int PILOT_KEY_MASK = 31;
+// The longest run asked for, by --ticks or by a recording: about 11.6 days of play.
+inline constexpr int MAX_RUN_TICKS = 100000000;
 
 enum class PilotKind { idle, sweep, dodge, replay };
 

@@ -73,7 +73,10 @@ figures() {
 mapped_after 0
 for i in $(seq "$restarts"); do
   before=$(maps)
-  xdotool key --delay 150 Down Down Return Down Down Down Down Return
+  # Options is the third row of the main menu. Up from the options screen's
+  # first row wraps to Cancel, the last, and once more reaches Accept: no
+  # count of setting rows is needed.
+  xdotool key --delay 150 Down Down Return Up Up Return
   mapped_after "$before"
   sleep 1  # the music's feeder and the sound system are running again
   [ "$i" -eq 1 ] && first=$(figures)

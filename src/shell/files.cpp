@@ -25,6 +25,13 @@ std::string config_home(const char* xdg_config_home, const char* home) {
   return "";
 }
 
+std::string data_home(const char* xdg_data_home, const char* home) {
+  // A relative XDG_DATA_HOME is invalid and ignored, as with an unset one.
+  if (xdg_data_home != nullptr && xdg_data_home[0] == '/') return xdg_data_home;
+  if (home != nullptr && home[0] == '/') return (fs::path(home) / ".local" / "share").string();
+  return "";
+}
+
 std::string user_settings_path(const char* xdg_config_home, const char* home) {
   const std::string folder = config_home(xdg_config_home, home);
   return folder.empty() ? "" : (fs::path(folder) / "mirvo" / "mirvo.cfg").string();

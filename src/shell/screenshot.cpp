@@ -185,12 +185,8 @@ std::string xdg_pictures_dir(const std::string& user_dirs, const char* pictures_
 std::string screenshot_folder(const std::string& pictures, const char* xdg_data_home,
                               const char* home) {
   if (!pictures.empty()) return (fs::path(pictures) / "Mirvo").string();
-  // A relative XDG_DATA_HOME is invalid and ignored, as with an unset one.
-  if (xdg_data_home != nullptr && xdg_data_home[0] == '/')
-    return (fs::path(xdg_data_home) / "mirvo" / "screenshots").string();
-  if (home != nullptr && home[0] == '/')
-    return (fs::path(home) / ".local" / "share" / "mirvo" / "screenshots").string();
-  return "";
+  const std::string data = data_home(xdg_data_home, home);
+  return data.empty() ? "" : (fs::path(data) / "mirvo" / "screenshots").string();
 }
 
 std::string screenshot_name(const std::tm& when, int n, int width, int height) {

@@ -37,17 +37,6 @@ std::string read_text(const std::string& path, std::string& text) {
   return whole_file_problem(file);
 }
 
-// Makes dir and its missing parents, private to the player as a new
-// configuration folder should be. Empty on success, else why not.
-std::string make_folders(const fs::path& dir) {
-  std::error_code ec;
-  if (dir.empty() || fs::is_directory(dir, ec)) return "";
-  std::string parent = make_folders(dir.parent_path());
-  if (!parent.empty()) return parent;
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return std::strerror(errno);
-  return "";
-}
-
 // The file path names at the end of its chain of symbolic links, which need
 // not exist yet. Empty on success, else why not.
 std::string link_target(const std::string& path, std::string& target) {
@@ -63,6 +52,15 @@ std::string link_target(const std::string& path, std::string& target) {
 }
 
 }  // namespace
+
+std::string make_folders(const fs::path& dir) {
+  std::error_code ec;
+  if (dir.empty() || fs::is_directory(dir, ec)) return "";
+  std::string parent = make_folders(dir.parent_path());
+  if (!parent.empty()) return parent;
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return std::strerror(errno);
+  return "";
+}
 
 std::string replace_file(const std::string& path, const std::string& text) {
   // Through a symbolic link the file it names is replaced and the link stays.

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -135,8 +136,15 @@ std::string config_home(const char* xdg_config_home, const char* home);
 // mirvo/mirvo.cfg in that folder; empty when there is none.
 std::string user_settings_path(const char* xdg_config_home, const char* home);
 
+// $XDG_DATA_HOME, or $HOME/.local/share when that variable is unset or not
+// absolute; empty when neither gives a folder.
+std::string data_home(const char* xdg_data_home, const char* home);
+
 // HOME, or the password database's home folder when HOME is unset.
 const char* home_dir();
+// Makes dir and its missing parents, private to the player as a new folder of
+// theirs should be. Empty on success, else why not.
+std::string make_folders(const std::filesystem::path& dir);
 // ---- The settings file ----
 
 // Makes the settings file the configuration Allegro reads from (after a
@@ -161,6 +169,45 @@ std::string settings_text(std::string_view old_text, std::span<const SettingValu
 // permission bits (0644 when new). Empty on success, otherwise the reason;
 // the old file is left as it was.
 std::string replace_file(const std::string& path, const std::string& text);
+
+// ---- The score table ----
+
+inline constexpr int SCORE_TABLE_SIZE = 10;        // entries kept per campaign
+inline constexpr std::size_t MAX_SCORE_NAME = 12;  // bytes of a player's name
+
+struct ScoreEntry {
+  std::string name;
+  int score = 0;
+  int level = 1;     // the level reached, from 1
+  std::string date;  // ISO 8601
+  int continues = 0;
+  std::string campaign;  // the campaign's name, else its first level's title
+  bool operator==(const ScoreEntry&) const = default;
+};
+
+// A parsed score table, best first, at most SCORE_TABLE_SIZE per campaign; or
+// why it cannot be read (empty error on success).
+struct ScoreTable {
+  std::vector<ScoreEntry> entries;
+  std::string error;
+};
+// Parses "scores.toml": only [[score]] tables, each with every key of a
+// ScoreEntry in range. Never exits.
+ScoreTable parse_scores(std::span<const std::uint8_t> bytes);
+// The file's text; parse_scores(scores_text(e)).entries == e for a table in order.
+std::string scores_text(std::span<const ScoreEntry> entries);
+// Puts entry into its campaign's table and returns its place there (0 the
+// best), or -1 when it does not make the table (a score of 0 never does);
+// an older equal score stays above it.
+int add_score(std::vector<ScoreEntry>& entries, const ScoreEntry& entry);
+// mirvo/scores.toml in the data home; empty when there is none.
+std::string scores_path(const char* xdg_data_home, const char* home);
+// The table at path; none when it is missing. A file that cannot be read or
+// parsed is renamed to scores.toml.broken, with one line on standard error.
+std::vector<ScoreEntry> load_scores(const std::string& path);
+// Replaces the file whole (its folder made when missing); a failure is one
+// line on standard error and false.
+bool save_scores(const std::string& path, std::span<const ScoreEntry> entries);
 
 // ---- Play ----
 

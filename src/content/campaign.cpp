@@ -15,11 +15,6 @@
 
 namespace {
 
-[[noreturn]] void fail(const std::string& message) {
-  allegro_message("%s", message.c_str());
-  std::exit(1);
-}
-
 // The level's victory step has ended and the ship still flies (a victory
 // won in the tick the last point went counts for the runner's verdict, not
 // for the next level).
@@ -32,9 +27,9 @@ bool level_won() {
 Campaign load_campaign() {
   const WholeFile in = read_whole_file(CAMPAIGN_FILE);
   if (!in.opened) return single_level_campaign();
-  if (in.error != 0) fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
+  if (in.error != 0) fatal_error("Error loading \"%s\"\n", CAMPAIGN_FILE);
   Campaign campaign = parse_campaign(in.bytes, CAMPAIGN_FILE);
-  if (!campaign.error.empty()) fail("Error in " + campaign.error + "\n");
+  if (!campaign.error.empty()) fatal_error("Error in %s\n", campaign.error.c_str());
   return campaign;
 }
 

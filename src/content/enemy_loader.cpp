@@ -75,11 +75,6 @@ std::string install_step(int k, int j, const EnemyStepRecord& record) {
   return {};
 }
 
-[[noreturn]] void fail(const std::string& message) {
-  allegro_message("%s", message.c_str());
-  std::exit(1);
-}
-
 // Loads the datafile of every type of `file` into datafiles[k] and checks
 // every step's frame against it; on a problem, unloads them all and returns
 // the loader's message.
@@ -155,7 +150,7 @@ std::string enemy_file_problem(const char* path) {
 
 void load_enemy_types(const char* path) {
   const EnemyFile file = read_enemy_file(path);
-  if (!file.error.empty()) fail(file.error);
+  if (!file.error.empty()) fatal_error("%s", file.error.c_str());
   std::string error = install_enemy_types(file);
-  if (!error.empty()) fail(error);
+  if (!error.empty()) fatal_error("%s", error.c_str());
 }

@@ -8,6 +8,7 @@
 
 #include "content/content.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/shell_local.h"
 #include "world/world.h"
 
@@ -33,8 +34,7 @@ int item_colour(int row, int selection) {
 BITMAP* make_bitmap(int width, int height) {
   BITMAP* page = create_bitmap(width, height);
   if (page == nullptr) {
-    allegro_message("Error creating the frame buffer\n");
-    std::exit(1);
+    fatal_error("Error creating the frame buffer\n");
   }
   return page;
 }

@@ -27,8 +27,7 @@ void check_campaign(const char* first_script) {
   campaign = load_campaign();
   campaign.levels.front().script = first_script;
   if (const std::string why = campaign_problem(campaign); !why.empty()) {
-    allegro_message("%s", why.c_str());
-    std::exit(1);
+    fatal_error("%s", why.c_str());
   }
 }
 

@@ -13,6 +13,7 @@
 #include "content/content.h"
 #include "mask/mask.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/shell_local.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -22,11 +23,6 @@ namespace {
 // 11931 ticks of the 1.193 MHz timer clock: 100 calls per second.
 constexpr long TICK_PERIOD = 11931;
 static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
-
-[[noreturn]] void fail(const char* format, const char* detail) {
-  allegro_message(format, detail);
-  std::exit(1);
-}
 
 // Allegro's own exit handler, which closes Allegro (and removes the sound).
 void (*close_allegro)() = nullptr;
@@ -88,7 +84,7 @@ void set_up_software_window() {
   const int w = scale == 1 ? 2 * PLAYFIELD_W : PLAYFIELD_W;
   const int h = scale == 1 ? 2 * PLAYFIELD_H : PLAYFIELD_H;
   if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0)
-    fail("Error initializing graphics mode: %s\n", allegro_error);
+    fatal_error("Error initializing graphics mode: %s\n", allegro_error);
 }
 
 }  // namespace
@@ -107,8 +103,8 @@ void start_up() {
   // names (StartupWMClass), so a desktop shows the game's icon for it.
   xwin_set_window_name("mirvo", "Mirvo");
   if (install_allegro(SYSTEM_AUTODETECT, &errno, run_at_exit) != 0)
-    fail("Error initializing Allegro: %s\n",
-         allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
+    fatal_error("Error initializing Allegro: %s\n",
+                allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
   close_requested = 0;
   quit_on_signals();
   install_keyboard();
@@ -133,8 +129,7 @@ void start_up() {
     back_buffer = screen_fit.factor > 0 ? create_bitmap(PLAYFIELD_W, PLAYFIELD_H)
                                         : create_bitmap(SCREEN_W, SCREEN_H);
     if (back_buffer == nullptr) {
-      allegro_message("Error creating the frame buffer\n");
-      std::exit(1);
+      fatal_error("Error creating the frame buffer\n");
     }
   } else {
     set_up_opengl();
@@ -165,7 +160,7 @@ void set_up_opengl() {
     const int w = scale == 0 ? PLAYFIELD_W : 2 * PLAYFIELD_W;
     const int h = scale == 0 ? PLAYFIELD_H : 2 * PLAYFIELD_H;
     if (set_gfx_mode(GFX_OPENGL_WINDOWED, w, h, 0, 0) != 0)
-      fail("Error initializing graphics mode: %s\n", allegro_error);
+      fatal_error("Error initializing graphics mode: %s\n", allegro_error);
   }
   allegro_gl_set_texture_format(GL_RGB8);
   glEnable(GL_TEXTURE_2D);

@@ -62,7 +62,7 @@ std::string install_step(int k, int j, const EnemyStepRecord& record) {
   anim.flags = record.flags;
   anim.offset_x = record.offset_x;
   anim.offset_y = record.offset_y;
-  if (renderer == 1) make_enemy_texture(k, j);
+  if (renderer == Renderer::OpenGL) make_enemy_texture(k, j);
   BITMAP* frame = static_cast<BITMAP*>(type.data[anim.frame].dat);
   anim.shadow = make_silhouette(frame);
   anim.mask = create_mask_from_bitmap(frame);

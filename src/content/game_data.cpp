@@ -12,7 +12,7 @@
 #include "world/world.h"
 
 DATAFILE* game_data = nullptr;
-int renderer = 0;
+Renderer renderer = Renderer::Software;
 
 namespace {
 

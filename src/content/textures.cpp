@@ -30,7 +30,7 @@ std::string frame_texture_error(int frame, const char* owner, int w, int h) {
 }
 
 bool gl_context_ready() {
-  if (renderer == 0 || gfx_driver == nullptr) return false;
+  if (renderer != Renderer::OpenGL || gfx_driver == nullptr) return false;
   const int id = gfx_driver->id;
   return id == GFX_OPENGL || id == GFX_OPENGL_WINDOWED || id == GFX_OPENGL_FULLSCREEN;
 }

@@ -84,7 +84,7 @@ void load_tile_set(const char* name) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   }
-  if (renderer != 0) {
+  if (renderer == Renderer::OpenGL) {
     unload_datafile(tile_set);
     tile_set = nullptr;
   }

@@ -50,7 +50,7 @@ BITMAP* make_page() {
 // memory first; the software window keeps the black bars it was cleared to.
 void show_full_screen_page(BITMAP* page) {
   const ScreenFit& fit = screen_fit;
-  if (renderer == 0) {
+  if (renderer == Renderer::Software) {
     stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, fit.x, fit.y,
                  fit.factor * PLAYFIELD_W, fit.factor * PLAYFIELD_H);
     return;
@@ -82,11 +82,11 @@ void show_page(BITMAP* page) {
     show_full_screen_page(page);
   else if (scale != 1)
     blit(page, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-  else if (renderer == 0)
+  else if (renderer == Renderer::Software)
     stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, 0, 0, SCREEN_W, SCREEN_H);
   else
     double_to_screen(page);
-  if (renderer == 1) allegro_gl_flip();
+  if (renderer == Renderer::OpenGL) allegro_gl_flip();
 }
 
 // Blocks until a key is pressed and returns its scancode. The window's close
@@ -109,7 +109,7 @@ void draw_main_menu(BITMAP* page, int selection) {
   draw_sprite(page, static_cast<BITMAP*>(game_data[DATA_MENU_BACKGROUND].dat), 0, 0);
   textprintf_ex(page, font, 0, 0, white, TRANSPARENT, "Version %s", "2003-03-30");
   textprintf_right_ex(page, font, PLAYFIELD_W, 0, white, TRANSPARENT, "%s",
-                      renderer != 0 ? "OpenGL" : "Software");
+                      renderer == Renderer::OpenGL ? "OpenGL" : "Software");
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 380, white, TRANSPARENT, "Mirvo");
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 390, white, TRANSPARENT,
                        "Arrows move, Space/Ctrl fire, Esc menu");
@@ -140,7 +140,7 @@ void draw_options(BITMAP* page, const OptionsState& state) {
 // (and the window's close button) mean Quit. Redraws once per key.
 MenuChoice main_menu() {
   play_music(MUSIC_MENU);
-  if (renderer == 1) allegro_gl_set_allegro_mode();
+  if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   clear_keybuf();
   int selection = 0;
@@ -154,7 +154,7 @@ MenuChoice main_menu() {
     show_page(page);
     last_key = wait_for_scancode();
   }
-  if (renderer == 1) allegro_gl_unset_allegro_mode();
+  if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
   return menu_choice_for(selection);
 }
@@ -164,10 +164,11 @@ MenuChoice main_menu() {
 int options_menu() {
   play_music(MUSIC_MENU);
   OptionsState state;
-  state.values = {renderer, scale, use_joystick, sound_on, full_screen, frame_cap};
-  if (renderer == 1) allegro_gl_set_allegro_mode();
+  state.values = {
+      static_cast<int>(renderer), scale, use_joystick, sound_on, full_screen, frame_cap};
+  if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
-  if (renderer == 1) allegro_gl_flip();
+  if (renderer == Renderer::OpenGL) allegro_gl_flip();
   clear_keybuf();
   int last_key = 0;
   for (;;) {
@@ -179,10 +180,10 @@ int options_menu() {
     show_page(page);
     last_key = wait_for_scancode();
   }
-  if (renderer == 1) allegro_gl_unset_allegro_mode();
+  if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
   if (!options_accepted(state, last_option_row)) return 0;
-  renderer = state.values[0];
+  renderer = state.values[0] != 0 ? Renderer::OpenGL : Renderer::Software;
   scale = state.values[1];
   use_joystick = state.values[2];
   sound_on = state.values[3];

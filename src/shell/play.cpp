@@ -71,7 +71,7 @@ static PassKeys read_pass_keys() {
 
 static void draw_frame() {
   frame_count.fetch_add(1);
-  if (renderer == 0)
+  if (renderer == Renderer::Software)
     render_frame_software();
   else
     render_frame_opengl();

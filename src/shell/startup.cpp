@@ -67,13 +67,13 @@ void quit_on_signals() {
 void read_settings() {
   use_settings_file();
   const Settings settings = settings_from_config();
-  renderer = settings.renderer;
+  renderer = settings.renderer != 0 ? Renderer::OpenGL : Renderer::Software;
   use_joystick = settings.use_joystick;
   sound_on = settings.sound;
   full_screen = settings.full_screen;
   frame_cap = settings.frame_cap;
   // From here on scale says what the window really is.
-  scale = window_doubled(renderer, settings.scale);
+  scale = window_doubled(settings.renderer, settings.scale);
 }
 
 void set_up_software_window() {
@@ -123,7 +123,7 @@ void start_up() {
   screen_fit = {};
   // Before the mode: the OpenGL driver names its own window when it makes it.
   set_window_title("Mirvo");
-  if (renderer == 0) {
+  if (renderer == Renderer::Software) {
     set_up_software_window();
     // Full screen, the frame is drawn as in the plain window and scaled on its way to the screen.
     back_buffer = screen_fit.factor > 0 ? create_bitmap(PLAYFIELD_W, PLAYFIELD_H)

@@ -19,8 +19,6 @@ constexpr int MENU_ITEM_Y = 250;
 constexpr int MENU_ITEM_STEP = 30;
 constexpr int OPTION_LABEL_X = 80;
 constexpr int OPTION_VALUE_X = OPTION_LABEL_X + 130;
-constexpr int OPTION_Y = 60;
-constexpr int OPTION_STEP = 40;
 constexpr int TRANSPARENT = -1;  // text background
 
 FONT* menu_font() {
@@ -120,16 +118,16 @@ void draw_main_menu(BITMAP* page, int selection) {
 
 void draw_options(BITMAP* page, const OptionsState& state) {
   clear_to_color(page, makecol(0, 0, 0));
-  for (int i = 0; i <= last_option_row; ++i) {
-    const OptionRow& row = option_rows[i];
-    const int y = OPTION_Y + OPTION_STEP * i;
+  for (int i = 0; i < OPTION_ROW_COUNT; ++i) {
+    const int y = option_row_y(i);
     const int colour = item_colour(i, state.selection);
-    textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", row.texts[0]);
-    if (i < last_option_row - 1 && i < OPTION_SETTING_COUNT) {
-      int value = state.values[i];
+    textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", option_label(i));
+    if (i < SETTING_COUNT) {
+      const SettingRow& row = SETTING_ROWS[static_cast<std::size_t>(i)];
+      int value = state.chosen.*row.field;
       if (value < 0 || value >= option_value_count(row)) value = 0;
       textprintf_ex(page, menu_font(), OPTION_VALUE_X, y, colour, TRANSPARENT, "%s",
-                    row.texts[1 + value]);
+                    row.choices[static_cast<std::size_t>(value)]);
     }
   }
 }
@@ -159,13 +157,12 @@ MenuChoice main_menu() {
   return menu_choice_for(selection);
 }
 
-// Edits copies of the six settings; only Enter on Accept stores them (in the
-// globals and in the settings file) and returns 1, after which main restarts.
+// Edits a copy of the settings; only Enter on Accept stores them (in
+// `settings` and in the settings file) and returns 1, after which main restarts.
 int options_menu() {
   play_music(MUSIC_MENU);
   OptionsState state;
-  state.values = {
-      static_cast<int>(renderer), scale, use_joystick, sound_on, full_screen, frame_cap};
+  state.chosen = settings;
   if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   if (renderer == Renderer::OpenGL) allegro_gl_flip();
@@ -173,8 +170,8 @@ int options_menu() {
   int last_key = 0;
   for (;;) {
     const OptionsState before = state;
-    options_apply_key(state, last_key, last_option_row);
-    play_menu_key(last_key, state.selection != before.selection || state.values != before.values);
+    options_apply_key(state, last_key);
+    play_menu_key(last_key, state.selection != before.selection || state.chosen != before.chosen);
     if (state.selection < 0 || last_key == KEY_ENTER) break;
     draw_options(page, state);
     show_page(page);
@@ -182,13 +179,8 @@ int options_menu() {
   }
   if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
-  if (!options_accepted(state, last_option_row)) return 0;
-  renderer = state.values[0] != 0 ? Renderer::OpenGL : Renderer::Software;
-  scale = state.values[1];
-  use_joystick = state.values[2];
-  sound_on = state.values[3];
-  full_screen = state.values[4];
-  frame_cap = state.values[5];
+  if (!options_accepted(state)) return 0;
+  settings = state.chosen;
   write_settings();
   return 1;
 }

@@ -136,7 +136,7 @@ int play_level(const char* level_name) {
     const int ran = run_due_ticks(campaign, progress);
     play_world_events();
     // Capped, a frame shows the newest state of the world once, never twice.
-    if (frame_cap != 0 && ran == 0) {
+    if (settings.frame_cap != 0 && ran == 0) {
       if (keys.screenshot) save_screenshot();  // the frame on screen is the newest
       wait_for_wake();
       continue;

@@ -66,18 +66,15 @@ void quit_on_signals() {
 
 void read_settings() {
   use_settings_file();
-  const Settings settings = settings_from_config();
+  settings = settings_from_config();
   renderer = settings.renderer != 0 ? Renderer::OpenGL : Renderer::Software;
-  use_joystick = settings.use_joystick;
-  sound_on = settings.sound;
-  full_screen = settings.full_screen;
-  frame_cap = settings.frame_cap;
   // From here on scale says what the window really is.
-  scale = window_doubled(settings.renderer, settings.scale);
+  settings.scale = window_doubled(settings.renderer, settings.scale);
+  scale = settings.scale;
 }
 
 void set_up_software_window() {
-  if (full_screen != 0 && set_up_full_screen_window(GFX_AUTODETECT_WINDOWED)) {
+  if (settings.full_screen != 0 && set_up_full_screen_window(GFX_AUTODETECT_WINDOWED)) {
     clear_to_color(screen, makecol(0, 0, 0));  // the bars around the frame
     return;
   }
@@ -113,7 +110,7 @@ void start_up() {
   install_int_ex(tick_timer, TICK_PERIOD);
   install_int(fps_timer, 1000);
   read_settings();
-  if (sound_on != 0) {
+  if (settings.sound != 0) {
     start_sound("sound.dat");
     load_music();
   }
@@ -156,7 +153,7 @@ void set_up_opengl() {
   install_allegro_gl();
   allegro_gl_set(AGL_COLOR_DEPTH, 32);
   allegro_gl_set(AGL_SUGGEST, AGL_COLOR_DEPTH);
-  if (full_screen == 0 || !set_up_full_screen_window(GFX_OPENGL_WINDOWED)) {
+  if (settings.full_screen == 0 || !set_up_full_screen_window(GFX_OPENGL_WINDOWED)) {
     const int w = scale == 0 ? PLAYFIELD_W : 2 * PLAYFIELD_W;
     const int h = scale == 0 ? PLAYFIELD_H : 2 * PLAYFIELD_H;
     if (set_gfx_mode(GFX_OPENGL_WINDOWED, w, h, 0, 0) != 0)

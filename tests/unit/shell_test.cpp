@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -27,8 +29,12 @@ int walk_main_menu(std::initializer_list<int> keys) {
 }
 
 OptionsState walk_options(OptionsState state, std::initializer_list<int> keys) {
-  for (int key : keys) options_apply_key(state, key, last_option_row);
+  for (int key : keys) options_apply_key(state, key);
   return state;
+}
+
+std::array<int, 6> fields(const Settings& s) {
+  return {s.renderer, s.scale, s.use_joystick, s.sound, s.full_screen, s.frame_cap};
 }
 
 }  // namespace
@@ -74,7 +80,7 @@ TEST(MainMenuChoice, ItemsMapToTheirCodes) {
 // ---- Options screen ----
 
 TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
-  ASSERT_EQ(last_option_row, 7);
+  ASSERT_EQ(OPTION_CANCEL_ROW, 7);
   OptionsState state;
   EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 7);  // Renderer -> Cancel
   state.selection = 7;
@@ -88,28 +94,29 @@ TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
 
 TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
   OptionsState state;
-  state.values = {1, 0, 0, 1};  // OpenGL, not stretched, sound on
+  state.chosen = Settings{1, 0, 0, 1};  // OpenGL, not stretched, sound on
+  const auto value = [](const OptionsState& s, int row) { return fields(s.chosen)[row]; };
   OptionsState after = walk_options(state, {KEY_RIGHT});
-  EXPECT_EQ(after.values[0], 0);  // OpenGL -> Software
+  EXPECT_EQ(value(after, 0), 0);  // OpenGL -> Software
   state.selection = 1;
   after = walk_options(state, {KEY_LEFT});
-  EXPECT_EQ(after.values[1], 1);  // No -> Yes
-  EXPECT_EQ(after.values[0], 1);  // the other rows are untouched
-  EXPECT_EQ(after.values[2], 0);
+  EXPECT_EQ(value(after, 1), 1);  // No -> Yes
+  EXPECT_EQ(value(after, 0), 1);  // the other rows are untouched
+  EXPECT_EQ(value(after, 2), 0);
   state.selection = 2;
-  EXPECT_EQ(walk_options(state, {KEY_RIGHT, KEY_RIGHT}).values[2], 0);
-  EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[2], 1);
+  EXPECT_EQ(value(walk_options(state, {KEY_RIGHT, KEY_RIGHT}), 2), 0);
+  EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}), 2), 1);
   state.selection = 3;
-  EXPECT_EQ(walk_options(state, {KEY_RIGHT}).values[3], 0);  // On -> Off
-  EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT}).values[3], 1);
+  EXPECT_EQ(value(walk_options(state, {KEY_RIGHT}), 3), 0);  // On -> Off
+  EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT}), 3), 1);
   // Full screen and the frame cap, each on its own row.
   for (int row : {4, 5}) {
     state.selection = row;
     after = walk_options(state, {KEY_RIGHT});
-    EXPECT_EQ(after.values[row], 1) << "row " << row;  // No -> Yes
-    EXPECT_EQ(after.values[9 - row], 0) << "the other row is untouched";
-    EXPECT_EQ(walk_options(after, {KEY_LEFT}).values[row], 0);
-    EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[row], 1);
+    EXPECT_EQ(value(after, row), 1) << "row " << row;  // No -> Yes
+    EXPECT_EQ(value(after, 9 - row), 0) << "the other row is untouched";
+    EXPECT_EQ(value(walk_options(after, {KEY_LEFT}), row), 0);
+    EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}), row), 1);
   }
 }
 
@@ -117,10 +124,10 @@ TEST(OptionsKeys, LeftAndRightDoNothingOnAcceptAndCancel) {
   for (int row : {6, 7}) {
     OptionsState state;
     state.selection = row;
-    state.values = {1, 0, 1, 0, 1, 0};
+    state.chosen = Settings{1, 0, 1, 0, 1, 0};
     const OptionsState after = walk_options(state, {KEY_LEFT, KEY_RIGHT, KEY_RIGHT});
     EXPECT_EQ(after.selection, row);
-    EXPECT_EQ(after.values, state.values) << "row " << row;
+    EXPECT_EQ(fields(after.chosen), fields(state.chosen)) << "row " << row;
   }
 }
 
@@ -129,68 +136,67 @@ TEST(OptionsKeys, EscapeLeavesAndIsNeverAnAccept) {
   state.selection = 3;
   const OptionsState after = walk_options(state, {KEY_ESC});
   EXPECT_EQ(after.selection, -1);
-  EXPECT_EQ(options_accepted(after, last_option_row), 0);
+  EXPECT_EQ(options_accepted(after), 0);
 }
 
 TEST(OptionsKeys, OnlyTheAcceptRowStores) {
   // Change the renderer and press Enter on that same row: nothing is stored.
   OptionsState state = walk_options(OptionsState{}, {KEY_RIGHT});
-  EXPECT_EQ(state.values[0], 1);
-  EXPECT_EQ(options_accepted(state, last_option_row), 0);
-  EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP}), last_option_row), 0);  // Cancel
+  EXPECT_EQ(state.chosen.renderer, 1);
+  EXPECT_EQ(options_accepted(state), 0);
+  EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP})), 0);  // Cancel
   // Stretch on, then down past the sound and full screen, the frame cap on, then Accept.
   state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN,
                                         KEY_LEFT, KEY_DOWN});
   EXPECT_EQ(state.selection, 6);
-  EXPECT_EQ(state.values, (std::array<int, 6>{0, 1, 0, 0, 0, 1}));
-  EXPECT_EQ(options_accepted(state, last_option_row), 1);
+  EXPECT_EQ(fields(state.chosen), (std::array<int, 6>{0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(options_accepted(state), 1);
 }
 
 TEST(OptionsRows, LabelsAndValueTexts) {
-  const std::array<int, 8> counts = {2, 2, 2, 2, 2, 2, 0, 0};
-  for (int i = 0; i <= last_option_row; ++i)
-    EXPECT_EQ(option_value_count(option_rows[i]), counts[i]) << "row " << i;
-  EXPECT_STREQ(option_rows[0].texts[0], "Renderer:");
-  EXPECT_STREQ(option_rows[0].texts[2], "OpenGL");
-  EXPECT_STREQ(option_rows[1].texts[0], "Stretch:");
-  EXPECT_STREQ(option_rows[2].texts[0], "Use joystick:");
-  EXPECT_STREQ(option_rows[3].texts[0], "Sound:");
-  EXPECT_STREQ(option_rows[3].texts[1], "Off");
-  EXPECT_STREQ(option_rows[3].texts[2], "On");
-  EXPECT_STREQ(option_rows[4].texts[0], "Full screen:");
-  EXPECT_STREQ(option_rows[4].texts[1], "No");
-  EXPECT_STREQ(option_rows[4].texts[2], "Yes");
-  EXPECT_STREQ(option_rows[5].texts[0], "Frame cap:");
-  EXPECT_STREQ(option_rows[5].texts[1], "No");
-  EXPECT_STREQ(option_rows[5].texts[2], "Yes");
-  EXPECT_STREQ(option_rows[6].texts[0], "Accept");
-  EXPECT_STREQ(option_rows[7].texts[0], "Cancel");
+  const struct {
+    const char* label;
+    std::array<const char*, 2> choices;  // none for Accept and Cancel
+  } rows[] = {
+      {"Renderer:", {"Software", "OpenGL"}},
+      {"Stretch:", {"No", "Yes"}},
+      {"Use joystick:", {"No", "Yes"}},
+      {"Sound:", {"Off", "On"}},
+      {"Full screen:", {"No", "Yes"}},
+      {"Frame cap:", {"No", "Yes"}},
+      {"Accept", {}},
+      {"Cancel", {}},
+  };
+  ASSERT_EQ(std::size(rows), static_cast<std::size_t>(OPTION_ROW_COUNT));
+  for (int i = 0; i < OPTION_ROW_COUNT; ++i) {
+    EXPECT_STREQ(option_label(i), rows[i].label);
+    EXPECT_EQ(option_row(rows[i].label), i);
+    if (i >= SETTING_COUNT) continue;
+    EXPECT_EQ(option_value_count(SETTING_ROWS[i]), 2) << "row " << i;
+    for (int v = 0; v < 2; ++v) EXPECT_STREQ(SETTING_ROWS[i].choices[v], rows[i].choices[v]);
+  }
+  EXPECT_EQ(option_row("Volume:"), -1);
+  // Today's eight rows keep their places, 40 pixels apart from y 60.
+  EXPECT_EQ(option_row_y(0), 60);
+  EXPECT_EQ(option_row_y(OPTION_CANCEL_ROW), 340);
 }
 
 TEST(OptionsRows, SteppingFollowsTheRowsLength) {
-  const OptionRow single = {{"Only:", "One", nullptr, nullptr}};
+  const SettingRow single = {"k", "Only:", {"One"}, 0, &Settings::renderer};
   EXPECT_EQ(option_value_after(single, 0, KEY_RIGHT), 0);
   EXPECT_EQ(option_value_after(single, 0, KEY_LEFT), 0);
-  const OptionRow full = {{"Three:", "A", "B", "C"}};  // no room left for the NULL
-  EXPECT_EQ(option_value_count(full), 3);
+  const SettingRow full = {"k", "Four:", {"A", "B", "C", "D"}, 0, &Settings::renderer};
+  EXPECT_EQ(option_value_count(full), 4);  // no room left for a NULL
   EXPECT_EQ(option_value_after(full, 1, KEY_RIGHT), 2);
-  EXPECT_EQ(option_value_after(full, 2, KEY_RIGHT), 0);
-  EXPECT_EQ(option_value_after(full, 0, KEY_LEFT), 2);
+  EXPECT_EQ(option_value_after(full, 3, KEY_RIGHT), 0);
+  EXPECT_EQ(option_value_after(full, 0, KEY_LEFT), 3);
   // A value the row cannot show starts again from its first text.
-  EXPECT_EQ(option_value_after(option_rows[0], 7, KEY_RIGHT), 1);
-  EXPECT_EQ(option_value_after(option_rows[0], -3, KEY_LEFT), 1);
-  EXPECT_EQ(option_value_after(option_rows[0], 1, KEY_UP), 1);
+  EXPECT_EQ(option_value_after(SETTING_ROWS[0], 7, KEY_RIGHT), 1);
+  EXPECT_EQ(option_value_after(SETTING_ROWS[0], -3, KEY_LEFT), 1);
+  EXPECT_EQ(option_value_after(SETTING_ROWS[0], 1, KEY_UP), 1);
 }
 
 // ---- Settings ----
-
-namespace {
-
-std::array<int, 6> fields(const Settings& s) {
-  return {s.renderer, s.scale, s.use_joystick, s.sound, s.full_screen, s.frame_cap};
-}
-
-}  // namespace
 
 TEST(Settings, EverySettingButScaleBecomesZeroOrOne) {
   EXPECT_EQ(fields(normalise_settings(Settings{0, 0, 0, 0, 0, 0})),
@@ -220,6 +226,7 @@ TEST(Settings, MissingKeysReadAsNoExceptTheSound) {
     set_config_data(c.text, static_cast<int>(std::strlen(c.text)));
     EXPECT_EQ(fields(settings_from_config()), c.read) << c.text;
   }
+  EXPECT_EQ(fields(default_settings()), (std::array<int, 6>{0, 0, 0, 1, 0, 0}));
   allegro_exit();
 }
 
@@ -236,6 +243,33 @@ TEST(Settings, AcceptWritesEveryKeyInTheOrderStartUpReadsThem) {
     EXPECT_EQ(fields(settings_from_config()), fields(s)) << written;
   }
   allegro_exit();
+}
+
+// The README's table of "mirvo.cfg": a row per setting, in the table's order,
+// with its key, its options row and its default.
+TEST(Settings, TheReadmeTableFollowsTheSettings) {
+  std::ifstream readme(MIRVO_SOURCE_DIR "/README.md");
+  ASSERT_TRUE(readme) << "no README.md";
+  std::vector<std::vector<std::string>> rows;
+  bool in_table = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.rfind("| key | options row |", 0) == 0) in_table = true;
+    if (!in_table || line.rfind("| `", 0) != 0) continue;
+    std::vector<std::string> cells;
+    std::istringstream cut(line.substr(2));
+    for (std::string cell; std::getline(cut, cell, '|');)
+      cells.push_back(
+          cell.substr(0, cell.find_last_not_of(' ') + 1).substr(cell.find_first_not_of(' ')));
+    rows.push_back(cells);
+    if (readme.peek() != '|') break;
+  }
+  ASSERT_EQ(rows.size(), SETTING_ROWS.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), 4u) << "row " << i;
+    EXPECT_EQ(rows[i][0], std::string("`") + SETTING_ROWS[i].key + "`");
+    EXPECT_EQ(rows[i][1], SETTING_ROWS[i].label);
+    EXPECT_EQ(rows[i][3], std::to_string(SETTING_ROWS[i].fallback)) << SETTING_ROWS[i].key;
+  }
 }
 
 TEST(Settings, WhichWindowsAreDoubled) {

@@ -215,8 +215,9 @@ void write_settings();
 void save_settings(std::span<const SettingValue> values);
 // old_text with each key of values set as Allegro will read it: the line
 // Allegro reads for the key (the first line of the unnamed section whose name
-// equals it regardless of case) is replaced in place, a missing key is added
-// at the end of the unnamed section; every other byte stays as it was.
+// equals it regardless of case) is replaced in place up to its trailing
+// comment (from the blanks before a '#' after the '='), which stays; a missing
+// key is added at the end of the unnamed section; every other byte stays as it was.
 std::string settings_text(std::string_view old_text, std::span<const SettingValue> values);
 // Writes text to a temporary file beside path and renames it over path, so
 // readers see the old file or the new one, never a part. Through a symbolic

@@ -93,7 +93,7 @@ struct SettingRow {
 // Every setting, in the order the options screen shows them and Accept writes
 // them. A row here is the whole setting: the reader, the writer, the options
 // screen and the README's table follow it.
-inline constexpr std::array<SettingRow, 6> SETTING_ROWS = {{
+inline constexpr auto SETTING_ROWS = std::to_array<SettingRow>({
     {"renderer", "Renderer:", {"Software", "OpenGL"}, 0, &Settings::renderer},
     // Kept as read: the renderers double for different values (window_doubled).
     {"scale", "Stretch:", {"No", "Yes"}, 0, &Settings::scale, true},
@@ -101,7 +101,7 @@ inline constexpr std::array<SettingRow, 6> SETTING_ROWS = {{
     {"sound", "Sound:", {"Off", "On"}, 1, &Settings::sound},
     {"fullscreen", "Full screen:", {"No", "Yes"}, 0, &Settings::full_screen},
     {"framecap", "Frame cap:", {"No", "Yes"}, 0, &Settings::frame_cap},
-}};
+});
 inline constexpr int SETTING_COUNT = static_cast<int>(SETTING_ROWS.size());
 
 // The settings in use: as read at start-up (scale as the window is: 1 when
@@ -143,7 +143,8 @@ inline constexpr int OPTION_FIRST_Y = 60;
 inline constexpr int OPTION_LAST_Y = 340;
 inline constexpr int OPTION_ROW_STEP =
     std::min(40, (OPTION_LAST_Y - OPTION_FIRST_Y) / (OPTION_ROW_COUNT - 1));
-static_assert(OPTION_ROW_STEP >= 20, "more settings than the options screen can show");
+static_assert(SETTING_COUNT <= 12 && OPTION_ROW_STEP >= 20,
+              "more settings than the options screen can show");
 constexpr int option_row_y(int row) {
   return OPTION_FIRST_Y + OPTION_ROW_STEP * row;
 }

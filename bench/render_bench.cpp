@@ -100,7 +100,7 @@ struct FullWorld {
     player.score = 123456;
     fps = 60;
 
-    renderer = 0;
+    renderer = Renderer::Software;
     scale = doubled ? 1 : 0;
     const int w = doubled ? 2 * PLAYFIELD_W : PLAYFIELD_W;
     const int h = doubled ? 2 * PLAYFIELD_H : PLAYFIELD_H;

@@ -15,11 +15,6 @@
 
 namespace {
 
-[[noreturn]] void fail(const std::string& message) {
-  allegro_message("%s", message.c_str());
-  std::exit(1);
-}
-
 // The level's victory step has ended and the ship still flies (a victory
 // won in the tick the last point went counts for the runner's verdict, not
 // for the next level).
@@ -34,10 +29,10 @@ Campaign load_campaign() {
   if (!in.opened) return single_level_campaign();
   if (in.error != 0) {
     std::fprintf(stderr, "mirvo: %s: %s\n", CAMPAIGN_FILE, whole_file_problem(in).c_str());
-    fail(std::string("Error loading \"") + CAMPAIGN_FILE + "\"\n");
+    fatal_error("Error loading \"%s\"\n", CAMPAIGN_FILE);
   }
   Campaign campaign = parse_campaign(in.bytes, CAMPAIGN_FILE);
-  if (!campaign.error.empty()) fail("Error in " + campaign.error + "\n");
+  if (!campaign.error.empty()) fatal_error("Error in %s\n", campaign.error.c_str());
   return campaign;
 }
 

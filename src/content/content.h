@@ -19,9 +19,10 @@ inline constexpr int DATA_MENU_BACKGROUND = 5;  // 320 x 400 bitmap
 inline constexpr int DATA_MENU_FONT = 6;        // font
 
 extern DATAFILE* game_data;  // "data.dat", loaded by the program at start-up
-// The renderer setting from "mirvo.cfg"; content makes OpenGL textures only
-// for a non-zero value, and any non-zero value means OpenGL everywhere.
-extern int renderer;  // 0 software, 1 OpenGL
+// The renderer chosen in "mirvo.cfg" (0 software, any other value OpenGL);
+// content makes OpenGL textures only for OpenGL.
+enum class Renderer : int { Software = 0, OpenGL = 1 };
+extern Renderer renderer;
 
 // 1 when an archive holds what the program reads from it: bitmaps at objects
 // 3, 4 and 5 and a font at object 6. A shorter or different archive would

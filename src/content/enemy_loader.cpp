@@ -62,7 +62,7 @@ std::string install_step(int k, int j, const EnemyStepRecord& record) {
   anim.flags = record.flags;
   anim.offset_x = record.offset_x;
   anim.offset_y = record.offset_y;
-  if (renderer == 1) make_enemy_texture(k, j);
+  if (renderer == Renderer::OpenGL) make_enemy_texture(k, j);
   BITMAP* frame = static_cast<BITMAP*>(type.data[anim.frame].dat);
   anim.shadow = make_silhouette(frame);
   anim.mask = create_mask_from_bitmap(frame);
@@ -73,11 +73,6 @@ std::string install_step(int k, int j, const EnemyStepRecord& record) {
     return text;
   }
   return {};
-}
-
-[[noreturn]] void fail(const std::string& message) {
-  allegro_message("%s", message.c_str());
-  std::exit(1);
 }
 
 // Loads the datafile of every type of `file` into datafiles[k] and checks
@@ -155,7 +150,7 @@ std::string enemy_file_problem(const char* path) {
 
 void load_enemy_types(const char* path) {
   const EnemyFile file = read_enemy_file(path);
-  if (!file.error.empty()) fail(file.error);
+  if (!file.error.empty()) fatal_error("%s", file.error.c_str());
   std::string error = install_enemy_types(file);
-  if (!error.empty()) fail(error);
+  if (!error.empty()) fatal_error("%s", error.c_str());
 }

@@ -8,10 +8,11 @@
 #include "content/content.h"
 #include "content/content_local.h"
 #include "mask/mask.h"
+#include "script/script.h"
 #include "world/world.h"
 
 DATAFILE* game_data = nullptr;
-int renderer = 0;
+Renderer renderer = Renderer::Software;
 
 namespace {
 
@@ -141,8 +142,7 @@ void load_game_data() {
   game_data = load_datafile("data.dat");
   if (!game_data_usable(game_data)) {
     // A wrong archive is as useless as a missing one.
-    allegro_message("Error loading \"data.dat\"\n");
-    std::exit(1);
+    fatal_error("Error loading \"data.dat\"\n");
   }
   install_masks();
   player.mask = create_mask_from_bitmap(static_cast<BITMAP*>(game_data[DATA_PLAYER_SHIP].dat));

@@ -7,6 +7,7 @@
 
 #include "content/content.h"
 #include "content/textures_local.h"
+#include "script/script.h"
 #include "world/world.h"
 
 #include <alleggl.h>
@@ -29,7 +30,7 @@ std::string frame_texture_error(int frame, const char* owner, int w, int h) {
 }
 
 bool gl_context_ready() {
-  if (renderer == 0 || gfx_driver == nullptr) return false;
+  if (renderer != Renderer::OpenGL || gfx_driver == nullptr) return false;
   const int id = gfx_driver->id;
   return id == GFX_OPENGL || id == GFX_OPENGL_WINDOWED || id == GFX_OPENGL_FULLSCREEN;
 }
@@ -65,13 +66,11 @@ static void delete_texture(unsigned int& name) {
 static void make_frame_texture(const DATAFILE* data, Animation& anim, const char* owner) {
   BITMAP* frame = frame_bitmap(data, anim.frame);
   if (frame == nullptr) {
-    allegro_message("Error: frame %d of %s is not a picture\n", anim.frame, owner);
-    exit(1);
+    fatal_error("Error: frame %d of %s is not a picture\n", anim.frame, owner);
   }
   const std::string error = frame_texture_error(anim.frame, owner, frame->w, frame->h);
   if (!error.empty()) {
-    allegro_message("%s", error.c_str());
-    exit(1);
+    fatal_error("%s", error.c_str());
   }
   const int n = texture_size_for(frame->w, frame->h);
   anim.frame_w = frame->w;

@@ -7,6 +7,7 @@
 #include "content/content.h"
 #include "content/content_local.h"
 #include "content/textures_local.h"
+#include "script/script.h"
 #include "world/world.h"
 
 #include <alleggl.h>
@@ -74,8 +75,7 @@ void load_tile_set(const char* name) {
   std::string error;
   tile_set = open_tile_set(name, &error);
   if (tile_set == nullptr) {
-    allegro_message("%s", error.c_str());
-    exit(1);
+    fatal_error("%s", error.c_str());
   }
   BITMAP* tile = frame_bitmap(tile_set, 0);
   if (gl_context_ready()) {
@@ -84,7 +84,7 @@ void load_tile_set(const char* name) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   }
-  if (renderer != 0) {
+  if (renderer == Renderer::OpenGL) {
     unload_datafile(tile_set);
     tile_set = nullptr;
   }

@@ -38,6 +38,12 @@ enum Opcode : std::int32_t {
   OP_FIRE_AIMED = 12,  // 0: shot type, 1: speed/100, 2: offset x, 3: offset y; towards the ship
 };
 
+// Shows the message (formatted as printf does) as Allegro shows one, in a box
+// or on standard output, and ends the program with status 1: the end of every
+// error the player must see. Lives here, low in the line of libraries, so
+// every library that loads a file can call it.
+[[noreturn]] void fatal_error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // A whole file as read from disk.
 struct WholeFile {
   std::vector<std::uint8_t> bytes;  // all of the file when error is 0, else what was read

@@ -40,11 +40,6 @@ std::int16_t read_operand(const std::uint8_t* bytes) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]));
 }
 
-[[noreturn]] void fail(const std::string& message) {
-  allegro_message("%s", message.c_str());
-  std::exit(1);
-}
-
 }  // namespace
 
 ScriptParse parse_scripts(std::span<const std::uint8_t> bytes, const char* path) {
@@ -85,7 +80,7 @@ ScriptParse read_script_file(const char* path) {
 
 void load_scripts(const char* path) {
   const ScriptParse parsed = read_script_file(path);
-  if (!parsed.error.empty()) fail(parsed.error);
+  if (!parsed.error.empty()) fatal_error("%s", parsed.error.c_str());
   // Entries past the new file's length keep what an earlier load left there.
   std::copy(parsed.instructions.begin(), parsed.instructions.end(), script_store.begin());
 }

@@ -1,9 +1,6 @@
 #include "shell/shell_local.h"
 
-int use_joystick = 0;
-int sound_on = 1;
-int full_screen = 0;
-int frame_cap = 0;
+Settings settings = default_settings();
 int game_running = 0;
 
 std::atomic<int> tick_count{0};

@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
   const CommandLine line = read_command_line(argc, argv);
   if (line.action != CommandLine::PLAY) return answer_command_line(line);
-  renderer = 0;
+  renderer = Renderer::Software;
   scale = 0;
   find_game_files();
   start_up();

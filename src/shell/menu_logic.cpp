@@ -7,19 +7,6 @@
 const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts = {"Start", "Resume", "Options",
                                                                   "Quit"};
 
-const std::array<OptionRow, OPTION_SETTING_COUNT + 2> option_rows = {{
-    {{"Renderer:", "Software", "OpenGL", nullptr}},
-    {{"Stretch:", "No", "Yes", nullptr}},
-    {{"Use joystick:", "No", "Yes", nullptr}},
-    {{"Sound:", "Off", "On", nullptr}},
-    {{"Full screen:", "No", "Yes", nullptr}},
-    {{"Frame cap:", "No", "Yes", nullptr}},
-    {{"Accept", nullptr, nullptr, nullptr}},
-    {{"Cancel", nullptr, nullptr, nullptr}},
-}};
-
-int last_option_row = 7;
-
 std::atomic<int> close_requested{0};
 
 void close_button_pressed() {
@@ -65,14 +52,14 @@ MenuChoice menu_choice_for(int selection) {
   }
 }
 
-int option_value_count(const OptionRow& row) {
+int option_value_count(const SettingRow& row) {
   int count = 0;
-  while (count + 1 < static_cast<int>(std::size(row.texts)) && row.texts[count + 1] != nullptr)
+  while (count < MAX_SETTING_CHOICES && row.choices[static_cast<std::size_t>(count)] != nullptr)
     ++count;
   return count;
 }
 
-int option_value_after(const OptionRow& row, int value, int scancode) {
+int option_value_after(const SettingRow& row, int value, int scancode) {
   const int count = option_value_count(row);
   if (count == 0) return value;
   if (value < 0 || value >= count) value = 0;
@@ -81,20 +68,20 @@ int option_value_after(const OptionRow& row, int value, int scancode) {
   return value;
 }
 
-void options_apply_key(OptionsState& state, int scancode, int last_row) {
+void options_apply_key(OptionsState& state, int scancode) {
   switch (scancode) {
     case KEY_UP:
-      state.selection = state.selection == 0 ? last_row : state.selection - 1;
+      state.selection = state.selection == 0 ? OPTION_CANCEL_ROW : state.selection - 1;
       break;
     case KEY_DOWN:
-      state.selection = state.selection == last_row ? 0 : state.selection + 1;
+      state.selection = state.selection == OPTION_CANCEL_ROW ? 0 : state.selection + 1;
       break;
     case KEY_LEFT:
     case KEY_RIGHT:
-      if (state.selection >= 0 && state.selection < last_row - 1 &&
-          state.selection < OPTION_SETTING_COUNT) {
-        int& value = state.values[state.selection];
-        value = option_value_after(option_rows[state.selection], value, scancode);
+      if (state.selection >= 0 && state.selection < SETTING_COUNT) {
+        const SettingRow& row = SETTING_ROWS[static_cast<std::size_t>(state.selection)];
+        int& value = state.chosen.*row.field;
+        value = option_value_after(row, value, scancode);
       }
       break;
     case KEY_ESC:
@@ -105,38 +92,35 @@ void options_apply_key(OptionsState& state, int scancode, int last_row) {
   }
 }
 
-int options_accepted(const OptionsState& state, int last_row) {
-  return state.selection == last_row - 1 ? 1 : 0;
+int options_accepted(const OptionsState& state) {
+  return state.selection == OPTION_ACCEPT_ROW ? 1 : 0;
+}
+
+Settings default_settings() {
+  Settings values;
+  for (const SettingRow& row : SETTING_ROWS) values.*row.field = row.fallback;
+  return values;
 }
 
 Settings normalise_settings(const Settings& read) {
-  const auto yes = [](int value) { return value != 0 ? 1 : 0; };
-  return Settings{yes(read.renderer),     read.scale,
-                  yes(read.use_joystick), yes(read.sound),
-                  yes(read.full_screen),  yes(read.frame_cap)};
+  Settings values = read;
+  for (const SettingRow& row : SETTING_ROWS)
+    if (!row.keeps_read_value) values.*row.field = read.*row.field != 0 ? 1 : 0;
+  return values;
 }
 
 Settings settings_from_config() {
   Settings read;
-  read.renderer = get_config_int(nullptr, "renderer", 0);
-  read.scale = get_config_int(nullptr, "scale", 0);
-  read.use_joystick = get_config_int(nullptr, "usejoystick", 0);
-  read.sound = get_config_int(nullptr, "sound", 1);
-  read.full_screen = get_config_int(nullptr, "fullscreen", 0);
-  read.frame_cap = get_config_int(nullptr, "framecap", 0);
+  for (const SettingRow& row : SETTING_ROWS)
+    read.*row.field = get_config_int(nullptr, row.key, row.fallback);
   return normalise_settings(read);
 }
 
-// The one place that lists what "mirvo.cfg" stores, in the order start-up reads it.
-std::array<SettingValue, 6> setting_values(const Settings& settings) {
-  return {{
-      {"renderer", settings.renderer},
-      {"scale", settings.scale},
-      {"usejoystick", settings.use_joystick},
-      {"sound", settings.sound},
-      {"fullscreen", settings.full_screen},
-      {"framecap", settings.frame_cap},
-  }};
+std::array<SettingValue, SETTING_COUNT> setting_values(const Settings& values) {
+  std::array<SettingValue, SETTING_COUNT> keyed{};
+  for (std::size_t i = 0; i < keyed.size(); ++i)
+    keyed[i] = {SETTING_ROWS[i].key, values.*SETTING_ROWS[i].field};
+  return keyed;
 }
 
 int window_doubled(int renderer, int scale) {

@@ -8,6 +8,7 @@
 
 #include "content/content.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/shell_local.h"
 #include "world/world.h"
 
@@ -18,8 +19,6 @@ constexpr int MENU_ITEM_Y = 250;
 constexpr int MENU_ITEM_STEP = 30;
 constexpr int OPTION_LABEL_X = 80;
 constexpr int OPTION_VALUE_X = OPTION_LABEL_X + 130;
-constexpr int OPTION_Y = 60;
-constexpr int OPTION_STEP = 40;
 constexpr int TRANSPARENT = -1;  // text background
 
 FONT* menu_font() {
@@ -33,8 +32,7 @@ int item_colour(int row, int selection) {
 BITMAP* make_bitmap(int width, int height) {
   BITMAP* page = create_bitmap(width, height);
   if (page == nullptr) {
-    allegro_message("Error creating the frame buffer\n");
-    std::exit(1);
+    fatal_error("Error creating the frame buffer\n");
   }
   return page;
 }
@@ -50,7 +48,7 @@ BITMAP* make_page() {
 // memory first; the software window keeps the black bars it was cleared to.
 void show_full_screen_page(BITMAP* page) {
   const ScreenFit& fit = screen_fit;
-  if (renderer == 0) {
+  if (renderer == Renderer::Software) {
     stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, fit.x, fit.y,
                  fit.factor * PLAYFIELD_W, fit.factor * PLAYFIELD_H);
     return;
@@ -82,11 +80,11 @@ void show_page(BITMAP* page) {
     show_full_screen_page(page);
   else if (scale != 1)
     blit(page, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-  else if (renderer == 0)
+  else if (renderer == Renderer::Software)
     stretch_blit(page, screen, 0, 0, PLAYFIELD_W, PLAYFIELD_H, 0, 0, SCREEN_W, SCREEN_H);
   else
     double_to_screen(page);
-  if (renderer == 1) allegro_gl_flip();
+  if (renderer == Renderer::OpenGL) allegro_gl_flip();
 }
 
 // Blocks until a key is pressed and returns its scancode. The window's close
@@ -109,7 +107,7 @@ void draw_main_menu(BITMAP* page, int selection) {
   draw_sprite(page, static_cast<BITMAP*>(game_data[DATA_MENU_BACKGROUND].dat), 0, 0);
   textprintf_ex(page, font, 0, 0, white, TRANSPARENT, "Version %s", "2003-03-30");
   textprintf_right_ex(page, font, PLAYFIELD_W, 0, white, TRANSPARENT, "%s",
-                      renderer != 0 ? "OpenGL" : "Software");
+                      renderer == Renderer::OpenGL ? "OpenGL" : "Software");
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 380, white, TRANSPARENT, "Mirvo");
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 390, white, TRANSPARENT,
                        "Arrows move, Space/Ctrl fire, Esc menu");
@@ -120,16 +118,16 @@ void draw_main_menu(BITMAP* page, int selection) {
 
 void draw_options(BITMAP* page, const OptionsState& state) {
   clear_to_color(page, makecol(0, 0, 0));
-  for (int i = 0; i <= last_option_row; ++i) {
-    const OptionRow& row = option_rows[i];
-    const int y = OPTION_Y + OPTION_STEP * i;
+  for (int i = 0; i < OPTION_ROW_COUNT; ++i) {
+    const int y = option_row_y(i);
     const int colour = item_colour(i, state.selection);
-    textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", row.texts[0]);
-    if (i < last_option_row - 1 && i < OPTION_SETTING_COUNT) {
-      int value = state.values[i];
+    textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", option_label(i));
+    if (i < SETTING_COUNT) {
+      const SettingRow& row = SETTING_ROWS[static_cast<std::size_t>(i)];
+      int value = state.chosen.*row.field;
       if (value < 0 || value >= option_value_count(row)) value = 0;
       textprintf_ex(page, menu_font(), OPTION_VALUE_X, y, colour, TRANSPARENT, "%s",
-                    row.texts[1 + value]);
+                    row.choices[static_cast<std::size_t>(value)]);
     }
   }
 }
@@ -140,7 +138,7 @@ void draw_options(BITMAP* page, const OptionsState& state) {
 // (and the window's close button) mean Quit. Redraws once per key.
 MenuChoice main_menu() {
   play_music(MUSIC_MENU);
-  if (renderer == 1) allegro_gl_set_allegro_mode();
+  if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   clear_keybuf();
   int selection = 0;
@@ -154,40 +152,35 @@ MenuChoice main_menu() {
     show_page(page);
     last_key = wait_for_scancode();
   }
-  if (renderer == 1) allegro_gl_unset_allegro_mode();
+  if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
   return menu_choice_for(selection);
 }
 
-// Edits copies of the six settings; only Enter on Accept stores them (in the
-// globals and in the settings file) and returns 1, after which main restarts.
+// Edits a copy of the settings; only Enter on Accept stores them (in
+// `settings` and in the settings file) and returns 1, after which main restarts.
 int options_menu() {
   play_music(MUSIC_MENU);
   OptionsState state;
-  state.values = {renderer, scale, use_joystick, sound_on, full_screen, frame_cap};
-  if (renderer == 1) allegro_gl_set_allegro_mode();
+  state.chosen = settings;
+  if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
-  if (renderer == 1) allegro_gl_flip();
+  if (renderer == Renderer::OpenGL) allegro_gl_flip();
   clear_keybuf();
   int last_key = 0;
   for (;;) {
     const OptionsState before = state;
-    options_apply_key(state, last_key, last_option_row);
-    play_menu_key(last_key, state.selection != before.selection || state.values != before.values);
+    options_apply_key(state, last_key);
+    play_menu_key(last_key, state.selection != before.selection || state.chosen != before.chosen);
     if (state.selection < 0 || last_key == KEY_ENTER) break;
     draw_options(page, state);
     show_page(page);
     last_key = wait_for_scancode();
   }
-  if (renderer == 1) allegro_gl_unset_allegro_mode();
+  if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
-  if (!options_accepted(state, last_option_row)) return 0;
-  renderer = state.values[0];
-  scale = state.values[1];
-  use_joystick = state.values[2];
-  sound_on = state.values[3];
-  full_screen = state.values[4];
-  frame_cap = state.values[5];
+  if (!options_accepted(state)) return 0;
+  settings = state.chosen;
   write_settings();
   return 1;
 }

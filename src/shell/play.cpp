@@ -27,8 +27,7 @@ void check_campaign(const char* first_script) {
   campaign = load_campaign();
   campaign.levels.front().script = first_script;
   if (const std::string why = campaign_problem(campaign); !why.empty()) {
-    allegro_message("%s", why.c_str());
-    std::exit(1);
+    fatal_error("%s", why.c_str());
   }
 }
 
@@ -72,7 +71,7 @@ static PassKeys read_pass_keys() {
 
 static void draw_frame() {
   frame_count.fetch_add(1);
-  if (renderer == 0)
+  if (renderer == Renderer::Software)
     render_frame_software();
   else
     render_frame_opengl();
@@ -137,7 +136,7 @@ int play_level(const char* level_name) {
     const int ran = run_due_ticks(campaign, progress);
     play_world_events();
     // Capped, a frame shows the newest state of the world once, never twice.
-    if (frame_cap != 0 && ran == 0) {
+    if (settings.frame_cap != 0 && ran == 0) {
       if (keys.screenshot) save_screenshot();  // the frame on screen is the newest
       wait_for_wake();
       continue;

@@ -76,7 +76,7 @@ ShownPlayfield shown_playfield() {
 // under Mesa's software rasteriser).
 std::vector<std::uint32_t> read_screen(int x, int y, int w, int h) {
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
-  if (renderer == 0) {
+  if (renderer == Renderer::Software) {
     BITMAP* copy = create_bitmap_ex(32, w, h);
     if (copy == nullptr) return {};
     blit(screen, copy, x, y, 0, 0, w, h);  // converts from the window's depth

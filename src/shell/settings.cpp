@@ -111,6 +111,5 @@ void save_settings(std::span<const SettingValue> values) {
 }
 
 void write_settings() {
-  save_settings(
-      setting_values(Settings{renderer, scale, use_joystick, sound_on, full_screen, frame_cap}));
+  save_settings(setting_values(settings));
 }

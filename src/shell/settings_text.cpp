@@ -15,8 +15,9 @@ namespace {
 
 // One line as Allegro splits the text.
 struct ConfigLine {
-  std::size_t begin = 0;  // its first byte
-  std::size_t end = 0;    // the byte after its content: its line break starts here
+  std::size_t begin = 0;    // its first byte
+  std::size_t end = 0;      // the byte after its content: its line break starts here
+  std::size_t comment = 0;  // where its trailing comment starts (end when none)
   bool has_break = false;
   std::vector<int> name;  // the characters of its name; empty on blanks and comments
 };
@@ -61,6 +62,20 @@ std::vector<int> line_name(const std::vector<int>& chars) {
   return name;
 }
 
+// Where the trailing comment of a line starts: at the blanks before the first
+// '#' after the '=' (Allegro reads a value's number up to them and keeps the
+// rest as text, so they cost nothing). `end` when there is none.
+std::size_t comment_start(const std::vector<int>& chars, const std::vector<std::size_t>& offsets,
+                          std::size_t end) {
+  std::size_t i = 0;
+  while (i < chars.size() && chars[i] != 0 && chars[i] != '=') ++i;
+  const std::size_t value = i + 1;
+  while (i < chars.size() && chars[i] != 0 && chars[i] != '#') ++i;
+  if (value >= chars.size() || i >= chars.size() || chars[i] != '#') return end;
+  while (i > value && uisspace(chars[i - 1])) --i;
+  return offsets[i];
+}
+
 ConfigLines read_lines(std::string_view text) {
   const std::string padded = readable(text) + std::string(PADDING, '\0');
   const std::size_t n = text.size();
@@ -74,11 +89,13 @@ ConfigLines read_lines(std::string_view text) {
     ConfigLine line;
     line.begin = pos;
     std::vector<int> chars;
+    std::vector<std::size_t> offsets;  // of each character's first byte
     while (pos < n) {
       const int c = ugetc(padded.data() + pos);
       const std::size_t w = width_at(pos);
       if (!is_line_break(c)) {
         chars.push_back(c);
+        offsets.push_back(pos);
         pos += w;
         continue;
       }
@@ -97,6 +114,7 @@ ConfigLines read_lines(std::string_view text) {
       result.overshoot = pos - n;
     }
     line.name = line_name(chars);
+    line.comment = comment_start(chars, offsets, line.end);
     result.lines.push_back(std::move(line));
   }
   return result;
@@ -152,7 +170,7 @@ std::string settings_text(std::string_view old_text, std::span<const SettingValu
     if (replacement[i] == nullptr) continue;
     text.append(old_text.substr(copied, lines[i].begin - copied));
     text += setting_line(*replacement[i]);
-    copied = lines[i].end;
+    copied = lines[i].comment;
   }
   if (section_end < lines.size()) {
     // Before the first header, which starts right after a line break.
@@ -166,7 +184,8 @@ std::string settings_text(std::string_view old_text, std::span<const SettingValu
   if (!lines.empty() && !lines.back().has_break) {
     // Complete a cut-short last character with the zeros it was read with,
     // so it cannot swallow the line break that follows.
-    if (replacement.back() == nullptr) text.append(read.overshoot, '\0');
+    const ConfigLine& last = lines.back();
+    if (replacement.back() == nullptr || last.comment < last.end) text.append(read.overshoot, '\0');
     text += "\n";
   }
   return text + missing;

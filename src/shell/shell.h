@@ -8,10 +8,8 @@
 // live in their headers: game_data, the DATA_ indices and renderer in
 // content/content.h; scale, back_buffer and fps in render/render.h.
 
-// Settings from "mirvo.cfg" besides renderer and scale.
-extern int use_joystick;  // stored and shown only
-extern int full_screen;   // 1: the window covers the monitor (when the window manager lets it)
-extern int frame_cap;     // 1: a frame is drawn only after a tick has run
+// The settings the shell alone reads (full screen, the frame cap, the sound,
+// the joystick) are shell_local.h's `settings`.
 
 extern int game_running;  // 1 while a started game can be resumed
 
@@ -30,12 +28,6 @@ void start_up();
 void shut_down();
 void tick_timer();
 void fps_timer();
-
-// A label followed by its value texts and a NULL: four text slots in all.
-struct OptionRow {
-  const char* texts[4];
-};
-extern int last_option_row;  // 7: rows below last-1 are settings, then Accept, then Cancel
 
 void new_game();
 int play_level(const char* level_name);

@@ -3,6 +3,7 @@
 // are, and the close-button flag.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -24,8 +25,6 @@ struct CampaignProgress;
 enum MenuChoice : int { MENU_QUIT = 0, MENU_START = 1, MENU_OPTIONS = 2, MENU_RESUME = 3 };
 MenuChoice main_menu();
 int options_menu();  // 1 when the player accepted (settings stored)
-
-extern int sound_on;  // 0: nothing is played (the sound system is not even installed)
 
 // Bumps loop_wakes and wakes a play loop waiting in wait_for_wake.
 void wake_play_loop();
@@ -63,60 +62,125 @@ int menu_selection_after(int selection, int scancode);
 // What a selection means: 0 Start, 1 Resume, 2 Options, anything else Quit.
 MenuChoice menu_choice_for(int selection);
 
-// ---- Options screen ----
+// ---- Settings ----
 
-// renderer, scale, joystick, sound, full screen, frame cap
-inline constexpr int OPTION_SETTING_COUNT = 6;
-extern const std::array<OptionRow, OPTION_SETTING_COUNT + 2> option_rows;
-
-// The options screen's working state: the row selected (-1 after Escape) and
-// the value index of each setting row.
-struct OptionsState {
-  int selection = 0;
-  std::array<int, OPTION_SETTING_COUNT> values{};
+// The settings of "mirvo.cfg" as values: one field per row of SETTING_ROWS.
+struct Settings {
+  int renderer = 0;  // 0 software, 1 OpenGL (a Renderer's value)
+  int scale = 0;     // the doubled window; see window_doubled
+  int use_joystick = 0;
+  int sound = 0;
+  int full_screen = 0;
+  int frame_cap = 0;
+  bool operator==(const Settings&) const = default;
 };
 
-// The number of value texts of a row (0 for Accept and Cancel).
-int option_value_count(const OptionRow& row);
-// Right and Left step a value through the row's texts, wrapping at both ends;
-// other keys leave it. A value outside the row's texts starts again from 0.
-int option_value_after(const OptionRow& row, int value, int scancode);
-// One key of the options screen: Up/Down move and wrap over rows 0 to
-// last_row, Left/Right change the value on setting rows only (rows below
-// last_row - 1), Escape sets the selection to -1.
-void options_apply_key(OptionsState& state, int scancode, int last_row);
-// 1 when the screen ended on Accept (row last_row - 1).
-int options_accepted(const OptionsState& state, int last_row);
+// The most value texts a setting offers.
+inline constexpr int MAX_SETTING_CHOICES = 4;
 
-// ---- Settings ----
+// One setting: its key in "mirvo.cfg", its row on the options screen, the
+// value a missing key reads as, and the field of Settings it fills. Value v
+// is shown as choices[v]; the reader turns any non-zero value into 1 unless
+// the setting keeps what it read.
+struct SettingRow {
+  const char* key;
+  const char* label;
+  std::array<const char*, MAX_SETTING_CHOICES> choices;  // null after the last
+  int fallback;
+  int Settings::*field;
+  bool keeps_read_value = false;
+};
+
+// Every setting, in the order the options screen shows them and Accept writes
+// them. A row here is the whole setting: the reader, the writer, the options
+// screen and the README's table follow it.
+inline constexpr auto SETTING_ROWS = std::to_array<SettingRow>({
+    {"renderer", "Renderer:", {"Software", "OpenGL"}, 0, &Settings::renderer},
+    // Kept as read: the renderers double for different values (window_doubled).
+    {"scale", "Stretch:", {"No", "Yes"}, 0, &Settings::scale, true},
+    {"usejoystick", "Use joystick:", {"No", "Yes"}, 0, &Settings::use_joystick},
+    {"sound", "Sound:", {"Off", "On"}, 1, &Settings::sound},
+    {"fullscreen", "Full screen:", {"No", "Yes"}, 0, &Settings::full_screen},
+    {"framecap", "Frame cap:", {"No", "Yes"}, 0, &Settings::frame_cap},
+});
+inline constexpr int SETTING_COUNT = static_cast<int>(SETTING_ROWS.size());
+
+// The settings in use: as read at start-up (scale as the window is: 1 when
+// doubled), or as the player accepted them.
+extern Settings settings;
+
+// Every setting at the value a missing key gives.
+Settings default_settings();
+// The values read from "mirvo.cfg", given one meaning: any non-zero renderer
+// is OpenGL and any other non-zero setting is Yes or On (each becomes 1);
+// scale stays as read until the window is made (see window_doubled).
+Settings normalise_settings(const Settings& read);
+// The settings in Allegro's current configuration, normalised; a missing key
+// reads as its row's fallback.
+Settings settings_from_config();
 
 // One key of "mirvo.cfg" and the value it holds.
 struct SettingValue {
   const char* key;
   int value;
 };
-
-struct Settings {
-  int renderer = 0;
-  int scale = 0;
-  int use_joystick = 0;
-  int sound = 1;
-  int full_screen = 0;
-  int frame_cap = 0;
-};
-
-// The values read from "mirvo.cfg", given one meaning: any non-zero renderer
-// is OpenGL and any other non-zero setting is Yes or On (each becomes 1);
-// scale stays as read until the window is made (see window_doubled).
-Settings normalise_settings(const Settings& read);
-// The settings in Allegro's current configuration, normalised; a missing key
-// reads as 0, except "sound", which reads as 1 (On).
-Settings settings_from_config();
 // The keys of "mirvo.cfg" with their values, in the order Accept writes them.
-std::array<SettingValue, 6> setting_values(const Settings& settings);
+std::array<SettingValue, SETTING_COUNT> setting_values(const Settings& values);
 // Whether the window is 640 x 800: the software mode doubles only for a scale
 // of exactly 1, the OpenGL mode for any non-zero scale.
 int window_doubled(int renderer, int scale);
+
+// ---- Options screen ----
+
+// A row per setting, then Accept and Cancel.
+inline constexpr int OPTION_ACCEPT_ROW = SETTING_COUNT;
+inline constexpr int OPTION_CANCEL_ROW = SETTING_COUNT + 1;
+inline constexpr int OPTION_ROW_COUNT = SETTING_COUNT + 2;
+
+// The rows stand from y 60 down to at most y 340 of the 320 x 400 screen,
+// 40 pixels apart while they fit and closer when there are more; the
+// 13-pixel menu font needs at least 20, which 12 settings still get (21).
+inline constexpr int OPTION_FIRST_Y = 60;
+inline constexpr int OPTION_LAST_Y = 340;
+inline constexpr int OPTION_ROW_STEP =
+    std::min(40, (OPTION_LAST_Y - OPTION_FIRST_Y) / (OPTION_ROW_COUNT - 1));
+static_assert(SETTING_COUNT <= 12 && OPTION_ROW_STEP >= 20,
+              "more settings than the options screen can show");
+constexpr int option_row_y(int row) {
+  return OPTION_FIRST_Y + OPTION_ROW_STEP * row;
+}
+
+// What row `row` of the options screen says: a setting's label, "Accept" or "Cancel".
+constexpr const char* option_label(int row) {
+  if (row == OPTION_ACCEPT_ROW) return "Accept";
+  if (row == OPTION_CANCEL_ROW) return "Cancel";
+  return SETTING_ROWS[static_cast<std::size_t>(row)].label;
+}
+// The row whose label is `label`, or -1.
+constexpr int option_row(std::string_view label) {
+  for (int row = 0; row < OPTION_ROW_COUNT; ++row)
+    if (label == option_label(row)) return row;
+  return -1;
+}
+
+// The options screen's working state: the row selected (-1 after Escape) and
+// the settings as chosen so far.
+struct OptionsState {
+  int selection = 0;
+  Settings chosen;
+};
+
+// The number of value texts of a setting.
+int option_value_count(const SettingRow& row);
+// Right and Left step a value through the row's texts, wrapping at both ends;
+// other keys leave it. A value outside the row's texts starts again from 0.
+int option_value_after(const SettingRow& row, int value, int scancode);
+// One key of the options screen: Up/Down move and wrap over every row,
+// Left/Right change the value on setting rows only, Escape sets the
+// selection to -1.
+void options_apply_key(OptionsState& state, int scancode);
+// 1 when the screen ended on Accept.
+int options_accepted(const OptionsState& state);
 
 // ---- Where the files are ----
 
@@ -152,7 +216,7 @@ std::string make_folders(const std::filesystem::path& dir);
 void use_settings_file();
 // Makes text Allegro's configuration, as the settings file's text is read.
 void use_settings_text(std::string_view text);
-// Stores the current settings (the globals) in the settings file; see save_settings.
+// Stores `settings` in the settings file; see save_settings.
 void write_settings();
 // Replaces the settings file with one holding values, keeping every other line
 // of the old file. The folder is made if missing. A failure is reported in
@@ -160,8 +224,9 @@ void write_settings();
 void save_settings(std::span<const SettingValue> values);
 // old_text with each key of values set as Allegro will read it: the line
 // Allegro reads for the key (the first line of the unnamed section whose name
-// equals it regardless of case) is replaced in place, a missing key is added
-// at the end of the unnamed section; every other byte stays as it was.
+// equals it regardless of case) is replaced in place up to its trailing
+// comment (from the blanks before a '#' after the '='), which stays; a missing
+// key is added at the end of the unnamed section; every other byte stays as it was.
 std::string settings_text(std::string_view old_text, std::span<const SettingValue> values);
 // Writes text to a temporary file beside path and renames it over path, so
 // readers see the old file or the new one, never a part. Through a symbolic

@@ -13,6 +13,7 @@
 #include "content/content.h"
 #include "mask/mask.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/shell_local.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -22,11 +23,6 @@ namespace {
 // 11931 ticks of the 1.193 MHz timer clock: 100 calls per second.
 constexpr long TICK_PERIOD = 11931;
 static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
-
-[[noreturn]] void fail(const char* format, const char* detail) {
-  allegro_message(format, detail);
-  std::exit(1);
-}
 
 // Allegro's own exit handler, which closes Allegro (and removes the sound).
 void (*close_allegro)() = nullptr;
@@ -70,25 +66,22 @@ void quit_on_signals() {
 
 void read_settings() {
   use_settings_file();
-  const Settings settings = settings_from_config();
-  renderer = settings.renderer;
-  use_joystick = settings.use_joystick;
-  sound_on = settings.sound;
-  full_screen = settings.full_screen;
-  frame_cap = settings.frame_cap;
+  settings = settings_from_config();
+  renderer = settings.renderer != 0 ? Renderer::OpenGL : Renderer::Software;
   // From here on scale says what the window really is.
-  scale = window_doubled(renderer, settings.scale);
+  settings.scale = window_doubled(settings.renderer, settings.scale);
+  scale = settings.scale;
 }
 
 void set_up_software_window() {
-  if (full_screen != 0 && set_up_full_screen_window(GFX_AUTODETECT_WINDOWED)) {
+  if (settings.full_screen != 0 && set_up_full_screen_window(GFX_AUTODETECT_WINDOWED)) {
     clear_to_color(screen, makecol(0, 0, 0));  // the bars around the frame
     return;
   }
   const int w = scale == 1 ? 2 * PLAYFIELD_W : PLAYFIELD_W;
   const int h = scale == 1 ? 2 * PLAYFIELD_H : PLAYFIELD_H;
   if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0)
-    fail("Error initializing graphics mode: %s\n", allegro_error);
+    fatal_error("Error initializing graphics mode: %s\n", allegro_error);
 }
 
 }  // namespace
@@ -107,8 +100,8 @@ void start_up() {
   // names (StartupWMClass), so a desktop shows the game's icon for it.
   xwin_set_window_name("mirvo", "Mirvo");
   if (install_allegro(SYSTEM_AUTODETECT, &errno, run_at_exit) != 0)
-    fail("Error initializing Allegro: %s\n",
-         allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
+    fatal_error("Error initializing Allegro: %s\n",
+                allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
   close_requested = 0;
   quit_on_signals();
   install_keyboard();
@@ -117,7 +110,7 @@ void start_up() {
   install_int_ex(tick_timer, TICK_PERIOD);
   install_int(fps_timer, 1000);
   read_settings();
-  if (sound_on != 0) {
+  if (settings.sound != 0) {
     start_sound("sound.dat");
     load_music();
   }
@@ -127,14 +120,13 @@ void start_up() {
   screen_fit = {};
   // Before the mode: the OpenGL driver names its own window when it makes it.
   set_window_title("Mirvo");
-  if (renderer == 0) {
+  if (renderer == Renderer::Software) {
     set_up_software_window();
     // Full screen, the frame is drawn as in the plain window and scaled on its way to the screen.
     back_buffer = screen_fit.factor > 0 ? create_bitmap(PLAYFIELD_W, PLAYFIELD_H)
                                         : create_bitmap(SCREEN_W, SCREEN_H);
     if (back_buffer == nullptr) {
-      allegro_message("Error creating the frame buffer\n");
-      std::exit(1);
+      fatal_error("Error creating the frame buffer\n");
     }
   } else {
     set_up_opengl();
@@ -161,11 +153,11 @@ void set_up_opengl() {
   install_allegro_gl();
   allegro_gl_set(AGL_COLOR_DEPTH, 32);
   allegro_gl_set(AGL_SUGGEST, AGL_COLOR_DEPTH);
-  if (full_screen == 0 || !set_up_full_screen_window(GFX_OPENGL_WINDOWED)) {
+  if (settings.full_screen == 0 || !set_up_full_screen_window(GFX_OPENGL_WINDOWED)) {
     const int w = scale == 0 ? PLAYFIELD_W : 2 * PLAYFIELD_W;
     const int h = scale == 0 ? PLAYFIELD_H : 2 * PLAYFIELD_H;
     if (set_gfx_mode(GFX_OPENGL_WINDOWED, w, h, 0, 0) != 0)
-      fail("Error initializing graphics mode: %s\n", allegro_error);
+      fatal_error("Error initializing graphics mode: %s\n", allegro_error);
   }
   allegro_gl_set_texture_format(GL_RGB8);
   glEnable(GL_TEXTURE_2D);

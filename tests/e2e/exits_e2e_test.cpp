@@ -102,7 +102,7 @@ TEST_P(CloseButton, EndsTheProgramWithStatusZeroAndNothingOnStandardError) {
     ASSERT_TRUE(play());
   } else if (GetParam() == Closed::AFTER_RESTART) {
     const int mapped = s->windows_mapped();
-    ASSERT_TRUE(open_options() && accept_from(0) && restarted(mapped));
+    ASSERT_TRUE(open_options() && accept_from("Renderer:") && restarted(mapped));
     ASSERT_TRUE(menu(0));
   }
   const std::optional<GameWindow> w = s->window();
@@ -159,7 +159,8 @@ TEST_F(WholeSession, WithMusicEndsCleanly) {
   const std::optional<Image> screen = open_options();
   ASSERT_TRUE(screen) << "no options screen";
   const int mapped = s->windows_mapped();
-  ASSERT_TRUE(change_value(0, *screen, "Right") && accept_from(0) && restarted(mapped))
+  ASSERT_TRUE(change_value("Renderer:", *screen, "Right") && accept_from("Renderer:") &&
+              restarted(mapped))
       << "no restart";
   ASSERT_TRUE(menu(0, 60000ms)) << "no menu after the restart";
   s->keys({"Return"});

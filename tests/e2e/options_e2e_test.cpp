@@ -10,11 +10,10 @@ TEST_F(Options, StretchYesAcceptedWritesScaleAndDoublesTheWindow) {
   const std::optional<Image> screen = open_options();
   ASSERT_TRUE(screen) << "the options screen was not shown";
   const int mapped = s->windows_mapped();
-  s->keys({"Down"});
-  const std::optional<Image> stretch = options(1);
+  const std::optional<Image> stretch = move_to("Renderer:", "Stretch:");
   ASSERT_TRUE(stretch);
-  ASSERT_TRUE(change_value(1, *stretch, "Right")) << "Right did not change Stretch:";
-  ASSERT_TRUE(accept_from(1));
+  ASSERT_TRUE(change_value("Stretch:", *stretch, "Right")) << "Right did not change Stretch:";
+  ASSERT_TRUE(accept_from("Stretch:"));
 
   const std::optional<GameWindow> w = restarted(mapped);
   ASSERT_TRUE(w) << "the program did not restart with a new window";
@@ -50,11 +49,10 @@ TEST_F(Options, StretchNoAcceptedOverAHandEditedFileGivesTheSmallWindow) {
   ASSERT_EQ(std::make_pair(first->width, first->height), std::make_pair(640, 800));
   ASSERT_TRUE(open_options()) << "the options screen was not shown";
   const int mapped = s->windows_mapped();
-  s->keys({"Down"});
-  const std::optional<Image> stretch = options(1);
+  const std::optional<Image> stretch = move_to("Renderer:", "Stretch:");
   ASSERT_TRUE(stretch);
-  ASSERT_TRUE(change_value(1, *stretch, "Right")) << "Right did not change Stretch:";
-  ASSERT_TRUE(accept_from(1));
+  ASSERT_TRUE(change_value("Stretch:", *stretch, "Right")) << "Right did not change Stretch:";
+  ASSERT_TRUE(accept_from("Stretch:"));
 
   const std::optional<GameWindow> w = restarted(mapped);
   ASSERT_TRUE(w) << "the program did not restart with a new window";
@@ -74,8 +72,8 @@ TEST_F(Options, OpenGLAcceptedRestartsInOpenGL) {
   const std::optional<Image> screen = open_options();
   ASSERT_TRUE(screen);
   const int mapped = s->windows_mapped();
-  ASSERT_TRUE(change_value(0, *screen, "Right")) << "Right did not change Renderer:";
-  ASSERT_TRUE(accept_from(0));
+  ASSERT_TRUE(change_value("Renderer:", *screen, "Right")) << "Right did not change Renderer:";
+  ASSERT_TRUE(accept_from("Renderer:"));
 
   const std::optional<GameWindow> w = restarted(mapped);
   ASSERT_TRUE(w) << "no new window after accepting OpenGL; the game "
@@ -106,7 +104,7 @@ TEST_F(Options, EnterOnASettingRowStoresNothing) {
   const std::optional<Image> screen = open_options();
   ASSERT_TRUE(screen);
   const int mapped = s->windows_mapped();
-  ASSERT_TRUE(change_value(0, *screen, "Left"));  // Left wraps to the last value
+  ASSERT_TRUE(change_value("Renderer:", *screen, "Left"));  // Left wraps to the last value
   s->keys({"Return"});
   ASSERT_TRUE(menu(0)) << "Enter on a setting row did not return to the menu";
   EXPECT_EQ(s->windows_mapped(), mapped) << "the program restarted without Accept";
@@ -127,7 +125,7 @@ TEST_F(Options, AcceptingGivesUpTheRunningGame) {
   s->keys({"Return"});
   ASSERT_TRUE(options(0));
   const int mapped = s->windows_mapped();
-  ASSERT_TRUE(accept_from(0));  // nothing changed: it restarts all the same
+  ASSERT_TRUE(accept_from("Renderer:"));  // nothing changed: it restarts all the same
   ASSERT_TRUE(restarted(mapped)) << "Accept did not restart the program";
   ASSERT_TRUE(menu(0));
   s->keys({"Down"});

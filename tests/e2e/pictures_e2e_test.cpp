@@ -217,8 +217,8 @@ TEST_F(WindowIcon, NetWmIconIsMirvosIconInBothRenderers) {
   const std::optional<Image> screen = open_options();
   ASSERT_TRUE(screen);
   const int mapped = s->windows_mapped();
-  ASSERT_TRUE(change_value(0, *screen, "Right")) << "Right did not change Renderer:";
-  ASSERT_TRUE(accept_from(0));
+  ASSERT_TRUE(change_value("Renderer:", *screen, "Right")) << "Right did not change Renderer:";
+  ASSERT_TRUE(accept_from("Renderer:"));
   const std::optional<GameWindow> again = restarted(mapped);
   ASSERT_TRUE(again) << "no new window after Accept";
   ASSERT_TRUE(menu(0));

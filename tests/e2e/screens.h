@@ -12,20 +12,21 @@
 
 #include "harness.h"
 #include "reference.h"
+#include "shell/shell_local.h"
 
 // Main menu: item i at x 225, y 250 + 30 i; the renderer's name at the top right.
 inline Box menu_item_box(int item) {
   return Box{225, 250 + 30 * item, 95, 30};
 }
 inline constexpr int MENU_ITEMS = 4;
-// Options screen: row i at y 60 + 40 i, label at x 80, value at x 210.
+// Options screen: the game's own rows and layout (shell_local.h), a row per
+// setting and then Accept and Cancel, label at x 80, value at x 210.
 inline Box option_row_box(int row) {
-  return Box{80, 60 + 40 * row, 240, 40};
+  return Box{80, option_row_y(row), 240, OPTION_ROW_STEP};
 }
 inline Box option_value_box(int row) {
-  return Box{210, 60 + 40 * row, 110, 40};
+  return Box{210, option_row_y(row), 110, OPTION_ROW_STEP};
 }
-inline constexpr int OPTION_ROWS = 8;
 
 inline constexpr int RED_ENOUGH = 20;  // pixels of red text that make an item "selected"
 
@@ -61,7 +62,7 @@ inline bool menu_shows(const Image& img, int selected) {
 }
 
 inline bool options_show(const Image& img, int selected) {
-  return options_background(img) && highlighted(img, option_row_box, OPTION_ROWS, selected);
+  return options_background(img) && highlighted(img, option_row_box, OPTION_ROW_COUNT, selected);
 }
 
 // The renderer's name at the top right of the menu, in Allegro's built-in font:
@@ -167,21 +168,32 @@ class OptionsScenario : public Scenario {
     return options(0);
   }
 
-  // Presses key and waits until the value shown on `row` has changed.
-  bool change_value(int row, const Image& before, const std::string& key) {
+  // Moves the highlight down from the row labelled `from` to the one labelled
+  // `to`, seeing each step; the screen with `to` selected.
+  std::optional<Image> move_to(const std::string& from, const std::string& to) {
+    const int first = option_row(from), last = option_row(to);
+    EXPECT_TRUE(first >= 0 && last >= first) << "no way down from " << from << " to " << to;
+    std::optional<Image> shot = first >= 0 && last >= first ? options(first) : std::nullopt;
+    for (int row = first + 1; shot && row <= last; ++row) {
+      s->keys({"Down"});
+      shot = options(row);
+    }
+    return shot;
+  }
+
+  // Presses key and waits until the value shown on the row labelled `label` has changed.
+  bool change_value(const std::string& label, const Image& before, const std::string& key) {
     s->keys({key});
-    const Box value = option_value_box(row).times(window_factor(before));
+    const Box value = option_value_box(option_row(label)).times(window_factor(before));
     return s
         ->wait_for_screen(
             [&](const Image& i) { return count_differences(i, before, value, 16) > 20; }, 5000ms)
         .has_value();
   }
 
-  // Moves to "Accept" (the row before "Cancel") from `row` and presses Enter there.
-  bool accept_from(int row) {
-    constexpr int accept = OPTION_ROWS - 2;
-    for (int r = row; r < accept; ++r) s->keys({"Down"});
-    if (!options(accept)) return false;
+  // Moves to "Accept" from the row labelled `from` and presses Enter there.
+  bool accept_from(const std::string& from) {
+    if (!move_to(from, "Accept")) return false;
     s->keys({"Return"});
     return true;
   }
@@ -203,11 +215,11 @@ class OptionsScenario : public Scenario {
   std::optional<GameWindow> accept_stretch() {
     if (!open_options()) return std::nullopt;
     const int mapped = s->windows_mapped();
-    s->keys({"Down"});
-    const std::optional<Image> stretch = options(1);
+    const std::optional<Image> stretch = move_to("Renderer:", "Stretch:");
     const std::optional<GameWindow> w =
-        stretch && change_value(1, *stretch, "Right") && accept_from(1) ? restarted(mapped)
-                                                                        : std::nullopt;
+        stretch && change_value("Stretch:", *stretch, "Right") && accept_from("Stretch:")
+            ? restarted(mapped)
+            : std::nullopt;
     EXPECT_TRUE(w) << "Stretch was not accepted, or the game did not restart";
     if (!w) return w;
     EXPECT_EQ(std::make_pair(w->width, w->height), std::make_pair(640, 800))

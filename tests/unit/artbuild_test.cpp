@@ -238,3 +238,17 @@ TEST(ArtPictures, RejectsBadParameters) {
 }
 
 }  // namespace
+
+// The window's icon as the game compiles it in: colours in the order their
+// first pixel comes, magenta clear, two characters a pixel past 93 colours.
+TEST(Xpm, WritesThePictureTheShellReads) {
+  artbuild::Image img(3, 2);
+  img.at(0, 0) = Rgb{12, 16, 28};
+  img.at(2, 1) = Rgb{255, 255, 254};
+  EXPECT_EQ(artbuild::xpm_text(img, "icon"),
+            "/* XPM */\nstatic const char* icon[] = {\n\"3 2 3 1\",\n\"  c #0C101C\",\n"
+            "\"! c None\",\n\"# c #FFFFFE\",\n\" !!\",\n\"!!#\"\n};\n");
+  artbuild::Image many(100, 1);
+  for (int x = 0; x < 100; ++x) many.at(x, 0) = Rgb{0, 0, static_cast<std::uint8_t>(x)};
+  EXPECT_NE(artbuild::xpm_text(many, "many").find("\"100 1 100 2\""), std::string::npos);
+}

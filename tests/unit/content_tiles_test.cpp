@@ -78,7 +78,7 @@ class FrameTexture : public ::testing::TestWithParam<FrameCase> {
  protected:
   void SetUp() override {
     start_allegro(32);
-    renderer = 0;
+    renderer = Renderer::Software;
     frame_ = create_bitmap(GetParam().w, GetParam().h);
     other_ = create_bitmap(1, 1);
     // The frame is object 4, as the built-in shot types use it.
@@ -158,11 +158,11 @@ TEST(FrameTextureDeathTest, AnOversizedFrameEndsTheProgramWithAMessage) {
 
 TEST(GlContext, IsNeverAssumedWithoutAnOpenGlDriver) {
   start_allegro(32);
-  renderer = 0;
+  renderer = Renderer::Software;
   EXPECT_FALSE(gl_context_ready());
-  renderer = 1;  // configured, but no graphics mode is set
+  renderer = Renderer::OpenGL;  // configured, but no graphics mode is set
   EXPECT_FALSE(gl_context_ready());
-  renderer = 0;
+  renderer = Renderer::Software;
 }
 
 // ---- the tile-set loader ----
@@ -213,7 +213,7 @@ class TileSetLoader : public ::testing::Test {
   }
   void TearDown() override {
     release_level_graphics();
-    renderer = 0;
+    renderer = Renderer::Software;
     std::filesystem::current_path(old_dir_);
     std::filesystem::remove_all(dir_);
   }
@@ -222,7 +222,7 @@ class TileSetLoader : public ::testing::Test {
 
 TEST_F(TileSetLoader, RewindsTheScrollAndKeepsTheTileForTheSoftwareRenderer) {
   write_tile_datafile("tileset1.dat", 64, 64, 10, 200, 30);
-  renderer = 0;
+  renderer = Renderer::Software;
   scroll_row = 250;
   scroll_offset = 33.5f;
   tile_map[3][100] = 5;
@@ -243,7 +243,7 @@ TEST_F(TileSetLoader, RewindsTheScrollAndKeepsTheTileForTheSoftwareRenderer) {
 TEST_F(TileSetLoader, ANewGameReplacesTheEarlierTileSet) {
   // Under the leak checker a tile set dropped without unloading fails here.
   write_tile_datafile("tileset1.dat", 64, 64, 10, 20, 30);
-  renderer = 0;
+  renderer = Renderer::Software;
   load_tile_set();
   write_tile_datafile("tileset1.dat", 64, 64, 90, 20, 30);
   for (int game = 0; game < 20; ++game) load_tile_set();
@@ -253,7 +253,7 @@ TEST_F(TileSetLoader, ANewGameReplacesTheEarlierTileSet) {
 
 TEST_F(TileSetLoader, TheOpenGlRendererDropsTheDatafileAfterLoading) {
   write_tile_datafile("tileset1.dat", 64, 64, 10, 20, 30);
-  renderer = 1;
+  renderer = Renderer::OpenGL;
   load_tile_set();
   EXPECT_EQ(tile_set, nullptr);
 }

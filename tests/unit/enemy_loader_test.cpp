@@ -108,7 +108,7 @@ class EnemyLoader : public ::testing::Test {
     fs::current_path(dir_);
     release_enemy_types();
     enemy_types = {};
-    renderer = 0;
+    renderer = Renderer::Software;
   }
   void TearDown() override {
     release_enemy_types();

@@ -140,7 +140,7 @@ class SoftwareFrame : public ::testing::TestWithParam<std::tuple<int, bool>> {
     player.energy = 10;
     fps = 0;
 
-    renderer = 0;
+    renderer = Renderer::Software;
     scale = doubled() ? 1 : 0;
     const int w = doubled() ? 2 * PLAYFIELD_W : PLAYFIELD_W;
     const int h = doubled() ? 2 * PLAYFIELD_H : PLAYFIELD_H;

@@ -144,7 +144,7 @@ TEST(ShutDown, ReleasesEveryResourceAndForgetsIt) {
   // leak, one released twice a double free.
   ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
   set_color_depth(32);
-  renderer = 0;
+  renderer = Renderer::Software;
   back_buffer = create_bitmap(64, 64);
   game_data = archive_of_one_picture();
   for (int t = 0; t < 2; ++t) shot_types[t].data = archive_of_one_picture();

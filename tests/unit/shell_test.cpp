@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -27,8 +28,12 @@ int walk_main_menu(std::initializer_list<int> keys) {
 }
 
 OptionsState walk_options(OptionsState state, std::initializer_list<int> keys) {
-  for (int key : keys) options_apply_key(state, key, last_option_row);
+  for (int key : keys) options_apply_key(state, key);
   return state;
+}
+
+std::array<int, 6> fields(const Settings& s) {
+  return {s.renderer, s.scale, s.use_joystick, s.sound, s.full_screen, s.frame_cap};
 }
 
 }  // namespace
@@ -74,7 +79,7 @@ TEST(MainMenuChoice, ItemsMapToTheirCodes) {
 // ---- Options screen ----
 
 TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
-  ASSERT_EQ(last_option_row, 7);
+  ASSERT_EQ(OPTION_CANCEL_ROW, 7);
   OptionsState state;
   EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 7);  // Renderer -> Cancel
   state.selection = 7;
@@ -88,28 +93,29 @@ TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
 
 TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
   OptionsState state;
-  state.values = {1, 0, 0, 1};  // OpenGL, not stretched, sound on
+  state.chosen = Settings{1, 0, 0, 1};  // OpenGL, not stretched, sound on
+  const auto value = [](const OptionsState& s, int row) { return fields(s.chosen)[row]; };
   OptionsState after = walk_options(state, {KEY_RIGHT});
-  EXPECT_EQ(after.values[0], 0);  // OpenGL -> Software
+  EXPECT_EQ(value(after, 0), 0);  // OpenGL -> Software
   state.selection = 1;
   after = walk_options(state, {KEY_LEFT});
-  EXPECT_EQ(after.values[1], 1);  // No -> Yes
-  EXPECT_EQ(after.values[0], 1);  // the other rows are untouched
-  EXPECT_EQ(after.values[2], 0);
+  EXPECT_EQ(value(after, 1), 1);  // No -> Yes
+  EXPECT_EQ(value(after, 0), 1);  // the other rows are untouched
+  EXPECT_EQ(value(after, 2), 0);
   state.selection = 2;
-  EXPECT_EQ(walk_options(state, {KEY_RIGHT, KEY_RIGHT}).values[2], 0);
-  EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[2], 1);
+  EXPECT_EQ(value(walk_options(state, {KEY_RIGHT, KEY_RIGHT}), 2), 0);
+  EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}), 2), 1);
   state.selection = 3;
-  EXPECT_EQ(walk_options(state, {KEY_RIGHT}).values[3], 0);  // On -> Off
-  EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT}).values[3], 1);
+  EXPECT_EQ(value(walk_options(state, {KEY_RIGHT}), 3), 0);  // On -> Off
+  EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT}), 3), 1);
   // Full screen and the frame cap, each on its own row.
   for (int row : {4, 5}) {
     state.selection = row;
     after = walk_options(state, {KEY_RIGHT});
-    EXPECT_EQ(after.values[row], 1) << "row " << row;  // No -> Yes
-    EXPECT_EQ(after.values[9 - row], 0) << "the other row is untouched";
-    EXPECT_EQ(walk_options(after, {KEY_LEFT}).values[row], 0);
-    EXPECT_EQ(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).values[row], 1);
+    EXPECT_EQ(value(after, row), 1) << "row " << row;  // No -> Yes
+    EXPECT_EQ(value(after, 9 - row), 0) << "the other row is untouched";
+    EXPECT_EQ(value(walk_options(after, {KEY_LEFT}), row), 0);
+    EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}), row), 1);
   }
 }
 
@@ -117,10 +123,10 @@ TEST(OptionsKeys, LeftAndRightDoNothingOnAcceptAndCancel) {
   for (int row : {6, 7}) {
     OptionsState state;
     state.selection = row;
-    state.values = {1, 0, 1, 0, 1, 0};
+    state.chosen = Settings{1, 0, 1, 0, 1, 0};
     const OptionsState after = walk_options(state, {KEY_LEFT, KEY_RIGHT, KEY_RIGHT});
     EXPECT_EQ(after.selection, row);
-    EXPECT_EQ(after.values, state.values) << "row " << row;
+    EXPECT_EQ(fields(after.chosen), fields(state.chosen)) << "row " << row;
   }
 }
 
@@ -129,68 +135,56 @@ TEST(OptionsKeys, EscapeLeavesAndIsNeverAnAccept) {
   state.selection = 3;
   const OptionsState after = walk_options(state, {KEY_ESC});
   EXPECT_EQ(after.selection, -1);
-  EXPECT_EQ(options_accepted(after, last_option_row), 0);
+  EXPECT_EQ(options_accepted(after), 0);
 }
 
 TEST(OptionsKeys, OnlyTheAcceptRowStores) {
   // Change the renderer and press Enter on that same row: nothing is stored.
   OptionsState state = walk_options(OptionsState{}, {KEY_RIGHT});
-  EXPECT_EQ(state.values[0], 1);
-  EXPECT_EQ(options_accepted(state, last_option_row), 0);
-  EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP}), last_option_row), 0);  // Cancel
+  EXPECT_EQ(state.chosen.renderer, 1);
+  EXPECT_EQ(options_accepted(state), 0);
+  EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP})), 0);  // Cancel
   // Stretch on, then down past the sound and full screen, the frame cap on, then Accept.
   state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN,
                                         KEY_LEFT, KEY_DOWN});
   EXPECT_EQ(state.selection, 6);
-  EXPECT_EQ(state.values, (std::array<int, 6>{0, 1, 0, 0, 0, 1}));
-  EXPECT_EQ(options_accepted(state, last_option_row), 1);
+  EXPECT_EQ(fields(state.chosen), (std::array<int, 6>{0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(options_accepted(state), 1);
 }
 
 TEST(OptionsRows, LabelsAndValueTexts) {
-  const std::array<int, 8> counts = {2, 2, 2, 2, 2, 2, 0, 0};
-  for (int i = 0; i <= last_option_row; ++i)
-    EXPECT_EQ(option_value_count(option_rows[i]), counts[i]) << "row " << i;
-  EXPECT_STREQ(option_rows[0].texts[0], "Renderer:");
-  EXPECT_STREQ(option_rows[0].texts[2], "OpenGL");
-  EXPECT_STREQ(option_rows[1].texts[0], "Stretch:");
-  EXPECT_STREQ(option_rows[2].texts[0], "Use joystick:");
-  EXPECT_STREQ(option_rows[3].texts[0], "Sound:");
-  EXPECT_STREQ(option_rows[3].texts[1], "Off");
-  EXPECT_STREQ(option_rows[3].texts[2], "On");
-  EXPECT_STREQ(option_rows[4].texts[0], "Full screen:");
-  EXPECT_STREQ(option_rows[4].texts[1], "No");
-  EXPECT_STREQ(option_rows[4].texts[2], "Yes");
-  EXPECT_STREQ(option_rows[5].texts[0], "Frame cap:");
-  EXPECT_STREQ(option_rows[5].texts[1], "No");
-  EXPECT_STREQ(option_rows[5].texts[2], "Yes");
-  EXPECT_STREQ(option_rows[6].texts[0], "Accept");
-  EXPECT_STREQ(option_rows[7].texts[0], "Cancel");
+  const char* const labels[] = {"Renderer:",    "Stretch:",   "Use joystick:", "Sound:",
+                                "Full screen:", "Frame cap:", "Accept",        "Cancel"};
+  ASSERT_EQ(std::size(labels), static_cast<std::size_t>(OPTION_ROW_COUNT));
+  for (int i = 0; i < OPTION_ROW_COUNT; ++i) {
+    EXPECT_STREQ(option_label(i), labels[i]);
+    EXPECT_EQ(option_row(labels[i]), i);
+  }
+  EXPECT_EQ(option_row("Volume:"), -1);
+  for (const SettingRow& row : SETTING_ROWS) EXPECT_EQ(option_value_count(row), 2) << row.label;
+  EXPECT_STREQ(SETTING_ROWS[0].choices[1], "OpenGL");
+  EXPECT_STREQ(SETTING_ROWS[3].choices[0], "Off");
+  EXPECT_STREQ(SETTING_ROWS[5].choices[1], "Yes");
+  // Today's eight rows keep their places, 40 pixels apart from y 60.
+  EXPECT_EQ(option_row_y(OPTION_CANCEL_ROW), 340);
 }
 
 TEST(OptionsRows, SteppingFollowsTheRowsLength) {
-  const OptionRow single = {{"Only:", "One", nullptr, nullptr}};
+  const SettingRow single = {"k", "Only:", {"One"}, 0, &Settings::renderer};
   EXPECT_EQ(option_value_after(single, 0, KEY_RIGHT), 0);
   EXPECT_EQ(option_value_after(single, 0, KEY_LEFT), 0);
-  const OptionRow full = {{"Three:", "A", "B", "C"}};  // no room left for the NULL
-  EXPECT_EQ(option_value_count(full), 3);
+  const SettingRow full = {"k", "Four:", {"A", "B", "C", "D"}, 0, &Settings::renderer};
+  EXPECT_EQ(option_value_count(full), 4);  // no room left for a NULL
   EXPECT_EQ(option_value_after(full, 1, KEY_RIGHT), 2);
-  EXPECT_EQ(option_value_after(full, 2, KEY_RIGHT), 0);
-  EXPECT_EQ(option_value_after(full, 0, KEY_LEFT), 2);
+  EXPECT_EQ(option_value_after(full, 3, KEY_RIGHT), 0);
+  EXPECT_EQ(option_value_after(full, 0, KEY_LEFT), 3);
   // A value the row cannot show starts again from its first text.
-  EXPECT_EQ(option_value_after(option_rows[0], 7, KEY_RIGHT), 1);
-  EXPECT_EQ(option_value_after(option_rows[0], -3, KEY_LEFT), 1);
-  EXPECT_EQ(option_value_after(option_rows[0], 1, KEY_UP), 1);
+  EXPECT_EQ(option_value_after(SETTING_ROWS[0], 7, KEY_RIGHT), 1);
+  EXPECT_EQ(option_value_after(SETTING_ROWS[0], -3, KEY_LEFT), 1);
+  EXPECT_EQ(option_value_after(SETTING_ROWS[0], 1, KEY_UP), 1);
 }
 
 // ---- Settings ----
-
-namespace {
-
-std::array<int, 6> fields(const Settings& s) {
-  return {s.renderer, s.scale, s.use_joystick, s.sound, s.full_screen, s.frame_cap};
-}
-
-}  // namespace
 
 TEST(Settings, EverySettingButScaleBecomesZeroOrOne) {
   EXPECT_EQ(fields(normalise_settings(Settings{0, 0, 0, 0, 0, 0})),
@@ -220,6 +214,7 @@ TEST(Settings, MissingKeysReadAsNoExceptTheSound) {
     set_config_data(c.text, static_cast<int>(std::strlen(c.text)));
     EXPECT_EQ(fields(settings_from_config()), c.read) << c.text;
   }
+  EXPECT_EQ(fields(default_settings()), (std::array<int, 6>{0, 0, 0, 1, 0, 0}));
   allegro_exit();
 }
 
@@ -236,6 +231,23 @@ TEST(Settings, AcceptWritesEveryKeyInTheOrderStartUpReadsThem) {
     EXPECT_EQ(fields(settings_from_config()), fields(s)) << written;
   }
   allegro_exit();
+}
+
+// The README's table of "mirvo.cfg": a row per setting, in the table's order,
+// with its key, its options row and its default.
+TEST(Settings, TheReadmeTableFollowsTheSettings) {
+  std::ifstream readme(MIRVO_SOURCE_DIR "/README.md");
+  std::string line;
+  while (std::getline(readme, line) && line != "| key | options row | meaning | default |") {
+  }
+  std::getline(readme, line);  // |---|...
+  for (const SettingRow& row : SETTING_ROWS) {
+    ASSERT_TRUE(std::getline(readme, line)) << "no row for " << row.key;
+    EXPECT_EQ(line.rfind(std::string("| `") + row.key + "` | " + row.label + " | ", 0), 0u) << line;
+    const std::string end = " | " + std::to_string(row.fallback) + " |";
+    EXPECT_TRUE(line.ends_with(end)) << line;
+  }
+  EXPECT_FALSE(std::getline(readme, line) && line.starts_with("| `")) << "a row too many: " << line;
 }
 
 TEST(Settings, WhichWindowsAreDoubled) {

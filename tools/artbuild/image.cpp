@@ -3,7 +3,10 @@
 #include <allegro.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <tuple>
 
 namespace artbuild {
 namespace {
@@ -58,6 +61,41 @@ bool write_bmp8(const IndexedImage& img, const std::string& path, std::string& e
                      static_cast<unsigned char>(img.palette[i].g >> 2),
                      static_cast<unsigned char>(img.palette[i].b >> 2), 0};
   return save_and_free(bmp, palette, path, error);
+}
+
+std::string xpm_text(const Image& img, const std::string& name) {
+  // Every printable character but the two a C string would need escaped.
+  std::string codes;
+  for (char c = ' '; c <= '~'; ++c)
+    if (c != '"' && c != '\\') codes += c;
+  const auto key = [](Rgb c) { return std::make_tuple(c.r, c.g, c.b); };
+  std::map<std::tuple<int, int, int>, std::size_t> index;
+  std::vector<Rgb> colours;
+  for (const Rgb& c : img.px)
+    if (index.emplace(key(c), colours.size()).second) colours.push_back(c);
+  const int per_pixel = colours.size() <= codes.size() ? 1 : 2;
+  const auto code = [&](std::size_t i) {
+    return per_pixel == 1 ? std::string(1, codes[i])
+                          : std::string{codes[i / codes.size()], codes[i % codes.size()]};
+  };
+  std::string text = "/* XPM */\nstatic const char* " + name + "[] = {\n";
+  char line[64];
+  std::snprintf(line, sizeof line, "\"%d %d %zu %d\",\n", img.w, img.h, colours.size(), per_pixel);
+  text += line;
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    const Rgb c = colours[i];
+    if (c == MAGENTA)
+      std::snprintf(line, sizeof line, " c None");
+    else
+      std::snprintf(line, sizeof line, " c #%02X%02X%02X", c.r, c.g, c.b);
+    text += "\"" + code(i) + line + "\",\n";
+  }
+  for (int y = 0; y < img.h; ++y) {
+    text += '"';
+    for (int x = 0; x < img.w; ++x) text += code(index[key(img.at(x, y))]);
+    text += y + 1 < img.h ? "\",\n" : "\"\n";
+  }
+  return text + "};\n";
 }
 
 }  // namespace artbuild

@@ -43,6 +43,12 @@ struct IndexedImage {
 };
 bool write_bmp8(const IndexedImage& img, const std::string& path, std::string& error);
 
+// The picture as the text of an XPM file holding `static const char* name[]`,
+// for a program to compile in: one character a pixel (two past 93 colours),
+// colours as "#RRGGBB", magenta as "None"; colours numbered in the order
+// their first pixel comes, so the same picture always gives the same text.
+std::string xpm_text(const Image& img, const std::string& name);
+
 // A small deterministic generator (splitmix64): the same seed gives the same
 // picture on every machine and compiler, unlike the standard distributions.
 class Rng {

@@ -2,6 +2,7 @@
 // files Allegro's "dat" utility packs into the game's datafiles.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,9 @@ constexpr const char* USAGE =
     "  sprite SHEET.txt OUTDIR PREFIX\n"
     "      writes every frame of the sprite sheet as OUTDIR/PREFIXnn.bmp (24-bit),\n"
     "      numbered from 00 in the order the sheet gives them\n"
+    "  xpm SHEET.txt OUT.xpm\n"
+    "      writes the first frame of the sprite sheet as an XPM picture to compile\n"
+    "      in, named after OUT (mirvo_icon.xpm holds mirvo_icon[])\n"
     "  font GLYPHS.txt OUT.bmp\n"
     "      writes the font as an 8-bit glyph grid that 'dat -t FONT' grabs\n"
     "  picture PARAMS.txt OUT.bmp\n"
@@ -43,6 +47,20 @@ int run_sprite(const std::string& src, const std::string& outdir, const std::str
       return fail(error);
   }
   return 0;
+}
+
+int run_xpm(const std::string& src, const std::string& out) {
+  std::string error;
+  const auto sheet = textsource::load_source(src, artbuild::parse_sprite_sheet, error);
+  if (!sheet) return fail(error);
+  if (sheet->frames.empty()) return fail(src + ": no frame");
+  const std::string name = std::filesystem::path(out).stem().string();
+  const std::string text = artbuild::xpm_text(sheet->frames.front(), name);
+  std::FILE* file = std::fopen(out.c_str(), "wb");
+  const bool written =
+      file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (file != nullptr && std::fclose(file) != 0) return fail("cannot write " + out);
+  return written ? 0 : fail("cannot write " + out);
 }
 
 int run_font(const std::string& src, const std::string& out) {
@@ -90,6 +108,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (cmd == "sprite" && argc == 5) return run_sprite(argv[2], argv[3], argv[4]);
+  if (cmd == "xpm" && argc == 4) return run_xpm(argv[2], argv[3]);
   if (cmd == "font" && argc == 4) return run_font(argv[2], argv[3]);
   if (cmd == "picture" && argc == 4) return run_picture(argv[2], argv[3]);
   if (cmd == "text" && argc == 5) return run_text(argv[2], argv[3], argv[4]);

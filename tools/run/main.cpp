@@ -9,6 +9,7 @@
 
 #include "content/content.h"
 #include "run/cli.h"
+#include "script/script.h"
 
 int main(int argc, char** argv) {
   runcli::Options o = runcli::parse_options(argc, argv);
@@ -23,8 +24,7 @@ int main(int argc, char** argv) {
   if (o.campaign) {
     campaign = load_campaign();
     if (const std::string why = campaign_problem(campaign); !why.empty()) {
-      allegro_message("%s", why.c_str());
-      return 1;
+      fatal_error("%s", why.c_str());
     }
     o.run.campaign = &campaign;
   }

@@ -1,0 +1,210 @@
+// The archive check that runs before Allegro reads any archive: every shipped
+// archive passes, packed ones too (Allegro's own tool packs them), and each
+// broken header or size is refused with its reason.
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "content/content.h"
+#include "script/script.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void start_allegro_once() {
+  static const bool started = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
+  ASSERT_TRUE(started);
+}
+
+std::string game_file(const std::string& name) {
+  return std::string(MIRVO_GAME_DIR) + "/" + name;
+}
+
+Bytes& be(Bytes& b, std::uint32_t v, int bytes) {
+  for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) b.push_back(v >> shift & 0xFF);
+  return b;
+}
+
+std::uint32_t id(const char* s) {
+  return std::uint32_t(s[0]) << 24 | std::uint32_t(s[1]) << 16 | std::uint32_t(s[2]) << 8 | s[3];
+}
+
+// An object list: a count, then each object with a name property.
+struct Object {
+  const char* type;
+  Bytes payload;
+  std::int32_t size = 0;  // 0: the payload's own size; negative: packed
+};
+
+Bytes object_list(const std::vector<Object>& objects) {
+  Bytes b;
+  be(b, objects.size(), 4);
+  for (const Object& o : objects) {
+    be(be(be(b, id("prop"), 4), id("NAME"), 4), 1, 4).push_back('X');
+    be(b, id(o.type), 4);
+    be(b, o.payload.size(), 4);
+    be(b, o.size != 0 ? o.size : o.payload.size(), 4);
+    b.insert(b.end(), o.payload.begin(), o.payload.end());
+  }
+  return b;
+}
+
+Bytes archive(const std::vector<Object>& objects, const char* magic = "slh.") {
+  Bytes b;
+  be(be(b, id(magic), 4), id("ALL."), 4);
+  const Bytes list = object_list(objects);
+  b.insert(b.end(), list.begin(), list.end());
+  return b;
+}
+
+Bytes picture(int depth, int w, int h, std::size_t pixel_bytes) {
+  Bytes b;
+  be(be(be(b, depth & 0xFFFF, 2), w, 2), h, 2);
+  b.resize(b.size() + pixel_bytes, 0x7F);
+  return b;
+}
+
+// One range of 1-bit glyphs 2 x 3 (a byte per row).
+Bytes font(int flag, std::uint32_t first, std::uint32_t last) {
+  Bytes b;
+  be(be(b, 0, 2), 1, 2).push_back(flag);
+  be(be(b, first, 4), last, 4);
+  for (std::uint32_t c = first; c <= last && c < first + 200; ++c) {
+    be(be(b, 2, 2), 3, 2);
+    b.insert(b.end(), 3, 0xC0);
+  }
+  return b;
+}
+
+Bytes sample(int bits, std::uint32_t frames, std::size_t data_bytes) {
+  Bytes b;
+  be(be(be(b, bits & 0xFFFF, 2), 22050, 2), frames, 4);
+  b.resize(b.size() + data_bytes, 0x80);
+  return b;
+}
+
+Bytes nested(int depth) {
+  Bytes inner = object_list({{"DATA", {1, 2, 3}}});
+  for (int i = 1; i < depth; ++i) inner = object_list({{"FILE", inner}});
+  return inner;
+}
+
+TEST(ArchiveCheck, EachHeaderAndSizeIsCheckedAsAllegroWouldReadIt) {
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    const char* refusal;  // "" when the archive passes
+  };
+  Bytes overcount = archive({{"DATA", {1}}});
+  overcount[11] = 200;  // says 200 objects
+  Bytes trailing = archive({{"DATA", {1}}});
+  trailing.push_back(0);
+  Bytes long_property{'s', 'l', 'h', '.', 'A', 'L', 'L', '.'};
+  be(be(be(long_property, 1, 4), id("prop"), 4), id("NAME"), 4);
+  be(long_property, 1000, 4);
+  // Literals only: a flags byte of ones before each eight bytes.
+  Bytes packed_header{'s', 'l', 'h', '!', 0xFF, 'A', 'L', 'L', '.', 0, 0, 0, 0};
+  const std::vector<Case> cases = {
+      {"every type the game uses",
+       archive({{"DATA", {}},
+                {"info", {9}},
+                {"BMP ", picture(32, 2, 2, 12)},
+                {"BMP ", picture(-32, 1, 3, 12)},
+                {"FONT", font(1, 32, 126)},
+                {"SAMP", sample(16, 3, 6)},
+                {"SAMP", sample(-8, 3, 6)}}),
+       ""},
+      {"nested four deep", archive({{"FILE", nested(4)}}), ""},
+      {"packed, header only", packed_header, ""},
+      {"a packed object", archive({{"DATA", {0x07, 'a', 'b', 'c'}, -3}}), ""},
+      {"no magic", archive({}, "slh?"), "not an Allegro archive"},
+      {"too short", Bytes{'s', 'l'}, "too short"},
+      {"no header", Bytes{'s', 'l', 'h', '.', 'A', 'L', 'L'}, "no archive header"},
+      {"count past the end", overcount, "more objects than the archive holds"},
+      {"nested five deep", archive({{"FILE", nested(5)}}), "nested too deep"},
+      {"trailing bytes", trailing, "bytes after the last object at byte 34"},
+      {"a property past the end", long_property, "a property longer than the archive"},
+      {"an unknown type", archive({{"MIDI", {0, 1}}}), "an object of type \"MIDI\""},
+      {"sizes differ", archive({{"DATA", {1, 2}, 5}}), "two sizes differ"},
+      {"packed short", archive({{"DATA", {0x07, 'a', 'b', 'c'}, -4}}), "unpacks short"},
+      {"packed too large", archive({{"DATA", {0xFF}, -0x7FFFFFFF}}), "too large to unpack"},
+      {"pixels short", archive({{"BMP ", picture(32, 2, 2, 11)}}), "pixels do not fit"},
+      {"pixels long", archive({{"BMP ", picture(8, 2, 2, 5)}}), "pixels do not fit"},
+      {"depth 7", archive({{"BMP ", picture(7, 2, 2, 4)}}), "colour depth 7"},
+      {"an empty picture", archive({{"BMP ", picture(32, 0, 5, 0)}}), "0 x 5 pixels"},
+      {"a huge picture", archive({{"BMP ", picture(8, 65535, 1, 65535)}}), "65535 x 1 pixels"},
+      {"colour glyphs", archive({{"FONT", font(8, 32, 40)}}), "not of 1-bit glyphs"},
+      {"a backward range", archive({{"FONT", font(1, 40, 32)}}), "impossible characters"},
+      {"a range past Unicode", archive({{"FONT", font(1, 0x110000, 0x110000)}}), "impossible"},
+      {"glyphs cut short", archive({{"FONT", font(1, 32, 300)}}), "a font cut short"},
+      {"12-bit sound", archive({{"SAMP", sample(12, 3, 6)}}), "12 bits"},
+      {"frames short", archive({{"SAMP", sample(16, 4, 6)}}), "frames do not fit"},
+      {"no frames", archive({{"SAMP", sample(16, 0, 0)}}), "an empty sample"},
+  };
+  for (const Case& c : cases) {
+    const std::string error = check_archive(c.bytes);
+    if (*c.refusal == '\0') {
+      EXPECT_EQ(error, "") << c.what;
+    } else {
+      EXPECT_NE(error.find(c.refusal), std::string::npos) << c.what << ": " << error;
+    }
+  }
+}
+
+TEST(ArchiveCheck, UnpacksOverlappingCopiesFromTheZeroedRing) {
+  // "ab", then 3 bytes from ring position 4078 (where the first byte went),
+  // then 4 from 4000, still zero.
+  const Bytes packed{0x03, 'a', 'b', 0xEE, 0xF0, 0xA0, 0xF1};
+  EXPECT_EQ(lzss_unpack(packed, 100), (Bytes{'a', 'b', 'a', 'b', 'a', 0, 0, 0, 0}));
+  EXPECT_EQ(lzss_unpack(packed, 4), (Bytes{'a', 'b', 'a', 'b'}));
+  EXPECT_EQ(lzss_unpack(Bytes{0x00, 0xEE}, 100), Bytes{}) << "half a reference ends the stream";
+}
+
+// Allegro's own tool packs each object (-c1) or the whole file (-c2); both
+// pass and load to the same pictures as the unpacked file.
+TEST(ArchiveCheck, ShippedArchivesPassPackedOrNot) {
+  start_allegro_once();
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "mirvo_archive_test";
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"data.dat", "dart.dat", "boss.dat", "tileset1.dat", "sound.dat"}) {
+    std::string why;
+    DATAFILE* plain = load_checked_datafile(game_file(name).c_str(), &why);
+    ASSERT_NE(plain, nullptr) << name << ": " << why;
+    for (const char* packing : {"-c1", "-c2"}) {
+      const std::filesystem::path packed = dir / (std::string(packing) + name);
+      std::filesystem::copy_file(game_file(name), packed,
+                                 std::filesystem::copy_options::overwrite_existing);
+      const std::string command =
+          std::string(MIRVO_DAT) + " " + packing + " -w " + packed.string() + " > /dev/null";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      const WholeFile file = read_whole_file(packed.c_str());
+      ASSERT_NE(file.bytes.size(), std::filesystem::file_size(game_file(name))) << "not packed";
+      DATAFILE* data = load_checked_archive(file.bytes, &why);
+      ASSERT_NE(data, nullptr) << packing << " " << name << ": " << why;
+      for (int i = 0; plain[i].type != DAT_END; ++i) {
+        ASSERT_EQ(data[i].type, plain[i].type) << name << " object " << i;
+        if (plain[i].type != DAT_BITMAP) continue;
+        auto* a = static_cast<BITMAP*>(plain[i].dat);
+        auto* b = static_cast<BITMAP*>(data[i].dat);
+        ASSERT_TRUE(a->w == b->w && a->h == b->h);
+        for (int y = 0; y < a->h; ++y)
+          for (int x = 0; x < a->w; ++x) ASSERT_EQ(getpixel(a, x, y), getpixel(b, x, y));
+      }
+      unload_datafile(data);
+    }
+    unload_datafile(plain);
+  }
+  std::filesystem::remove_all(dir);
+  std::string why;
+  EXPECT_EQ(load_checked_datafile(game_file("no_such.dat").c_str(), &why), nullptr);
+  EXPECT_EQ(why, "missing or unreadable");
+}
+
+}  // namespace

@@ -225,8 +225,12 @@ std::string check_object(Reader& r, int depth, Budget& budget) {
     if (wanted > MAX_UNPACKED_BYTES - budget.unpacked)
       return at(r, "a packed object too large to unpack");
     budget.unpacked += wanted;
-    unpacked = lzss_unpack(raw, wanted);
+    // Allegro stops reading a packed object at its unpacked size and goes on
+    // with the next header from there: the stream must end exactly then.
+    std::size_t used = 0;
+    unpacked = lzss_unpack(raw, wanted, &used);
     if (unpacked.size() != wanted) return at(r, "a packed object that unpacks short");
+    if (used != raw.size()) return at(r, "a packed object with bytes after its stream");
     payload = unpacked;
   } else if (static_cast<std::uint32_t>(size) != stored) {
     return at(r, "an object whose two sizes differ");
@@ -253,7 +257,8 @@ std::string check_object_list(Reader& r, int depth, Budget& budget) {
 
 }  // namespace
 
-std::vector<std::uint8_t> lzss_unpack(std::span<const std::uint8_t> packed, std::size_t limit) {
+std::vector<std::uint8_t> lzss_unpack(std::span<const std::uint8_t> packed, std::size_t limit,
+                                      std::size_t* used) {
   constexpr std::size_t RING = 4096;
   std::array<std::uint8_t, RING> ring{};  // starts zeroed, as Allegro's does
   std::size_t r = RING - 18;
@@ -284,6 +289,7 @@ std::vector<std::uint8_t> lzss_unpack(std::span<const std::uint8_t> packed, std:
     for (std::size_t k = 0; k < length && out.size() < limit; ++k)
       put(ring[(from + k) & (RING - 1)]);
   }
+  if (used != nullptr) *used = in;
   return out;
 }
 

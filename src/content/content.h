@@ -136,8 +136,10 @@ std::string check_archive(std::span<const std::uint8_t> bytes);
 // Allegro's packed stream: at most `limit` bytes of what `packed` unpacks to
 // (fewer when it ends first). A 4096-byte ring that starts zeroed, then a
 // flags byte per eight items, low bit first: 1 a literal byte, 0 a 12-bit ring
-// position and a 4-bit length (3 to 18 bytes).
-std::vector<std::uint8_t> lzss_unpack(std::span<const std::uint8_t> packed, std::size_t limit);
+// position and a 4-bit length (3 to 18 bytes). *used, when given, is how many
+// packed bytes were read.
+std::vector<std::uint8_t> lzss_unpack(std::span<const std::uint8_t> packed, std::size_t limit,
+                                      std::size_t* used = nullptr);
 // Checks the bytes, then loads exactly those bytes with Allegro (through a
 // memory file, so nothing can change between check and load). Null with the
 // reason in *why when they are refused or Allegro fails. Never exits.

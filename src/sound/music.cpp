@@ -1,5 +1,6 @@
-// The two music tracks: Ogg Vorbis files beside the game, decoded a little at
-// a time by libvorbisfile into one Allegro AUDIOSTREAM per track. A feeder
+// The two music tracks: Ogg Vorbis files beside the game, read whole and
+// checked, then decoded a little at a time from memory by libvorbisfile into
+// one Allegro AUDIOSTREAM per track. A feeder
 // thread of ours refills whichever stream plays, so the music goes on while
 // the menus block in readkey. A paused track's stream keeps what it had
 // queued, so playing it again continues exactly where it stopped.
@@ -13,8 +14,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "sound/sound.h"
+#include "script/script.h"
+#include "sound/sound_local.h"
 
 namespace {
 
@@ -35,7 +38,9 @@ struct Track {
   OggVorbis_File decoder{};
   bool open = false;
   int channels = 0;
-  AUDIOSTREAM* stream = nullptr;  // created stopped; runs while the track plays
+  AUDIOSTREAM* stream = nullptr;      // created stopped; runs while the track plays
+  std::vector<std::uint8_t> bytes{};  // the whole file while the track is open
+  MemorySource source{};
 };
 
 std::array<Track, 3> tracks{{{""}, {"menu.ogg", 255}, {"play.ogg", 170}}};
@@ -62,21 +67,27 @@ AUDIOSTREAM* make_stream(Track& t) {
   return stream;
 }
 
-// Opens the track's file; on any failure the track stays closed and silent
-// and one line says why.
+// The track's file, read whole and decoded once as a check; "" when it plays.
+std::string read_track(Track& t) {
+  WholeFile file = read_whole_file(t.file_name.c_str());
+  if (!file.opened || file.error != 0) return "cannot read it";
+  if (file.bytes.size() > MAX_TRACK_BYTES)
+    return "larger than " + std::to_string(MAX_TRACK_BYTES) + " bytes";
+  if (std::string why = check_track(file.bytes); !why.empty()) return why;
+  t.bytes = std::move(file.bytes);
+  t.source = MemorySource{t.bytes};
+  return open_memory_track(t.source, &t.decoder) == 0 ? "" : "cannot read it";
+}
+
+// Opens the track; on any failure the track stays closed and silent and one
+// line says why.
 void open_track(Track& t) {
-  const int status = ov_fopen(t.file_name.c_str(), &t.decoder);
-  if (status != 0) {
-    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name.c_str(),
-                 status == OV_ENOTVORBIS ? "not an Ogg Vorbis file" : "cannot read it");
+  if (const std::string why = read_track(t); !why.empty()) {
+    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name.c_str(), why.c_str());
+    std::vector<std::uint8_t>().swap(t.bytes);
     return;
   }
   t.channels = ov_info(&t.decoder, -1)->channels;
-  if (t.channels > 2) {
-    std::fprintf(stderr, "Mirvo: no music from %s: %d channels\n", t.file_name.c_str(), t.channels);
-    ov_clear(&t.decoder);
-    return;
-  }
   t.open = true;
   t.stream = make_stream(t);
   if (!t.stream)
@@ -88,6 +99,7 @@ void close_track(Track& t) {
   t.stream = nullptr;
   if (t.open) ov_clear(&t.decoder);
   t.open = false;
+  std::vector<std::uint8_t>().swap(t.bytes);
 }
 
 // Fills one stream buffer with the next decoded bytes. The end of the file

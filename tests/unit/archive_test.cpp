@@ -133,6 +133,7 @@ TEST(ArchiveCheck, EachHeaderAndSizeIsCheckedAsAllegroWouldReadIt) {
       {"a property past the end", long_property, "a property longer than the archive"},
       {"an unknown type", archive({{"MIDI", {0, 1}}}), "an object of type \"MIDI\""},
       {"sizes differ", archive({{"DATA", {1, 2}, 5}}), "two sizes differ"},
+      {"packed with a tail", archive({{"DATA", {0x07, 'a', 'b', 'c', 0}, -3}}), "after its stream"},
       {"packed short", archive({{"DATA", {0x07, 'a', 'b', 'c'}, -4}}), "unpacks short"},
       {"packed too large", archive({{"DATA", {0xFF}, -0x7FFFFFFF}}), "too large to unpack"},
       {"pixels short", archive({{"BMP ", picture(32, 2, 2, 11)}}), "pixels do not fit"},

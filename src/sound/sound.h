@@ -40,7 +40,8 @@ enum MusicTrack : int { MUSIC_NONE = 0, MUSIC_MENU, MUSIC_PLAY };
 inline constexpr std::size_t MAX_TRACK_BYTES = 32u << 20;
 // Why the bytes are not a track the game plays, or "" when they are: one Ogg
 // Vorbis stream of one or two channels at 8 to 192 kHz, at most an hour long,
-// that decodes whole, start to end, without an error. Never exits.
+// that decodes whole, start to end, without an error, and can go back to its
+// first sample (the loop does). Never exits.
 std::string check_track(std::span<const std::uint8_t> bytes);
 // Opens both tracks once start_sound has made the sound ready; a track whose
 // file is missing or unreadable stays silent, with one line on standard error.

@@ -3,6 +3,7 @@
 // of a level. Both the check and the stream read the bytes from memory.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +13,8 @@ namespace {
 
 std::size_t read_memory(void* out, std::size_t size, std::size_t count, void* from) {
   auto& source = *static_cast<MemorySource*>(from);
+  // libvorbisfile takes a short read with errno set for a failed one.
+  errno = 0;
   if (size == 0) return 0;
   const std::size_t items = std::min(count, (source.bytes.size() - source.pos) / size);
   std::memcpy(out, source.bytes.data() + source.pos, items * size);
@@ -53,7 +56,9 @@ std::string check_decoder(OggVorbis_File& decoder) {
     frames += got / (2 * info->channels);
     if (frames > most_frames) return "longer than an hour";
   }
-  return frames > 0 ? "" : "no sound in it";
+  if (frames == 0) return "no sound in it";
+  // The loop goes back to the first sample at every end.
+  return ov_pcm_seek(&decoder, 0) == 0 ? "" : "its start cannot be found again";
 }
 
 }  // namespace

@@ -1,12 +1,30 @@
-// Reads every byte Allegro made from a loaded archive: each picture's pixels,
-// each sample's frames, each font's glyphs drawn. Under the sanitizers an
-// object whose sizes do not match its memory is reported here.
+// What the archive fuzz target and the archive sweep share: Allegro started
+// without its signal handlers, and a walk over every byte it loaded.
 #pragma once
 
 #include <allegro.h>
 
+#include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
+#include <cstdlib>
 
+// Allegro turns a crash into an orderly exit with a message; the handlers it
+// installs are put back to what they were, so a crash is seen as one (by the
+// sanitizers, or as a signal).
+inline bool start_allegro_keeping_signal_handlers() {
+  std::array<struct sigaction, NSIG> before{};
+  for (int s = 1; s < NSIG; ++s) sigaction(s, nullptr, &before[s]);
+  const bool started = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
+  for (int s = 1; s < NSIG; ++s) sigaction(s, &before[s], nullptr);
+  set_color_depth(32);
+  return started;
+}
+
+// Reads every byte Allegro made from a loaded archive: each picture's pixels,
+// each sample's frames, each font's glyphs drawn. Under the sanitizers an
+// object whose sizes do not match its memory is reported here.
 inline std::uint64_t touch_archive(const DATAFILE* data) {
   std::uint64_t sum = 0;
   for (int i = 0; data[i].type != DAT_END; ++i) {

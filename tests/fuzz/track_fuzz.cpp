@@ -8,6 +8,13 @@
 
 #include "sound/sound_local.h"
 
+// libvorbisfile 1.3.7 loses 8 bytes when it gives up opening some broken
+// streams (a failed read of its headers); that loss is the library's, once
+// per refused track, and is not reported.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libvorbisfile.so\n";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
   if (!check_track(bytes).empty()) return 0;

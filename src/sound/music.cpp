@@ -67,22 +67,25 @@ AUDIOSTREAM* make_stream(Track& t) {
   return stream;
 }
 
-// The track's file, read whole and decoded once as a check; "" when it plays.
-std::string read_track(Track& t) {
-  WholeFile file = read_whole_file(t.file_name.c_str());
+// A track file read whole and decoded once as a check: "" with its bytes in
+// *bytes when it plays, else why not. Takes no lock (decoding takes a while).
+std::string read_checked_track(const std::string& name, std::vector<std::uint8_t>* bytes) {
+  WholeFile file = read_whole_file(name.c_str());
   if (!file.opened || file.error != 0) return "cannot read it";
   if (file.bytes.size() > MAX_TRACK_BYTES)
     return "larger than " + std::to_string(MAX_TRACK_BYTES) + " bytes";
   if (std::string why = check_track(file.bytes); !why.empty()) return why;
-  t.bytes = std::move(file.bytes);
-  t.source = MemorySource{t.bytes};
-  return open_memory_track(t.source, &t.decoder) == 0 ? "" : "cannot read it";
+  *bytes = std::move(file.bytes);
+  return {};
 }
 
-// Opens the track; on any failure the track stays closed and silent and one
-// line says why.
-void open_track(Track& t) {
-  if (const std::string why = read_track(t); !why.empty()) {
+// Opens the track over its checked bytes, or says why there are none; on any
+// failure the track stays closed and silent and one line says why.
+void open_track(Track& t, std::vector<std::uint8_t> bytes, std::string why) {
+  t.bytes = std::move(bytes);
+  t.source = MemorySource{t.bytes};
+  if (why.empty() && open_memory_track(t.source, &t.decoder) != 0) why = "cannot read it";
+  if (!why.empty()) {
     std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name.c_str(), why.c_str());
     std::vector<std::uint8_t>().swap(t.bytes);
     return;
@@ -151,8 +154,12 @@ void feed_until_released() {
 void load_music() {
   release_music();
   if (sound_ready() == 0) return;
-  for (Track& t : tracks)
-    if (!t.file_name.empty()) open_track(t);
+  for (Track& t : tracks) {
+    if (t.file_name.empty()) continue;
+    std::vector<std::uint8_t> bytes;
+    std::string why = read_checked_track(t.file_name, &bytes);
+    open_track(t, std::move(bytes), std::move(why));
+  }
   feeding.store(true);
   feeder = std::thread(feed_until_released);
 }
@@ -189,13 +196,17 @@ void release_music() {
 
 // Closing and opening happen under the lock, so the feeder never reads a
 // decoder that is being replaced; the new track starts from its beginning.
+// The new file is read and checked before the lock, so the feeder goes on
+// meanwhile: only this thread names files and starts or stops the feeder.
 void choose_play_music(const std::string& file_name) {
-  std::lock_guard hold(music_lock);
   Track& t = tracks[MUSIC_PLAY];
   if (t.file_name == file_name) return;
+  std::vector<std::uint8_t> bytes;
+  std::string why = feeding.load() ? read_checked_track(file_name, &bytes) : "";
+  std::lock_guard hold(music_lock);
   close_track(t);
   t.file_name = file_name;
   if (!feeding.load()) return;  // load_music opens it once sound is ready
-  open_track(t);
+  open_track(t, std::move(bytes), std::move(why));
   if (t.stream && playing.load() == MUSIC_PLAY) voice_start(t.stream->voice);
 }

@@ -27,72 +27,61 @@ std::string game_file(const std::string& name) {
   return std::string(MIRVO_GAME_DIR) + "/" + name;
 }
 
-Bytes& be(Bytes& b, std::uint32_t v, int bytes) {
-  for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) b.push_back(v >> shift & 0xFF);
+// Big-endian numbers of `width` bytes, then `tail` copies of `fill`.
+Bytes be(std::initializer_list<std::uint32_t> values, int width = 4, std::size_t tail = 0,
+         std::uint8_t fill = 0x7F) {
+  Bytes b;
+  for (std::uint32_t v : values)
+    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8) b.push_back(v >> shift & 0xFF);
+  b.insert(b.end(), tail, fill);
   return b;
 }
 
-std::uint32_t id(const char* s) {
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+constexpr std::uint32_t id(const char (&s)[5]) {
   return std::uint32_t(s[0]) << 24 | std::uint32_t(s[1]) << 16 | std::uint32_t(s[2]) << 8 | s[3];
 }
 
-// An object list: a count, then each object with a name property.
+// A count, then each object (type, payload, size: 0 for the payload's own,
+// negative for packed) after a one-letter name property.
 struct Object {
-  const char* type;
+  std::uint32_t type;
   Bytes payload;
-  std::int32_t size = 0;  // 0: the payload's own size; negative: packed
+  std::int32_t size = 0;
 };
-
 Bytes object_list(const std::vector<Object>& objects) {
-  Bytes b;
-  be(b, objects.size(), 4);
+  Bytes b = be({static_cast<std::uint32_t>(objects.size())});
   for (const Object& o : objects) {
-    be(be(be(b, id("prop"), 4), id("NAME"), 4), 1, 4).push_back('X');
-    be(b, id(o.type), 4);
-    be(b, o.payload.size(), 4);
-    be(b, o.size != 0 ? o.size : o.payload.size(), 4);
-    b.insert(b.end(), o.payload.begin(), o.payload.end());
+    const auto stored = static_cast<std::uint32_t>(o.payload.size());
+    b = b + be({id("prop"), id("NAME"), 1}, 4, 1, 'X') +
+        be({o.type, stored, o.size != 0 ? static_cast<std::uint32_t>(o.size) : stored}) + o.payload;
   }
   return b;
 }
-
-Bytes archive(const std::vector<Object>& objects, const char* magic = "slh.") {
-  Bytes b;
-  be(be(b, id(magic), 4), id("ALL."), 4);
-  const Bytes list = object_list(objects);
-  b.insert(b.end(), list.begin(), list.end());
-  return b;
+Bytes archive(const std::vector<Object>& objects, std::uint32_t magic = id("slh.")) {
+  return be({magic, id("ALL.")}) + object_list(objects);
 }
 
 Bytes picture(int depth, int w, int h, std::size_t pixel_bytes) {
-  Bytes b;
-  be(be(be(b, depth & 0xFFFF, 2), w, 2), h, 2);
-  b.resize(b.size() + pixel_bytes, 0x7F);
+  return be({static_cast<std::uint32_t>(depth) & 0xFFFF, std::uint32_t(w), std::uint32_t(h)}, 2,
+            pixel_bytes);
+}
+// One range of 1-bit glyphs, 2 x 3 each (a byte per row); at most 200 written.
+Bytes font(std::uint8_t flag, std::uint32_t first, std::uint32_t last) {
+  Bytes b = be({0, 1}, 2) + Bytes{flag} + be({first, last});
+  for (std::uint32_t c = first; c <= last && c < first + 200; ++c) b = b + be({2, 3}, 2, 3, 0xC0);
   return b;
 }
-
-// One range of 1-bit glyphs 2 x 3 (a byte per row).
-Bytes font(int flag, std::uint32_t first, std::uint32_t last) {
-  Bytes b;
-  be(be(b, 0, 2), 1, 2).push_back(flag);
-  be(be(b, first, 4), last, 4);
-  for (std::uint32_t c = first; c <= last && c < first + 200; ++c) {
-    be(be(b, 2, 2), 3, 2);
-    b.insert(b.end(), 3, 0xC0);
-  }
-  return b;
-}
-
 Bytes sample(int bits, std::uint32_t frames, std::size_t data_bytes) {
-  Bytes b;
-  be(be(be(b, bits & 0xFFFF, 2), 22050, 2), frames, 4);
-  b.resize(b.size() + data_bytes, 0x80);
-  return b;
+  return be({static_cast<std::uint32_t>(bits) & 0xFFFF, 22050}, 2) + be({frames}, 4, data_bytes);
 }
-
 Bytes nested(int depth) {
-  Bytes inner = object_list({{"DATA", {1, 2, 3}}});
-  for (int i = 1; i < depth; ++i) inner = object_list({{"FILE", inner}});
+  Bytes inner = object_list({{id("DATA"), {1, 2, 3}}});
+  for (int i = 1; i < depth; ++i) inner = object_list({{id("FILE"), inner}});
   return inner;
 }
 
@@ -102,60 +91,53 @@ TEST(ArchiveCheck, EachHeaderAndSizeIsCheckedAsAllegroWouldReadIt) {
     Bytes bytes;
     const char* refusal;  // "" when the archive passes
   };
-  Bytes overcount = archive({{"DATA", {1}}});
+  Bytes overcount = archive({{id("DATA"), {1}}});
   overcount[11] = 200;  // says 200 objects
-  Bytes trailing = archive({{"DATA", {1}}});
-  trailing.push_back(0);
-  Bytes long_property{'s', 'l', 'h', '.', 'A', 'L', 'L', '.'};
-  be(be(be(long_property, 1, 4), id("prop"), 4), id("NAME"), 4);
-  be(long_property, 1000, 4);
   // Literals only: a flags byte of ones before each eight bytes.
   Bytes packed_header{'s', 'l', 'h', '!', 0xFF, 'A', 'L', 'L', '.', 0, 0, 0, 0};
   const std::vector<Case> cases = {
       {"every type the game uses",
-       archive({{"DATA", {}},
-                {"info", {9}},
-                {"BMP ", picture(32, 2, 2, 12)},
-                {"BMP ", picture(-32, 1, 3, 12)},
-                {"FONT", font(1, 32, 126)},
-                {"SAMP", sample(16, 3, 6)},
-                {"SAMP", sample(-8, 3, 6)}}),
+       archive({{id("DATA"), {}},
+                {id("info"), {9}},
+                {id("BMP "), picture(32, 2, 2, 12)},
+                {id("BMP "), picture(-32, 1, 3, 12)},
+                {id("FONT"), font(1, 32, 126)},
+                {id("SAMP"), sample(16, 3, 6)},
+                {id("SAMP"), sample(-8, 3, 6)}}),
        ""},
-      {"nested four deep", archive({{"FILE", nested(4)}}), ""},
+      {"nested four deep", archive({{id("FILE"), nested(4)}}), ""},
       {"packed, header only", packed_header, ""},
-      {"a packed object", archive({{"DATA", {0x07, 'a', 'b', 'c'}, -3}}), ""},
-      {"no magic", archive({}, "slh?"), "not an Allegro archive"},
-      {"too short", Bytes{'s', 'l'}, "too short"},
+      {"a packed object", archive({{id("DATA"), {0x07, 'a', 'b', 'c'}, -3}}), ""},
+      {"no magic", archive({}, id("slh?")), "not an Allegro archive"},
       {"no header", Bytes{'s', 'l', 'h', '.', 'A', 'L', 'L'}, "no archive header"},
       {"count past the end", overcount, "more objects than the archive holds"},
-      {"nested five deep", archive({{"FILE", nested(5)}}), "nested too deep"},
-      {"trailing bytes", trailing, "bytes after the last object at byte 34"},
-      {"a property past the end", long_property, "a property longer than the archive"},
-      {"an unknown type", archive({{"MIDI", {0, 1}}}), "an object of type \"MIDI\""},
-      {"sizes differ", archive({{"DATA", {1, 2}, 5}}), "two sizes differ"},
-      {"packed with a tail", archive({{"DATA", {0x07, 'a', 'b', 'c', 0}, -3}}), "after its stream"},
-      {"packed short", archive({{"DATA", {0x07, 'a', 'b', 'c'}, -4}}), "unpacks short"},
-      {"packed too large", archive({{"DATA", {0xFF}, -0x7FFFFFFF}}), "too large to unpack"},
-      {"pixels short", archive({{"BMP ", picture(32, 2, 2, 11)}}), "pixels do not fit"},
-      {"pixels long", archive({{"BMP ", picture(8, 2, 2, 5)}}), "pixels do not fit"},
-      {"depth 7", archive({{"BMP ", picture(7, 2, 2, 4)}}), "colour depth 7"},
-      {"an empty picture", archive({{"BMP ", picture(32, 0, 5, 0)}}), "0 x 5 pixels"},
-      {"a huge picture", archive({{"BMP ", picture(8, 65535, 1, 65535)}}), "65535 x 1 pixels"},
-      {"colour glyphs", archive({{"FONT", font(8, 32, 40)}}), "not of 1-bit glyphs"},
-      {"a backward range", archive({{"FONT", font(1, 40, 32)}}), "impossible characters"},
-      {"a range past Unicode", archive({{"FONT", font(1, 0x110000, 0x110000)}}), "impossible"},
-      {"glyphs cut short", archive({{"FONT", font(1, 32, 300)}}), "a font cut short"},
-      {"12-bit sound", archive({{"SAMP", sample(12, 3, 6)}}), "12 bits"},
-      {"frames short", archive({{"SAMP", sample(16, 4, 6)}}), "frames do not fit"},
-      {"no frames", archive({{"SAMP", sample(16, 0, 0)}}), "an empty sample"},
+      {"nested five deep", archive({{id("FILE"), nested(5)}}), "nested too deep"},
+      {"trailing bytes", archive({{id("DATA"), {1}}}) + Bytes{0},
+       "bytes after the last object at byte 34"},
+      {"a property past the end", be({id("slh."), id("ALL."), 1, id("prop"), id("NAME"), 1000}),
+       "a property longer than the archive"},
+      {"an unknown type", archive({{id("MIDI"), {0, 1}}}), "an object of type \"MIDI\""},
+      {"sizes differ", archive({{id("DATA"), {1, 2}, 5}}), "two sizes differ"},
+      {"packed with a tail", archive({{id("DATA"), {0x07, 'a', 'b', 'c', 0}, -3}}),
+       "after its stream"},
+      {"packed short", archive({{id("DATA"), {0x07, 'a', 'b', 'c'}, -4}}), "unpacks short"},
+      {"packed too large", archive({{id("DATA"), {0xFF}, -0x7FFFFFFF}}), "too large to unpack"},
+      {"pixels short", archive({{id("BMP "), picture(32, 2, 2, 11)}}), "pixels do not fit"},
+      {"depth 7", archive({{id("BMP "), picture(7, 2, 2, 4)}}), "colour depth 7"},
+      {"an empty picture", archive({{id("BMP "), picture(32, 0, 5, 0)}}), "0 x 5 pixels"},
+      {"a huge picture", archive({{id("BMP "), picture(8, 65535, 1, 65535)}}), "65535 x 1 pixels"},
+      {"colour glyphs", archive({{id("FONT"), font(8, 32, 40)}}), "not of 1-bit glyphs"},
+      {"a backward range", archive({{id("FONT"), font(1, 40, 32)}}), "impossible characters"},
+      {"a range past Unicode", archive({{id("FONT"), font(1, 0x110000, 0x110000)}}), "impossible"},
+      {"glyphs cut short", archive({{id("FONT"), font(1, 32, 300)}}), "a font cut short"},
+      {"12-bit sound", archive({{id("SAMP"), sample(12, 3, 6)}}), "12 bits"},
+      {"frames short", archive({{id("SAMP"), sample(16, 4, 6)}}), "frames do not fit"},
+      {"no frames", archive({{id("SAMP"), sample(16, 0, 0)}}), "an empty sample"},
   };
   for (const Case& c : cases) {
     const std::string error = check_archive(c.bytes);
-    if (*c.refusal == '\0') {
-      EXPECT_EQ(error, "") << c.what;
-    } else {
-      EXPECT_NE(error.find(c.refusal), std::string::npos) << c.what << ": " << error;
-    }
+    EXPECT_TRUE(*c.refusal != '\0' ? error.find(c.refusal) != std::string::npos : error.empty())
+        << c.what << ": " << error;
   }
 }
 

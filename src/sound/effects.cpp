@@ -99,9 +99,9 @@ void start_sound(const char* effects_file) {
   stop_sound();
   if (!install_digital_sound()) return;
   installed = 1;
-  std::string refused;
-  effects = load_checked_datafile(effects_file, &refused);
-  const std::string problem = effects != nullptr ? sound_data_problem(effects) : refused;
+  // A refused archive says what a missing one does.
+  effects = load_checked_datafile(effects_file);
+  const std::string problem = sound_data_problem(effects);
   if (!problem.empty()) {
     say_no_sound("\"" + std::string(effects_file) + "\": " + problem);
     stop_sound();

@@ -89,6 +89,12 @@ std::string type_name(std::uint32_t type) {
 
 std::string check_object_list(Reader& r, int depth, Budget& budget);
 
+bool printable(std::uint32_t type) {
+  for (int shift = 24; shift >= 0; shift -= 8)
+    if ((type >> shift & 0xFF) < 0x20 || (type >> shift & 0xFF) > 0x7E) return false;
+  return true;
+}
+
 // 16-bit pictures of every depth Allegro writes: 8, 15, 16, 24, 32 and -32
 // (with alpha). 24- and 32-bit pixels are stored as 3 bytes, RGBA as 4.
 std::string check_picture(std::span<const std::uint8_t> payload) {
@@ -200,7 +206,8 @@ std::string skip_properties(Reader& r, std::uint32_t* type) {
     *type = r.u32();
     if (*type != PROPERTY) return {};
     if (!r.has(8)) return at(r, "a property cut short");
-    r.u32();
+    // Allegro loses a property of type -1 (its end of list): names are 4 letters.
+    if (!printable(r.u32())) return at(r, "a property of an unprintable type");
     const std::uint32_t size = r.u32();
     if (!r.has(size)) return at(r, "a property longer than the archive");
     r.pos += size;

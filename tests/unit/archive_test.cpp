@@ -116,6 +116,8 @@ TEST(ArchiveCheck, EachHeaderAndSizeIsCheckedAsAllegroWouldReadIt) {
        "bytes after the last object at byte 34"},
       {"a property past the end", be({id("slh."), id("ALL."), 1, id("prop"), id("NAME"), 1000}),
        "a property longer than the archive"},
+      {"a property of type -1", be({id("slh."), id("ALL."), 1, id("prop"), 0xFFFFFFFF, 0}),
+       "unprintable type"},
       {"an unknown type", archive({{id("MIDI"), {0, 1}}}), "an object of type \"MIDI\""},
       {"sizes differ", archive({{id("DATA"), {1, 2}, 5}}), "two sizes differ"},
       {"packed with a tail", archive({{id("DATA"), {0x07, 'a', 'b', 'c', 0}, -3}}),

@@ -118,6 +118,38 @@ struct CampaignProgress {
 // a lost game, are left as they are.
 bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 
+// ---- Allegro archives ----
+// Every archive the game and its tools open (data.dat, the enemies', the tile
+// sets, sound.dat) is read whole, checked, and only then handed to Allegro,
+// whose loader trusts every size it finds.
+
+// The largest archive read: the biggest shipped one is about 400 KB.
+inline constexpr std::size_t MAX_ARCHIVE_BYTES = 16u << 20;
+
+// Why Allegro must not read these bytes as an archive, or "" when it may:
+// the magic numbers, every property and object header, every size, nesting at
+// most 4 deep and, for packed files and objects, the unpacked stream (at most
+// 64 MiB). Only the object types the game's archives hold pass: pictures,
+// 1-bit fonts, 8- or 16-bit samples, plain data, the archive tool's info and
+// nested archives; each one's contents must fill its object exactly. Never
+// exits.
+std::string check_archive(std::span<const std::uint8_t> bytes);
+// Allegro's packed stream: at most `limit` bytes of what `packed` unpacks to
+// (fewer when it ends first). A 4096-byte ring that starts zeroed, then a
+// flags byte per eight items, low bit first: 1 a literal byte, 0 a 12-bit ring
+// position and a 4-bit length (3 to 18 bytes). *used, when given, is how many
+// packed bytes were read.
+std::vector<std::uint8_t> lzss_unpack(std::span<const std::uint8_t> packed, std::size_t limit,
+                                      std::size_t* used = nullptr);
+// Checks the bytes, then loads exactly those bytes with Allegro (through a
+// memory file, so nothing can change between check and load). Null with the
+// reason in *why when they are refused or Allegro fails. Never exits.
+DATAFILE* load_checked_archive(std::span<const std::uint8_t> bytes, std::string* why = nullptr);
+// What every caller uses instead of load_datafile: reads the file (at most
+// MAX_ARCHIVE_BYTES), then load_checked_archive. A missing, unreadable or
+// refused file gives null, as a missing file did, with the reason in *why.
+DATAFILE* load_checked_datafile(const char* path, std::string* why = nullptr);
+
 // ---- Tile set and textures ----
 
 inline constexpr int TILE_MAP_COLUMNS = 5;

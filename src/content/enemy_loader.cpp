@@ -82,7 +82,7 @@ std::string load_checked_datafiles(const EnemyFile& file,
                                    std::array<DATAFILE*, MAX_ENEMY_TYPES>& datafiles,
                                    std::size_t count) {
   for (std::size_t k = 0; k < count; ++k) {
-    datafiles[k] = load_datafile(file.types[k].datafile.c_str());
+    datafiles[k] = load_checked_datafile(file.types[k].datafile.c_str());
     if (!datafiles[k]) break;
   }
   std::string error = check_enemy_frames(file, std::span(datafiles.data(), count));

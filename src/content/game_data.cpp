@@ -100,7 +100,7 @@ void load_builtin_shot_type(int index) {
   type.height = built_in.height;
   type.start_anim = 0;
   type.hit_anim = 1;
-  type.data = load_datafile("data.dat");
+  type.data = load_checked_datafile("data.dat");
   if (!game_data_usable(type.data)) std::exit(1);
   const bool own_frames = built_in.masks != ShotMask::core || has_enemy_bullet_frames(type.data);
   if (!own_frames) {
@@ -139,7 +139,7 @@ int game_data_usable(const DATAFILE* data) {
 }
 
 void load_game_data() {
-  game_data = load_datafile("data.dat");
+  game_data = load_checked_datafile("data.dat");
   if (!game_data_usable(game_data)) {
     // A wrong archive is as useless as a missing one.
     fatal_error("Error loading \"data.dat\"\n");

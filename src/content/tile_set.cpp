@@ -44,7 +44,7 @@ std::string tile_set_message(const char* format, const char* name) {
 
 // The loaded tile set, or null with the loader's message in *error.
 DATAFILE* open_tile_set(const char* name, std::string* error) {
-  DATAFILE* data = load_datafile(name);
+  DATAFILE* data = load_checked_datafile(name);
   if (data == nullptr) {
     *error = tile_set_message("Error loading %s", name);
     return nullptr;

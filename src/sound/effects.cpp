@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 
+#include "content/content.h"
 #include "sound/sound_local.h"
 
 namespace {
@@ -98,7 +99,8 @@ void start_sound(const char* effects_file) {
   stop_sound();
   if (!install_digital_sound()) return;
   installed = 1;
-  effects = load_datafile(effects_file);
+  // A refused archive says what a missing one does.
+  effects = load_checked_datafile(effects_file);
   const std::string problem = sound_data_problem(effects);
   if (!problem.empty()) {
     say_no_sound("\"" + std::string(effects_file) + "\": " + problem);

@@ -1,5 +1,6 @@
-// The two music tracks: Ogg Vorbis files beside the game, decoded a little at
-// a time by libvorbisfile into one Allegro AUDIOSTREAM per track. A feeder
+// The two music tracks: Ogg Vorbis files beside the game, read whole and
+// checked, then decoded a little at a time from memory by libvorbisfile into
+// one Allegro AUDIOSTREAM per track. A feeder
 // thread of ours refills whichever stream plays, so the music goes on while
 // the menus block in readkey. A paused track's stream keeps what it had
 // queued, so playing it again continues exactly where it stopped.
@@ -13,8 +14,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "sound/sound.h"
+#include "script/script.h"
+#include "sound/sound_local.h"
 
 namespace {
 
@@ -35,7 +38,9 @@ struct Track {
   OggVorbis_File decoder{};
   bool open = false;
   int channels = 0;
-  AUDIOSTREAM* stream = nullptr;  // created stopped; runs while the track plays
+  AUDIOSTREAM* stream = nullptr;      // created stopped; runs while the track plays
+  std::vector<std::uint8_t> bytes{};  // the whole file while the track is open
+  MemorySource source{};
 };
 
 std::array<Track, 3> tracks{{{""}, {"menu.ogg", 255}, {"play.ogg", 170}}};
@@ -62,21 +67,30 @@ AUDIOSTREAM* make_stream(Track& t) {
   return stream;
 }
 
-// Opens the track's file; on any failure the track stays closed and silent
-// and one line says why.
-void open_track(Track& t) {
-  const int status = ov_fopen(t.file_name.c_str(), &t.decoder);
-  if (status != 0) {
-    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name.c_str(),
-                 status == OV_ENOTVORBIS ? "not an Ogg Vorbis file" : "cannot read it");
+// A track file read whole and decoded once as a check: "" with its bytes in
+// *bytes when it plays, else why not. Takes no lock (decoding takes a while).
+std::string read_checked_track(const std::string& name, std::vector<std::uint8_t>* bytes) {
+  WholeFile file = read_whole_file(name.c_str());
+  if (!file.opened || file.error != 0) return "cannot read it";
+  if (file.bytes.size() > MAX_TRACK_BYTES)
+    return "larger than " + std::to_string(MAX_TRACK_BYTES) + " bytes";
+  if (std::string why = check_track(file.bytes); !why.empty()) return why;
+  *bytes = std::move(file.bytes);
+  return {};
+}
+
+// Opens the track over its checked bytes, or says why there are none; on any
+// failure the track stays closed and silent and one line says why.
+void open_track(Track& t, std::vector<std::uint8_t> bytes, std::string why) {
+  t.bytes = std::move(bytes);
+  t.source = MemorySource{t.bytes};
+  if (why.empty() && open_memory_track(t.source, &t.decoder) != 0) why = "cannot read it";
+  if (!why.empty()) {
+    std::fprintf(stderr, "Mirvo: no music from %s: %s\n", t.file_name.c_str(), why.c_str());
+    std::vector<std::uint8_t>().swap(t.bytes);
     return;
   }
   t.channels = ov_info(&t.decoder, -1)->channels;
-  if (t.channels > 2) {
-    std::fprintf(stderr, "Mirvo: no music from %s: %d channels\n", t.file_name.c_str(), t.channels);
-    ov_clear(&t.decoder);
-    return;
-  }
   t.open = true;
   t.stream = make_stream(t);
   if (!t.stream)
@@ -88,6 +102,7 @@ void close_track(Track& t) {
   t.stream = nullptr;
   if (t.open) ov_clear(&t.decoder);
   t.open = false;
+  std::vector<std::uint8_t>().swap(t.bytes);
 }
 
 // Fills one stream buffer with the next decoded bytes. The end of the file
@@ -139,8 +154,12 @@ void feed_until_released() {
 void load_music() {
   release_music();
   if (sound_ready() == 0) return;
-  for (Track& t : tracks)
-    if (!t.file_name.empty()) open_track(t);
+  for (Track& t : tracks) {
+    if (t.file_name.empty()) continue;
+    std::vector<std::uint8_t> bytes;
+    std::string why = read_checked_track(t.file_name, &bytes);
+    open_track(t, std::move(bytes), std::move(why));
+  }
   feeding.store(true);
   feeder = std::thread(feed_until_released);
 }
@@ -177,13 +196,17 @@ void release_music() {
 
 // Closing and opening happen under the lock, so the feeder never reads a
 // decoder that is being replaced; the new track starts from its beginning.
+// The new file is read and checked before the lock, so the feeder goes on
+// meanwhile: only this thread names files and starts or stops the feeder.
 void choose_play_music(const std::string& file_name) {
-  std::lock_guard hold(music_lock);
   Track& t = tracks[MUSIC_PLAY];
   if (t.file_name == file_name) return;
+  std::vector<std::uint8_t> bytes;
+  std::string why = feeding.load() ? read_checked_track(file_name, &bytes) : "";
+  std::lock_guard hold(music_lock);
   close_track(t);
   t.file_name = file_name;
   if (!feeding.load()) return;  // load_music opens it once sound is ready
-  open_track(t);
+  open_track(t, std::move(bytes), std::move(why));
   if (t.stream && playing.load() == MUSIC_PLAY) voice_start(t.stream->voice);
 }

@@ -4,6 +4,9 @@
 // a quiet no-op and the reason is written once to standard error.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 
 struct DATAFILE;
@@ -29,10 +32,17 @@ enum SoundEffect : int {
 enum MusicTrack : int { MUSIC_NONE = 0, MUSIC_MENU, MUSIC_PLAY };
 
 // ---- Music ----
-// Both tracks are streamed from files beside the game, never held whole in
-// memory, and loop without a seam. The stream is fed on its own, so the menus
-// may block in readkey while the music plays on.
+// Both tracks are read whole from files beside the game, checked, and
+// streamed from memory (decoded a little at a time); they loop without a seam. The stream is fed on
+// its own, so the menus may block in readkey while the music plays on.
 
+// The largest track read: the shipped ones are under 1 MB.
+inline constexpr std::size_t MAX_TRACK_BYTES = 32u << 20;
+// Why the bytes are not a track the game plays, or "" when they are: one Ogg
+// Vorbis stream of one or two channels at 8 to 192 kHz, at most an hour long,
+// that decodes whole, start to end, without an error, and can go back to its
+// first sample (the loop does). Never exits.
+std::string check_track(std::span<const std::uint8_t> bytes);
 // Opens both tracks once start_sound has made the sound ready; a track whose
 // file is missing or unreadable stays silent, with one line on standard error.
 void load_music();

@@ -3,6 +3,8 @@
 // Allegro so it runs without a device.
 #pragma once
 
+#include <vorbis/vorbisfile.h>
+
 #include <array>
 #include <span>
 
@@ -90,3 +92,14 @@ int choose_voice_slot(std::span<const VoiceSlot> slots, int priority);
 
 // How much each effect matters when voices run short; all below the music's 255.
 int effect_priority(SoundEffect effect);
+
+// ---- Tracks in memory ----
+
+// A track's bytes and where libvorbisfile reads in them; the bytes outlive it.
+struct MemorySource {
+  std::span<const std::uint8_t> bytes;
+  std::size_t pos = 0;
+};
+// ov_open_callbacks over the bytes, seekable (the loop goes back to the
+// start): 0, or libvorbisfile's error.
+int open_memory_track(MemorySource& source, OggVorbis_File* decoder);

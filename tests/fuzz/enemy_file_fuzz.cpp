@@ -2,14 +2,13 @@
 // message; an accepted one must keep every promise the loader relies on and
 // serialize back to the bytes it came from (apart from what follows a name
 // inside its field, which is written back as spaces).
-//
-// The parser's source is compiled into this target so that libFuzzer's
-// coverage instrumentation and the sanitizers see it; the libraries of the
-// fuzz build are not instrumented. The library's copy is then never linked in.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
-#include "../../src/content/enemy_file.cpp"
+#include "content/content.h"
+#include "world/world.h"
 
 namespace {
 

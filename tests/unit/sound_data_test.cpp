@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "script/script.h"
 #include "sound/sound_local.h"
 
 namespace {
@@ -96,6 +97,21 @@ std::vector<int> signed_samples(const SAMPLE* s) {
   std::vector<int> out(data, data + s->len);
   for (int& v : out) v -= 0x8000;
   return out;
+}
+
+// The check the game runs before a track may play: the built tracks pass, a
+// damaged one is refused with its reason.
+TEST_P(MusicTrack, PassesTheCheckWhileADamagedCopyDoesNot) {
+  const WholeFile file = read_whole_file(game_file(GetParam()).c_str());
+  ASSERT_EQ(file.error, 0);
+  EXPECT_EQ(check_track(file.bytes), "");
+  std::vector<std::uint8_t> damaged = file.bytes;
+  for (std::size_t i = damaged.size() / 3; i < damaged.size() / 3 + 64; ++i) damaged[i] ^= 0x5A;
+  EXPECT_EQ(check_track(damaged), "it does not decode");
+  damaged.assign(file.bytes.begin() + 1, file.bytes.end());
+  EXPECT_EQ(check_track(damaged), "not an Ogg Vorbis file");
+  damaged.assign(file.bytes.begin(), file.bytes.begin() + 4000);  // inside the headers
+  EXPECT_NE(check_track(damaged), "");
 }
 
 TEST(SoundDat, HoldsEveryEffectAtItsIndexAsAMono16BitSampleHeardClearly) {

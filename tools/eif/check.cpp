@@ -58,7 +58,7 @@ std::vector<EifProblem> check_enemy_datafiles(const EnemyFile& file, const std::
   for (std::size_t k = 0; k < count; ++k) {
     std::filesystem::path path = file.types[k].datafile;
     if (data_dir != ".") path = std::filesystem::path(data_dir) / path;
-    datafiles[k] = load_datafile(path.string().c_str());
+    datafiles[k] = load_checked_datafile(path.string().c_str());
     if (!datafiles[k]) {
       problems.push_back(
           {static_cast<int>(k), -1, "cannot load the datafile \"" + path.string() + "\""});

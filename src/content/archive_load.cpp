@@ -52,13 +52,9 @@ DATAFILE* load_checked_archive(std::span<const std::uint8_t> bytes, std::string*
 }
 
 DATAFILE* load_checked_datafile(const char* path, std::string* why) {
-  const WholeFile file = read_whole_file(path);
-  if (!file.opened || file.error != 0) {
-    tell(why, "missing or unreadable");
-    return nullptr;
-  }
-  if (file.bytes.size() > MAX_ARCHIVE_BYTES) {
-    tell(why, "larger than " + std::to_string(MAX_ARCHIVE_BYTES) + " bytes");
+  const WholeFile file = read_whole_file(path, MAX_ARCHIVE_BYTES);
+  if (!file.refusal.empty() || !file.opened || file.error != 0) {
+    tell(why, file.refusal.empty() ? "missing or unreadable" : file.refusal);
     return nullptr;
   }
   return load_checked_archive(file.bytes, why);

@@ -70,10 +70,9 @@ AUDIOSTREAM* make_stream(Track& t) {
 // A track file read whole and decoded once as a check: "" with its bytes in
 // *bytes when it plays, else why not. Takes no lock (decoding takes a while).
 std::string read_checked_track(const std::string& name, std::vector<std::uint8_t>* bytes) {
-  WholeFile file = read_whole_file(name.c_str());
+  WholeFile file = read_whole_file(name.c_str(), MAX_TRACK_BYTES);
+  if (!file.refusal.empty()) return file.refusal;
   if (!file.opened || file.error != 0) return "cannot read it";
-  if (file.bytes.size() > MAX_TRACK_BYTES)
-    return "larger than " + std::to_string(MAX_TRACK_BYTES) + " bytes";
   if (std::string why = check_track(file.bytes); !why.empty()) return why;
   *bytes = std::move(file.bytes);
   return {};

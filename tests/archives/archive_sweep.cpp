@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
                       : name == "sound.dat"           ? Kind::sound
                       : name.rfind("tileset", 0) == 0 ? Kind::tiles
                                                       : Kind::enemy;
-    const Bytes bytes = read_whole_file(path.c_str()).bytes;
+    const Bytes bytes = read_whole_file(path.c_str(), MAX_ARCHIVE_BYTES).bytes;
     int frames = 0;
     Tally tally;
     if (DATAFILE* shipped = load_checked_archive(bytes)) {

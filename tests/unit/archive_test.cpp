@@ -169,7 +169,7 @@ TEST(ArchiveCheck, ShippedArchivesPassPackedOrNot) {
       const std::string command =
           std::string(MIRVO_DAT) + " " + packing + " -w " + packed.string() + " > /dev/null";
       ASSERT_EQ(std::system(command.c_str()), 0) << command;
-      const WholeFile file = read_whole_file(packed.c_str());
+      const WholeFile file = read_whole_file(packed.c_str(), MAX_ARCHIVE_BYTES);
       ASSERT_NE(file.bytes.size(), std::filesystem::file_size(game_file(name))) << "not packed";
       DATAFILE* data = load_checked_archive(file.bytes, &why);
       ASSERT_NE(data, nullptr) << packing << " " << name << ": " << why;

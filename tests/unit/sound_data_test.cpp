@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "content/content.h"
 #include "script/script.h"
 #include "sound/sound_local.h"
 
@@ -102,7 +103,7 @@ std::vector<int> signed_samples(const SAMPLE* s) {
 // The check the game runs before a track may play: the built tracks pass, a
 // damaged one is refused with its reason.
 TEST_P(MusicTrack, PassesTheCheckWhileADamagedCopyDoesNot) {
-  const WholeFile file = read_whole_file(game_file(GetParam()).c_str());
+  const WholeFile file = read_whole_file(game_file(GetParam()).c_str(), MAX_ARCHIVE_BYTES);
   ASSERT_EQ(file.error, 0);
   EXPECT_EQ(check_track(file.bytes), "");
   std::vector<std::uint8_t> damaged = file.bytes;

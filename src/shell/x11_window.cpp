@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <xalleg.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +42,15 @@ namespace {
 char lost_line[160];
 int lost_length = 0;
 
+// Xlib's handler and the watcher may both see the loss: the first writes
+// the line and ends the process; the other waits for that end, since
+// leaving at once could cut the line short and returning would run exit().
+std::atomic<bool> leaving{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 [[noreturn]] void leave_for_lost_display() {
+  if (leaving.exchange(true))
+    for (;;) pause();
   // Nothing of the player's is left unsaved: every file is written whole.
   [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, lost_line, lost_length);
   _exit(1);

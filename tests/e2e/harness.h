@@ -143,9 +143,8 @@ class Session {
   void start_window_manager();
   XConnection& x() { return *x_; }
   const std::string& display() const { return display_; }
-  // Ends the X server under the game, as a logout or a dropped ssh link
-  // would. The scenario's own connection closes first, so only the game
-  // meets the loss; from here on shots are empty and windows absent.
+  // Ends the X server under the game, closing the scenario's own connection
+  // first; from here on shots are empty and windows absent.
   void end_server();
 
   GameFolder folder;

@@ -63,6 +63,13 @@ measure() {
   after=$(cpu_ticks "$game")
   xdotool keyup space
   kill "$game" "$xvfb" 2>/dev/null || true
+  # The game ends at once on the signal (status 0) or on losing its display
+  # (1); a hang or a death by a signal of its own is a fault, said out loud.
+  for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$game" 2>/dev/null && { echo "the game hangs at its end" >&2; kill -KILL "$game"; }
+  local status=0
+  wait "$game" 2>/dev/null || status=$?
+  [ "$status" -le 1 ] || echo "the game ended with status $status (renderer $renderer, cap $cap)" >&2
   sleep 1
   rm -f "$work/display"
   result=$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \

@@ -345,9 +345,9 @@ void set_window_icon();
 
 // ---- Window close button ----
 
-// Set by Allegro's close-button callback, and by SIGINT, SIGTERM and SIGHUP;
-// the menus and the play loop watch it and leave as if Escape had been
-// pressed, so the program ends through the main menu's Quit and its one shut_down.
+// Set by Allegro's close-button callback; the menus and the play loop watch
+// it and leave as if Escape had been pressed, so the program ends through the
+// main menu's Quit and its one shut_down.
 extern std::atomic<int> close_requested;
 void close_button_pressed();
 

@@ -2,6 +2,7 @@
 // every resource that lives from one start-up to the next shutdown.
 #include <alleggl.h>
 #include <allegro.h>
+#include <unistd.h>
 #include <xalleg.h>
 
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include "render/render.h"
 #include "script/script.h"
 #include "shell/shell_local.h"
+#include "shell/x11_local.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -35,6 +37,7 @@ void (*close_allegro)() = nullptr;
 void leave_cleanly() {
   release_music();
   std::fflush(stdout);
+  stop_watching_display();
   if (close_allegro != nullptr) close_allegro();
 }
 
@@ -46,22 +49,27 @@ int run_at_exit(void (*handler)()) {
   return first ? std::atexit(leave_cleanly) : 0;
 }
 
-// Ctrl+C in a terminal, or the SIGTERM of a logout, ends the game as the
-// window's close button does, through Quit and shut_down. Allegro's own
-// handler closes Allegro inside the signal, under its X thread and the music
-// feeder, and crashes. Raising the flag is all a handler may safely do (a
-// lock-free atomic store); a second such signal ends the program at once.
+// Ctrl+C in a terminal, the SIGHUP of a logout or a kill ends the game at
+// once with status 0. Allegro's own handler closes Allegro inside the
+// signal, under its X thread and the music feeder, and can hang there for
+// ever; a flag for the main loop to read is no better when the main thread
+// is itself stuck. Nothing of the player's is unsaved (every file is
+// written whole), so leaving without any shutdown loses nothing.
 void quit_on_signal(int) {
-  close_requested.store(1);
+  _exit(0);
 }
 
 // After install_allegro, which puts Allegro's handlers in place each time.
+// Ctrl+\ dumps core as usual, without Allegro's shutdown inside the signal.
+// A write to a closed socket (the X server's) fails instead of killing the
+// program, so a lost display ends through the lost-display path.
 void quit_on_signals() {
   struct sigaction action {};
   action.sa_handler = quit_on_signal;
-  action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  std::signal(SIGQUIT, SIG_DFL);
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 void read_settings() {
@@ -104,6 +112,7 @@ void start_up() {
                 allegro_failure_reason(allegro_error, std::getenv("DISPLAY")).c_str());
   close_requested = 0;
   quit_on_signals();
+  watch_display();
   install_keyboard();
   install_timer();
   install_joystick(JOY_TYPE_AUTODETECT);
@@ -183,5 +192,6 @@ void shut_down() {
   // delete a texture the next context gave the same name.
   release_level_graphics();
   remove_allegro_gl();
+  stop_watching_display();
   allegro_exit();
 }

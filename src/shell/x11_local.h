@@ -23,3 +23,11 @@ class XWindowLock {
   unsigned long window = 0;  // an X Window id
   unsigned long root = 0;    // the root window of the window's screen
 };
+
+// A lost X connection (the server ended, a session logged out, an ssh link
+// dropped) ends the program at once: one line on standard error naming the
+// display, status 1. Xlib's own handler would run exit(), whose handlers
+// close Allegro under locks its X thread holds, and hang. Call after every
+// install_allegro; stop_watching_display before Allegro closes the connection.
+void watch_display();
+void stop_watching_display();

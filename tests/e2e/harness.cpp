@@ -215,6 +215,11 @@ Session::~Session() {
   server_.reset();
 }
 
+void Session::end_server() {
+  x_.reset();
+  server_.reset();
+}
+
 namespace {
 
 bool has_frame(Display* d, Window w) {
@@ -308,7 +313,7 @@ std::optional<GameWindow> Session::wait_window(Millis timeout) {
 }
 
 Image Session::shot() {
-  const std::optional<GameWindow> w = x_->find_window();
+  const std::optional<GameWindow> w = window();
   return w ? x_->grab(*w) : Image{};
 }
 

@@ -143,6 +143,9 @@ class Session {
   void start_window_manager();
   XConnection& x() { return *x_; }
   const std::string& display() const { return display_; }
+  // Ends the X server under the game, closing the scenario's own connection
+  // first; from here on shots are empty and windows absent.
+  void end_server();
 
   GameFolder folder;
 
@@ -162,7 +165,7 @@ class Session {
   // Waits for the game window (and moves the pointer into it, which gives it
   // the keyboard focus: no window manager runs).
   std::optional<GameWindow> wait_window(Millis timeout);
-  std::optional<GameWindow> window() { return x_->find_window(); }
+  std::optional<GameWindow> window() { return x_ ? x_->find_window() : std::nullopt; }
   int windows_mapped() { return x_->windows_mapped(); }
   void press_close_button(const GameWindow& w) { x_->press_close_button(w); }
   // Screenshot of the game window; empty when there is none.

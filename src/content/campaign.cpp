@@ -52,7 +52,7 @@ std::string campaign_problem(const Campaign& campaign) {
 
 void load_campaign_level(const Campaign& campaign, int index) {
   const CampaignLevel& level = campaign.levels.at(static_cast<std::size_t>(index));
-  load_level(level.script.c_str(), level.enemies.c_str(), level.tiles.c_str());
+  load_level(level.script.c_str(), level.enemies.c_str(), level.tiles.c_str(), campaign.rules);
   if (!level.title.empty()) show_message(level.title.c_str(), LEVEL_TITLE_TICKS);
 }
 

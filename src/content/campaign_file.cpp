@@ -66,6 +66,39 @@ std::string read_level(const toml::table& table, const char* path, CampaignLevel
   return {};
 }
 
+Campaign refused(std::string why) {
+  Campaign c;
+  c.error = std::move(why);
+  return c;
+}
+
+// The campaign's name and the rules it is played by: `name` a title-sized
+// text, `[rules]` holding only `arcade`, a boolean.
+std::string read_rules(const toml::table& root, const char* path, Campaign& c) {
+  if (const toml::node* name = root.get("name")) {
+    const auto* text = name->as_string();
+    if (!text || text->get().empty() || text->get().size() > MAX_CAMPAIGN_TITLE ||
+        text->get().find('\0') != std::string::npos)
+      return at_line(
+          path, name->source(),
+          "name must be 1 to " + std::to_string(MAX_CAMPAIGN_TITLE) + " bytes without a NUL");
+    c.name = text->get();
+  }
+  const toml::node* node = root.get("rules");
+  if (!node) return {};
+  const toml::table* table = node->as_table();
+  if (!table) return at_line(path, node->source(), "rules is not a [rules] table");
+  for (auto&& [key, value] : *table) {
+    if (key.str() != "arcade")
+      return at_line(path, key.source(),
+                     "unknown key \"" + std::string(key.str()) + "\" in [rules] (known: arcade)");
+    const auto* arcade = value.as_boolean();
+    if (!arcade) return at_line(path, value.source(), "arcade is not true or false");
+    c.rules = arcade->get() ? ARCADE_RULES : PLAIN_RULES;
+  }
+  return {};
+}
+
 }  // namespace
 
 Campaign single_level_campaign() {
@@ -86,32 +119,31 @@ Campaign parse_campaign(std::span<const std::uint8_t> bytes, const char* path) {
     return c;
   }
   for (auto&& [key, node] : root) {
-    if (key.str() != "level")
-      return {{},
-              at_line(path, key.source(),
-                      "unknown key \"" + std::string(key.str()) +
-                          "\" (a campaign holds only [[level]] tables)")};
+    if (key.str() != "level" && key.str() != "name" && key.str() != "rules")
+      return refused(at_line(path, key.source(),
+                             "unknown key \"" + std::string(key.str()) +
+                                 "\" (a campaign holds a name, [rules] and [[level]] tables)"));
   }
+  if (std::string why = read_rules(root, path, c); !why.empty()) return refused(why);
   const toml::array* levels = root["level"].as_array();
   if (!levels || levels->empty())
-    return {{}, at_line(path, root.source(), "no [[level]] table: a campaign needs a level")};
+    return refused(at_line(path, root.source(), "no [[level]] table: a campaign needs a level"));
   if (levels->size() > MAX_CAMPAIGN_LEVELS)
-    return {{},
-            at_line(path, (*levels)[MAX_CAMPAIGN_LEVELS].source(),
-                    "more than " + std::to_string(MAX_CAMPAIGN_LEVELS) + " levels")};
+    return refused(at_line(path, (*levels)[MAX_CAMPAIGN_LEVELS].source(),
+                           "more than " + std::to_string(MAX_CAMPAIGN_LEVELS) + " levels"));
   for (const toml::node& node : *levels) {
     const toml::table* table = node.as_table();
-    if (!table) return {{}, at_line(path, node.source(), "level is not a [[level]] table")};
+    if (!table) return refused(at_line(path, node.source(), "level is not a [[level]] table"));
     CampaignLevel level;
-    if (std::string why = read_level(*table, path, level); !why.empty()) return {{}, why};
+    if (std::string why = read_level(*table, path, level); !why.empty()) return refused(why);
     c.levels.push_back(std::move(level));
   }
+  if (c.name.empty()) c.name = c.levels.front().title;
   const CampaignLevel& first = c.levels.front();
   if (first.script != FIRST_LEVEL_SCRIPT || first.enemies != FIRST_LEVEL_ENEMIES ||
       first.tiles != FIRST_LEVEL_TILES)
-    return {{},
-            at_line(path, (*levels)[0].source(),
-                    std::string("the first level must be ") + FIRST_LEVEL_SCRIPT + " with " +
-                        FIRST_LEVEL_ENEMIES + " and " + FIRST_LEVEL_TILES)};
+    return refused(at_line(path, (*levels)[0].source(),
+                           std::string("the first level must be ") + FIRST_LEVEL_SCRIPT + " with " +
+                               FIRST_LEVEL_ENEMIES + " and " + FIRST_LEVEL_TILES));
   return c;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "world/world.h"
+
 struct DATAFILE;
 
 // ---- The program's datafile and renderer choice ----
@@ -59,8 +61,9 @@ inline constexpr std::size_t MAX_CAMPAIGN_TITLE = 31;  // what an on-screen mess
 // tile set, the enemy types, the level director, no messages, and the white
 // and ship textures. Each loader shows its message and ends the program on a
 // broken file.
+// The level is played by level_rules.
 void load_level(const char* script_file, const char* enemy_file,
-                const char* tile_file = FIRST_LEVEL_TILES);
+                const char* tile_file = FIRST_LEVEL_TILES, const Rules& level_rules = PLAIN_RULES);
 
 struct CampaignLevel {
   std::string title;   // shown as the level begins; "" shows nothing
@@ -73,6 +76,8 @@ struct CampaignLevel {
 // A parsed campaign, or why it cannot be played (empty error on success).
 struct Campaign {
   std::vector<CampaignLevel> levels;
+  std::string name;           // the top-level name, else the first level's title
+  Rules rules = PLAIN_RULES;  // ARCADE_RULES when its [rules] table says arcade = true
   std::string error;
 };
 

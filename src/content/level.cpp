@@ -4,8 +4,10 @@
 #include "script/script.h"
 #include "world/world.h"
 
-void load_level(const char* script_file, const char* enemy_file, const char* tile_file) {
+void load_level(const char* script_file, const char* enemy_file, const char* tile_file,
+                const Rules& level_rules) {
   reset_world_for_level_start();
+  rules = level_rules;
   load_scripts(script_file);
   load_tile_set(tile_file);
   load_enemy_types(enemy_file);

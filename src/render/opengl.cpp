@@ -50,6 +50,7 @@ void draw_background() {
 
 // The ship fills the lower-left 40 x 40 of its 64 x 64 texture.
 void draw_ship() {
+  if (!ship_shown()) return;
   constexpr float extent = static_cast<float>(SHIP_SIZE) / 64.0f;
   glBindTexture(GL_TEXTURE_2D, player.texture);
   draw_blended_quad(GL_ONE_MINUS_SRC_ALPHA, static_cast<float>(player.x),

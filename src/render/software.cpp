@@ -109,7 +109,8 @@ void show_frame() {
 void draw_frame_software() {
   draw_background();
   draw_enemies();
-  draw_sprite(back_buffer, bitmap_object(game_data, DATA_PLAYER_SHIP), player.x, player.y);
+  if (ship_shown())
+    draw_sprite(back_buffer, bitmap_object(game_data, DATA_PLAYER_SHIP), player.x, player.y);
   draw_projectiles(player_shots);
   draw_projectiles(enemy_bullets);
   draw_particles();

@@ -108,9 +108,10 @@ void spawn_particle(float x, float y, float vx, float vy, int colour, int fade_s
 // Sends every living member of `group` into its death step. The level
 // director and the already dead (the trigger itself) are left alone; members
 // keep their health, velocity and script.
-void trigger_group(int group) {
+int trigger_group(int group) {
+  int fallen_score = 0;
   for (int i = 0; i < MAX_ENEMIES; ++i) {
-    const Enemy& e = enemies[i];
+    Enemy& e = enemies[i];
     if (e.type <= 0 || e.type == LEVEL_DIRECTOR || e.health <= 0.0f || e.group != group) {
       continue;
     }
@@ -119,5 +120,9 @@ void trigger_group(int group) {
     EnemyAnimState& s = enemy_anim_states[i];
     s.anim = s.death_anim;
     s.anim_timer = step_duration(def->anims, s.death_anim);
+    fallen_score += e.score;
+    // Where a member scores as it falls, it cannot be shot down for more.
+    if (rules.group_scores) e.health = 0.0f;
   }
+  return fallen_score;
 }

@@ -1,6 +1,7 @@
 #include "world/world.h"
 
 Player player;
+Rules rules;
 std::array<Bullet, MAX_PLAYER_SHOTS> player_shots;
 std::array<Bullet, MAX_ENEMY_BULLETS> enemy_bullets;
 std::array<Enemy, MAX_ENEMIES> enemies;
@@ -45,6 +46,9 @@ void reset_world_for_next_level() {
 }
 
 void reset_world_for_level_start() {
+  player.invulnerable = 0;
+  player.chain = 0;
+  player.chain_left = 0;
   forget_reported_opcodes();
   for (Enemy& e : enemies) {
     e.type = 0;

@@ -5,6 +5,8 @@
 
 #include <allegro.h>
 
+#include <algorithm>
+
 #include "script/script.h"
 #include "world/world.h"
 #include "world/world_local.h"
@@ -24,6 +26,9 @@ constexpr int LOST_MESSAGE_TICKS = 500;
 // message shows after every blow below 1; the lost game is heard only for the
 // blow that took the last point.
 void ship_was_hit(int energy_before) {
+  player.invulnerable = rules.invulnerable_ticks;
+  player.chain = 0;
+  player.chain_left = 0;
   const float centre = static_cast<float>(player.x + SHIP_SIZE / 2);
   record_world_event(EVENT_SHIP_HIT, centre);
   if (energy_before >= 1 && player.energy < 1) record_world_event(EVENT_GAME_LOST, centre);
@@ -37,6 +42,15 @@ void enter_death_step(int slot, const EnemyType& def) {
   e.vy = 0.0f;
   s.anim = s.death_anim;
   s.anim_timer = step_duration(def.anims, s.death_anim);
+}
+
+// A kill worth `points` scores them times the multiplier, and under a chain
+// rule raises the chain and gives the next kill the chain's time.
+void score_kill(int points) {
+  player.score += points * score_multiplier();
+  if (rules.chain_ticks <= 0) return;
+  if (player.chain + 1 < rules.max_multiplier) ++player.chain;
+  player.chain_left = rules.chain_ticks;
 }
 
 // A projectile inside the playfield, bounds included.
@@ -94,8 +108,8 @@ void shoot_enemy(int slot, const EnemyType& def, int w, int h) {
     b.anim_timer = step_duration(st->anims, st->hit_anim);
     if (e.health <= 0.0f) {
       // The group falls before the trigger's own death step starts.
-      if (e.group_trigger > 0) trigger_group(e.group);
-      player.score += e.score;
+      const int group_score = e.group_trigger > 0 ? trigger_group(e.group) : 0;
+      score_kill(e.score + (rules.group_scores ? group_score : 0));
       enter_death_step(slot, def);
     }
   }
@@ -107,6 +121,7 @@ void ram_enemy(int slot, const EnemyType& def, int w, int h) {
   Enemy& e = enemies[slot];
   const int ex = static_cast<int>(e.x);
   const int ey = static_cast<int>(e.y);
+  if (player.invulnerable > 0) return;
   if (rects_overlap(player.x, player.y, SHIP_SIZE, SHIP_SIZE, ex, ey, w, h) != 1) return;
   if (e.health <= 0.0f) return;
   const Animation* enemy_step = step_of(def.anims, enemy_anim_states[slot].anim);
@@ -187,7 +202,7 @@ void update_player_shots() {
 
 // An enemy bullet tests a 3 x 3 box against the ship, whatever its type's size.
 void bullet_hits_ship(Bullet& b) {
-  if (b.hit != 0 || b.anim == END_OF_LIFE) return;
+  if (b.hit != 0 || b.anim == END_OF_LIFE || player.invulnerable > 0) return;
   const ShotType* st = shot_type_of(b.type);
   if (st == nullptr) return;
   const int bx = static_cast<int>(b.x);
@@ -262,10 +277,20 @@ void update_world() {
   update_player_shots();
   if (player.fire_cooldown != 0) --player.fire_cooldown;
   update_enemy_bullets();
+  if (player.invulnerable > 0) --player.invulnerable;
+  if (player.chain_left > 0 && --player.chain_left == 0) player.chain = 0;
   update_particles();
   if (player.energy < 0) player.energy = 0;
   scroll_background();
   world_local::settle_game_outcome();
+}
+
+bool ship_shown() {
+  return player.invulnerable <= 0 || (player.invulnerable / BLINK_TICKS) % 2 == 0;
+}
+
+int score_multiplier() {
+  return std::min(player.chain + 1, std::max(rules.max_multiplier, 1));
 }
 
 void run_tick() {

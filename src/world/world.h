@@ -88,7 +88,32 @@ struct Player {
   std::int32_t score = 0;
   PixelMask* mask = nullptr;
   unsigned int texture = 0;
+  // Raised only under rules that ask for them; 0 otherwise.
+  std::int32_t invulnerable = 0;  // ticks left in which the ship collides with nothing
+  std::int32_t chain = 0;         // kills in a row: the multiplier is chain + 1, at most the rules'
+  std::int32_t chain_left = 0;    // ticks until the chain breaks without another kill
 };
+
+// ---- The rules a level is played by ----
+// Chosen once at level start (the campaign asks for them) and read by the
+// tick; the plain rules leave every arcade field at 0 and the game exactly as
+// it always played.
+struct Rules {
+  std::int32_t invulnerable_ticks = 0;  // after a blow the ship is untouchable this long
+  std::int32_t chain_ticks = 0;         // a kill within this long of the last raises the chain
+  std::int32_t max_multiplier = 1;      // the chain's multiplier stops here
+  bool group_scores = false;            // members that fall with their trigger score too
+};
+inline constexpr Rules PLAIN_RULES{};
+inline constexpr Rules ARCADE_RULES{120, 150, 8, true};
+// The ship blinks while untouchable: hidden on every other span this long.
+inline constexpr int BLINK_TICKS = 4;
+extern Rules rules;
+
+// Whether the ship is drawn this tick: always, but on the hidden spans of its blink.
+bool ship_shown();
+// The multiplier the next kill scores with: 1 to rules.max_multiplier.
+int score_multiplier();
 
 struct Bullet {
   std::int32_t type = 0;  // 0 = free, else the 1-based shot type
@@ -287,7 +312,9 @@ void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, 
                  int group_trigger);
 void spawn_particle(float x, float y, float vx, float vy, int colour, int fade_step,
                     int move_period, int fade_period);
-void trigger_group(int group);
+// Sends every live member of the group into its death step; returns what
+// they are worth together.
+int trigger_group(int group);
 
 // ---- The script interpreter ----
 

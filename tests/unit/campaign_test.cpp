@@ -51,6 +51,14 @@ TEST(CampaignFile, ReadsEveryLevelInOrder) {
   EXPECT_EQ(c.levels[1].music, "level2.ogg");
   // A folder inside the game folder is fine.
   EXPECT_EQ(parse(FIRST + level_table("T", "a/b.wif", "e.eif", "t.dat", "m.ogg")).error, "");
+  // Without a name or [rules]: the first title names it, the plain rules hold.
+  EXPECT_EQ(c.name, "One");
+  EXPECT_EQ(c.rules.invulnerable_ticks, 0);
+  const Campaign arcade = parse("name = \"Mirvo\"\n[rules]\narcade = true\n" + FIRST);
+  ASSERT_EQ(arcade.error, "");
+  EXPECT_EQ(arcade.name, "Mirvo");
+  EXPECT_EQ(arcade.rules.invulnerable_ticks, ARCADE_RULES.invulnerable_ticks);
+  EXPECT_EQ(parse("[rules]\narcade = false\n" + FIRST).rules.chain_ticks, 0);
 }
 
 TEST(CampaignFile, TheSingleLevelGameIsLevelOnesFilesWithoutATitle) {
@@ -93,6 +101,10 @@ TEST(CampaignFile, RefusesWhatTheGameCannotPlayWithTheLine) {
       {FIRST + level_table("T", "l.wif", "e.eif", "t.dat", ""), "c.toml:12: music \"\" is empty"},
       {FIRST + "[[level]]\ntitle = 5\n", "c.toml:8: title is not a string"},
       {too_many, "c.toml:385: more than 64 levels"},
+      {"[rules]\narcade = 1\n" + FIRST, "c.toml:2: arcade is not true or false"},
+      {"[rules]\nfast = true\n" + FIRST, "c.toml:2: unknown key \"fast\" in [rules]"},
+      {"rules = 1\n" + FIRST, "c.toml:1: rules is not a [rules] table"},
+      {"name = \"\"\n" + FIRST, "c.toml:1: name must be 1 to 31 bytes"},
   };
   for (const auto& c : cases) {
     const Campaign parsed = parse(c.text);

@@ -158,6 +158,7 @@ inline void reset_world() {
   clear_world_events();
   world_events_recording = 1;
   reset_game_outcome();
+  rules = PLAIN_RULES;
   for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
   key_shifts = 0;
   num_joysticks = 0;

@@ -189,6 +189,56 @@ TEST_F(WorldUpdate, DestroyedTriggerBringsItsGroupDownWithoutTheirScore) {
   EXPECT_EQ(player.score, 200);
 }
 
+// Under the arcade rules a blow makes the ship untouchable and blinking for
+// a while, and kills in quick succession score more and more.
+TEST_F(WorldUpdate, ArcadeRulesGiveAnUntouchableBlinkAndAChainOfKills) {
+  rules = ARCADE_RULES;
+  enemy_bullet_at(0, 1, 150.0f, 310.0f);
+  update_world();
+  ASSERT_EQ(player.energy, 9);
+  EXPECT_EQ(player.invulnerable, ARCADE_RULES.invulnerable_ticks - 1);
+  enemy_bullet_at(1, 1, 160.0f, 310.0f);
+  const int rammer = spawn_idle(1, 150.0f, 300.0f);
+  int shown = 0;
+  for (int t = 0; t < ARCADE_RULES.invulnerable_ticks - 1; ++t) {
+    shown += ship_shown();
+    update_world();
+  }
+  EXPECT_EQ(player.energy, 9) << "bullets and enemies pass through";
+  EXPECT_EQ(enemy_bullets[1].hit, 0);
+  EXPECT_FLOAT_EQ(enemies[rammer].health, 10.0f);
+  EXPECT_NEAR(shown, ARCADE_RULES.invulnerable_ticks / 2, BLINK_TICKS);
+  enemies[rammer].type = 0;
+  update_world();
+  EXPECT_EQ(player.energy, 8) << "touchable again";
+
+  // Three kills in a row score x1, x2, x3; the members of a group count too.
+  // A blow, or a pause longer than the chain's time, starts again from x1.
+  player.invulnerable = 0;
+  const auto kill = [&](int group = 0, int trigger = 0) {
+    const int slot = spawn_idle(1, 100.0f, 100.0f, group, trigger);
+    enemies[slot].health = 0.5f;
+    player_shot_at(0, 110.0f, 110.0f);
+    update_world();
+    player_shots[0].type = 0;
+    enemies[slot].type = 0;
+  };
+  player.score = 0;
+  kill();
+  kill();
+  spawn_idle(1, 200.0f, 0.0f, 5);
+  kill(5, 1);
+  EXPECT_EQ(player.score, 100 + 200 + 3 * 200);
+  EXPECT_EQ(score_multiplier(), 4);
+  ticks(ARCADE_RULES.chain_ticks);
+  EXPECT_EQ(score_multiplier(), 1);
+  for (int i = 0; i < 10; ++i) kill();
+  EXPECT_EQ(score_multiplier(), ARCADE_RULES.max_multiplier);
+  enemy_bullet_at(2, 1, 150.0f, 310.0f);
+  update_world();
+  EXPECT_EQ(score_multiplier(), 1);
+}
+
 TEST_F(WorldUpdate, DeathStepExplodesThenTheChainEndsAndFreesTheSlot) {
   const int slot = spawn_idle(1, 100.0f, 100.0f);
   enemies[slot].health = 0.5f;

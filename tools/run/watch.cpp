@@ -36,7 +36,13 @@ struct Digest {
 struct HashTables {
   Digest& d;
 
-  void operator()(const Player& p) { d.add(p.x, p.y, p.fire_cooldown, p.energy, p.score); }
+  // The arcade fields join only when raised, so runs under the plain rules
+  // keep the hashes they always had.
+  void operator()(const Player& p) {
+    d.add(p.x, p.y, p.fire_cooldown, p.energy, p.score);
+    if (p.invulnerable != 0 || p.chain != 0 || p.chain_left != 0)
+      d.add(p.invulnerable, p.chain, p.chain_left);
+  }
   template <std::size_t N>
   void operator()(const std::array<Bullet, N>& table) {
     for (int i = 0; i < static_cast<int>(N); ++i) {

@@ -343,8 +343,8 @@ TEST_F(CampaignFiles, TheAuthorsCheckNamesEveryBrokenLevel) {
   write("level2.ogg", "not music");
   std::string output;
   EXPECT_EQ(run(EIF_TOOL + " --campaign campaign.toml", &output), 1);
-  EXPECT_NE(output.find("campaign.toml: error: level 2 (Ion Reef): \"level2.ogg\" is not an Ogg "
-                        "file"),
+  EXPECT_NE(output.find("campaign.toml: error: level 2 (Ion Reef): \"level2.ogg\" does not play: "
+                        "not an Ogg Vorbis file"),
             std::string::npos)
       << output;
   EXPECT_NE(output.find("campaign.toml: error: level 3 (Three): Error loading tileset9.dat"),

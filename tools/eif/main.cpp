@@ -13,6 +13,7 @@
 
 #include "eif/eif.h"
 #include "script/script.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -120,12 +121,12 @@ int decompile(const Options& o) {
   return 0;
 }
 
-// The music is streamed as Ogg Vorbis; its first bytes say so.
-bool ogg_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char magic[4] = {};
-  in.read(magic, sizeof magic);
-  return in && std::memcmp(magic, "OggS", 4) == 0;
+// The game plays a track only when it decodes whole; the same check here.
+std::string track_problem(const std::string& path) {
+  const WholeFile file = read_whole_file(path.c_str(), MAX_TRACK_BYTES);
+  if (file.error != 0) return "\"" + path + "\" cannot be read: " + whole_file_problem(file);
+  const std::string why = check_track(file.bytes);
+  return why.empty() ? "" : "\"" + path + "\" does not play: " + why;
 }
 
 // Prints the checker's problems as errors, or as warnings with --no-check;
@@ -174,7 +175,7 @@ int compile(const Options& o) {
 
 // Checks a campaign as the game's Start does, and its music as well: the file
 // parses, and in the game folder every level's script, tile set and enemy
-// file (with its datafiles) loads and every track is an Ogg file.
+// file (with its datafiles) loads and every track decodes as the game plays it.
 int check_campaign(const Options& o) {
   const WholeFile in = read_input(o, MAX_TEXT_FILE_BYTES);
   if (in.error != 0) return 1;
@@ -197,7 +198,7 @@ int check_campaign(const Options& o) {
   for (std::size_t i = 0; i < campaign.levels.size(); ++i) {
     const CampaignLevel& level = campaign.levels[i];
     std::string why = campaign_level_problem(level);
-    if (why.empty() && !ogg_file(level.music)) why = "\"" + level.music + "\" is not an Ogg file";
+    if (why.empty()) why = track_problem(level.music);
     if (why.empty()) continue;
     while (!why.empty() && why.back() == '\n') why.pop_back();
     std::cerr << o.input << ": error: level " << i + 1 << " (" << level.title << "): " << why

@@ -34,18 +34,8 @@ mkdir "$work/game" "$work/home"
 cp -p "$build"/game/* "$work/game/"
 # The frame cap leaves the processor to the other games of a parallel sweep.
 echo "framecap = 1" >"$work/game/mirvo.cfg"
-echo 'pcm.!default { type file; slave.pcm "null"; file "/dev/null"; format "raw" }' \
-  >"$work/home/.asoundrc"
-
-exec 3<>"$work/displayfd"
-Xvfb -displayfd 3 -screen 0 800x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/displayfd")
-stdbuf -oL xev -root -event substructure >"$work/maps" 2>/dev/null &
-xev_pid=$!
-sleep 1
-maps() { grep -c '^MapNotify' "$work/maps" || true; }
+. "$(dirname "$0")/../x_session.sh"
+start_x_session
 
 random_below() { echo $(((RANDOM * 32768 + RANDOM) % $1)); }
 

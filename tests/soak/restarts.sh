@@ -26,25 +26,11 @@ mkdir "$work/game" "$work/home"
 for f in "$game_dir"/*; do
   case $(basename "$f") in mirvo.cfg*) ;; *) cp -p "$f" "$work/game/" ;; esac
 done
-echo 'pcm.!default { type file; slave.pcm "null"; file "/dev/null"; format "raw" }' \
-  >"$work/home/.asoundrc"
-
-exec 3<> "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 800x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/displayfd")
-
-# Every window mapped on the server, one "MapNotify" line each: a restart maps
-# a new window (which may get the old one's id).
-stdbuf -oL xev -root -event substructure >"$work/maps" 2>/dev/null &
-xev_pid=$!
-sleep 1  # xev is listening before the game maps its first window
+. "$(dirname "$0")/../x_session.sh"
+start_x_session
 (cd "$work/game" && exec env -i DISPLAY="$DISPLAY" HOME="$work/home" PATH=/nonexistent \
   ./mirvo >"$work/stdout" 2>"$work/stderr") &
 game_pid=$!
-
-maps() { grep -c '^MapNotify' "$work/maps" || true; }
 
 # Waits until more than $1 windows have been mapped, then gives the game's
 # window the keyboard (the pointer in it: no window manager runs).

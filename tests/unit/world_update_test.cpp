@@ -1,6 +1,8 @@
 // One tick of the world: enemy movement and animation, shots, ramming and
 // bullets with their worked numbers, projectile and particle lifetimes, the
-// energy floor and the scroll.
+// energy floor and the scroll, and what the arcade rules change of them. It
+// is long because every case runs on the one fixture below, whose enemy
+// types carry the worked numbers.
 #include <cmath>
 
 #include "world_fixture.h"

@@ -59,6 +59,7 @@ void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, 
   if (slot < 0) return;
 
   Enemy& e = enemies[slot];
+  if (rules.keeps_tally && enemy_type != LEVEL_DIRECTOR) ++level_tally.appeared;
   e.type = enemy_type;
   e.health = static_cast<float>(def->health);
   e.score = def->score;
@@ -121,6 +122,7 @@ int trigger_group(int group) {
     s.anim = s.death_anim;
     s.anim_timer = step_duration(def->anims, s.death_anim);
     fallen_score += e.score;
+    if (rules.keeps_tally) ++level_tally.destroyed;
     // Where a member scores as it falls, it cannot be shot down for more.
     if (rules.group_scores) e.health = 0.0f;
   }

@@ -1,6 +1,7 @@
 #include "world/world.h"
 
 Player player;
+LevelTally level_tally;
 Rules rules;
 std::array<Bullet, MAX_PLAYER_SHOTS> player_shots;
 std::array<Bullet, MAX_ENEMY_BULLETS> enemy_bullets;
@@ -49,6 +50,7 @@ void reset_world_for_level_start() {
   player.invulnerable = 0;
   player.chain = 0;
   player.chain_left = 0;
+  level_tally = LevelTally{};
   forget_reported_opcodes();
   for (Enemy& e : enemies) {
     e.type = 0;

@@ -29,6 +29,7 @@ void ship_was_hit(int energy_before) {
   player.invulnerable = rules.invulnerable_ticks;
   player.chain = 0;
   player.chain_left = 0;
+  if (rules.keeps_tally) ++level_tally.hits;
   const float centre = static_cast<float>(player.x + SHIP_SIZE / 2);
   record_world_event(EVENT_SHIP_HIT, centre);
   if (energy_before >= 1 && player.energy < 1) record_world_event(EVENT_GAME_LOST, centre);
@@ -48,6 +49,10 @@ void enter_death_step(int slot, const EnemyType& def) {
 // rule raises the chain and gives the next kill the chain's time.
 void score_kill(int points) {
   player.score += points * score_multiplier();
+  if (rules.keeps_tally) {
+    ++level_tally.destroyed;
+    level_tally.max_chain = std::max(level_tally.max_chain, score_multiplier());
+  }
   if (rules.chain_ticks <= 0) return;
   if (player.chain + 1 < rules.max_multiplier) ++player.chain;
   player.chain_left = rules.chain_ticks;

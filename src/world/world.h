@@ -103,9 +103,16 @@ struct Rules {
   std::int32_t chain_ticks = 0;         // a kill within this long of the last raises the chain
   std::int32_t max_multiplier = 1;      // the chain's multiplier stops here
   bool group_scores = false;            // members that fall with their trigger score too
+  bool keeps_tally = false;             // the level's tally is counted for its stage-clear screen
 };
 inline constexpr Rules PLAIN_RULES{};
-inline constexpr Rules ARCADE_RULES{120, 150, 8, true};
+inline constexpr Rules ARCADE_RULES{
+    .invulnerable_ticks = 120,
+    .chain_ticks = 150,
+    .max_multiplier = 8,
+    .group_scores = true,
+    .keeps_tally = true,
+};
 // The ship blinks while untouchable: hidden on every other span this long.
 inline constexpr int BLINK_TICKS = 4;
 extern Rules rules;
@@ -114,6 +121,16 @@ extern Rules rules;
 bool ship_shown();
 // The multiplier the next kill scores with: 1 to rules.max_multiplier.
 int score_multiplier();
+
+// What a level's stage-clear screen tells, counted by the tick under rules
+// that keep a tally (all 0 otherwise) and zeroed at every level start.
+struct LevelTally {
+  std::int32_t appeared = 0;   // enemies spawned, the level director left out
+  std::int32_t destroyed = 0;  // of those, the ones the ship's shots brought down
+  std::int32_t hits = 0;       // blows that cost the ship energy
+  std::int32_t max_chain = 0;  // the highest multiplier reached
+};
+extern LevelTally level_tally;
 
 struct Bullet {
   std::int32_t type = 0;  // 0 = free, else the 1-based shot type
@@ -265,6 +282,7 @@ void visit_world_tables(Visit&& visit) {
   visit(particles);
   visit(messages);
   visit(scroll_row, scroll_offset);
+  visit(level_tally);
 }
 
 // The ship where a new game starts it, with START_ENERGY.

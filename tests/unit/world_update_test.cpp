@@ -239,6 +239,10 @@ TEST_F(WorldUpdate, ArcadeRulesGiveAnUntouchableBlinkAndAChainOfKills) {
   enemy_bullet_at(2, 1, 150.0f, 310.0f);
   update_world();
   EXPECT_EQ(score_multiplier(), 1);
+  // The stage-clear tally saw it all: the group member counts as destroyed.
+  EXPECT_EQ(level_tally.hits, 3);
+  EXPECT_EQ(level_tally.destroyed, 14);
+  EXPECT_EQ(level_tally.max_chain, ARCADE_RULES.max_multiplier);
 }
 
 TEST_F(WorldUpdate, DeathStepExplodesThenTheChainEndsAndFreesTheSlot) {

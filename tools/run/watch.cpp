@@ -73,6 +73,11 @@ struct HashTables {
   // The messages show what happened; nothing in the tick reads them.
   void operator()(const std::array<Message, MAX_MESSAGES>&) {}
   void operator()(std::int32_t row, float offset) { d.add(row, offset); }
+  // Counted only under rules that keep a tally, so plain runs hash as before.
+  void operator()(const LevelTally& t) {
+    if (t.appeared != 0 || t.destroyed != 0 || t.hits != 0 || t.max_chain != 0)
+      d.add(t.appeared, t.destroyed, t.hits, t.max_chain);
+  }
 };
 
 bool finite(float a, float b, float c, float d) {

@@ -60,10 +60,25 @@ int energy_for_next_level(int energy) {
   return std::min(START_ENERGY, energy + LEVEL_ENERGY_BONUS);
 }
 
+int tally_bonus(const LevelTally& tally) {
+  return tally.hits == 0 ? NO_HIT_BONUS : 0;
+}
+
 bool advance_campaign(const Campaign& campaign, CampaignProgress& progress) {
   if (!level_won()) return false;
+  const bool tallied = campaign.rules.keeps_tally;
+  if (tallied && !progress.cleared) {
+    progress.cleared = true;
+    progress.tally = level_tally;
+    progress.bonus = tally_bonus(level_tally);
+    player.score += progress.bonus;
+  }
   if (progress.level + 1 >= static_cast<int>(campaign.levels.size())) return false;
-  if (++progress.victory_ticks < LEVEL_VICTORY_TICKS) return false;
+  const int wait = tallied ? TALLY_TICKS : LEVEL_VICTORY_TICKS;
+  if (progress.skip_wait) progress.victory_ticks = wait;
+  progress.skip_wait = false;
+  if (++progress.victory_ticks < wait) return false;
+  progress.cleared = false;
   ++progress.level;
   progress.victory_ticks = 0;
   player.energy = energy_for_next_level(player.energy);

@@ -108,11 +108,21 @@ inline constexpr int LEVEL_VICTORY_TICKS = 300;
 // above a new game's START_ENERGY (today a full refill).
 int energy_for_next_level(int energy);
 
+// Under rules that keep a tally, a won level shows its stage-clear tally this
+// long (5 s) instead; a level cleared without a blow is worth NO_HIT_BONUS.
+inline constexpr int TALLY_TICKS = 500;
+inline constexpr int NO_HIT_BONUS = 10000;
+int tally_bonus(const LevelTally& tally);
+
 // Where a game stands in its campaign: the level played (0-based) and the
-// ticks its victory has shown so far.
+// ticks its victory has shown so far; under a tally, what the won level's was.
 struct CampaignProgress {
   int level = 0;
   int victory_ticks = 0;
+  bool cleared = false;   // the won level's tally is taken and its bonus scored
+  LevelTally tally;       // the won level's, taken on the tick it was won
+  int bonus = 0;          // scored with it
+  bool skip_wait = false; // set by the player's fire: the next level starts at the next tick
 };
 // Called after every logic tick, by the play loop and the level runner alike.
 // While the level is won (game_outcome() says so and the ship flies) and
@@ -120,7 +130,10 @@ struct CampaignProgress {
 // next level: energy_for_next_level, every enemy, shot, bullet and particle
 // cleared, the score kept, the level's files loaded and its title shown.
 // Returns true on the tick a new level starts. The last level's victory, and
-// a lost game, are left as they are.
+// a lost game, are left as they are. Under rules that keep a tally, the won
+// level's tally is taken and its bonus scored on the first won tick (the last
+// level's too), and TALLY_TICKS pass before the next level, fewer when the
+// player skips.
 bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 
 // ---- Allegro archives ----

@@ -2,6 +2,7 @@
 
 Player player;
 LevelTally level_tally;
+ScreenFeedback screen_feedback;
 Rules rules;
 std::array<Bullet, MAX_PLAYER_SHOTS> player_shots;
 std::array<Bullet, MAX_ENEMY_BULLETS> enemy_bullets;
@@ -51,6 +52,7 @@ void reset_world_for_level_start() {
   player.chain = 0;
   player.chain_left = 0;
   level_tally = LevelTally{};
+  screen_feedback = ScreenFeedback{};
   forget_reported_opcodes();
   for (Enemy& e : enemies) {
     e.type = 0;

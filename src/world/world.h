@@ -132,6 +132,21 @@ struct LevelTally {
 };
 extern LevelTally level_tally;
 
+// What the screen shows of a blow or a boss's end beyond the world itself,
+// raised by the tick under rules that ask for it (all 0 otherwise) and
+// counted down once per tick. The renderers read it; the player's "Screen
+// effects" setting may leave the shake and the flash out.
+struct ScreenFeedback {
+  std::int32_t shake_left = 0;         // ticks the playfield still shakes
+  std::int32_t flash_left = 0;         // ticks of a white full-screen flash left
+  std::int32_t energy_flash_left = 0;  // ticks the energy bar's lost part still flashes
+  std::int32_t energy_lost_from = 0;   // the energy before the blow: the bar flashes down to now
+};
+extern ScreenFeedback screen_feedback;
+inline constexpr int SHAKE_TICKS = 12;
+inline constexpr int SHAKE_PIXELS = 2;  // the most the playfield moves either way
+inline constexpr int ENEMY_TINT_TICKS = 3;
+
 struct Bullet {
   std::int32_t type = 0;  // 0 = free, else the 1-based shot type
   float x = 0.0f;
@@ -283,6 +298,7 @@ void visit_world_tables(Visit&& visit) {
   visit(messages);
   visit(scroll_row, scroll_offset);
   visit(level_tally);
+  visit(screen_feedback);
 }
 
 // The ship where a new game starts it, with START_ENERGY.

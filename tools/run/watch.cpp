@@ -78,6 +78,8 @@ struct HashTables {
     if (t.appeared != 0 || t.destroyed != 0 || t.hits != 0 || t.max_chain != 0)
       d.add(t.appeared, t.destroyed, t.hits, t.max_chain);
   }
+  // Only what the screen shows, never read by the tick's rules.
+  void operator()(const ScreenFeedback&) {}
 };
 
 bool finite(float a, float b, float c, float d) {

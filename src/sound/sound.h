@@ -24,6 +24,8 @@ enum SoundEffect : int {
   SOUND_MENU_MOVE,    // the selection moved, or a setting changed
   SOUND_MENU_CHOOSE,  // Enter on an item
   SOUND_MENU_BACK,    // Escape out of a menu
+  // The lost ship bursts (a rule of some campaigns).
+  SOUND_SHIP_EXPLOSION,
   SOUND_EFFECT_COUNT
 };
 

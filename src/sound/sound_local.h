@@ -52,6 +52,8 @@ inline constexpr std::array<EffectRow, SOUND_EFFECT_COUNT> EFFECT_TABLE = {{
     {SOUND_MENU_MOVE, "menu_move", 100, NO_EVENT, 0.02, 0.1},
     {SOUND_MENU_CHOOSE, "menu_choose", 100, NO_EVENT, 0.05, 0.25},
     {SOUND_MENU_BACK, "menu_back", 100, NO_EVENT, 0.05, 0.25},
+    // Heard out with the lost game's fall, a little below it.
+    {SOUND_SHIP_EXPLOSION, "ship_explosion", 200, EVENT_SHIP_EXPLODED, 0.6, 2.0},
 }};
 
 // The compiler refuses a table that lost a row or holds one out of order, and

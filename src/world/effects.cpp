@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr int EXPLOSION_PAIRS = 25;  // a fire and a smoke particle each
+constexpr int EXPLOSION_PAIRS = 25;   // a fire and a smoke particle each
+constexpr int SHIP_BURST_PAIRS = 60;  // the ship's end is bigger than any enemy's
 constexpr int VICTORY_TICKS = 10000;
 constexpr int BEAM_SWING = 6;  // pixels either side of the core
 
@@ -130,6 +131,16 @@ void enemy_step_event(int slot) {
     // The whole level is won, not a place on it: heard from the middle.
     record_world_event(EVENT_LEVEL_WON, static_cast<float>(PLAYFIELD_W) / 2.0f);
   }
+}
+
+void world_local::burst_ship() {
+  const float x = static_cast<float>(player.x + SHIP_SIZE / 2);
+  const float y = static_cast<float>(player.y + SHIP_SIZE / 2);
+  for (int i = 0; i < SHIP_BURST_PAIRS; ++i) {
+    spawn_burst_particle(x, y, fire_colour);
+    spawn_burst_particle(x, y, smoke_colour);
+  }
+  record_world_event(EVENT_SHIP_EXPLODED, x);
 }
 
 // owner -1: `slot` is a player shot; otherwise it is an enemy bullet.

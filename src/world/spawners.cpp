@@ -73,6 +73,7 @@ void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, 
   e.pc = 0;
   e.wait = 0;
   e.angle = 0;
+  e.tint_left = 0;
 
   EnemyAnimState& s = enemy_anim_states[slot];
   s.anim = def->start_anim;

@@ -32,8 +32,23 @@ void ship_was_hit(int energy_before) {
   if (rules.keeps_tally) ++level_tally.hits;
   const float centre = static_cast<float>(player.x + SHIP_SIZE / 2);
   record_world_event(EVENT_SHIP_HIT, centre);
-  if (energy_before >= 1 && player.energy < 1) record_world_event(EVENT_GAME_LOST, centre);
+  screen_feedback.shake_left = std::max(screen_feedback.shake_left, rules.shake_ticks);
+  if (rules.energy_flash_ticks > 0) {
+    // A blow while the bar still flashes keeps the flash's start: the whole loss shows.
+    if (screen_feedback.energy_flash_left <= 0) screen_feedback.energy_lost_from = energy_before;
+    screen_feedback.energy_flash_left = rules.energy_flash_ticks;
+  }
+  if (energy_before >= 1 && player.energy < 1) {
+    record_world_event(EVENT_GAME_LOST, centre);
+    if (rules.ship_explodes) world_local::burst_ship();
+  }
   if (player.energy < 1) show_message(LOST_MESSAGE, LOST_MESSAGE_TICKS);
+}
+
+// Whether anything can touch the ship this tick: not while it is untouchable,
+// nor once it has burst.
+bool ship_collides() {
+  return player.invulnerable <= 0 && !(rules.ship_explodes && player.energy < 1);
 }
 
 void enter_death_step(int slot, const EnemyType& def) {
@@ -107,7 +122,10 @@ void shoot_enemy(int slot, const EnemyType& def, int w, int h) {
     if (!masks_touch(shot_step->mask, enemy_step->mask, bx, by, ex, ey)) continue;
 
     e.health -= st->damage;
-    if (e.health > 0.0f) record_world_event(EVENT_ENEMY_HIT, b.x);
+    if (e.health > 0.0f) {
+      record_world_event(EVENT_ENEMY_HIT, b.x);
+      e.tint_left = rules.enemy_tint_ticks;
+    }
     b.hit = 1;
     b.anim = st->hit_anim;
     b.anim_timer = step_duration(st->anims, st->hit_anim);
@@ -126,7 +144,7 @@ void ram_enemy(int slot, const EnemyType& def, int w, int h) {
   Enemy& e = enemies[slot];
   const int ex = static_cast<int>(e.x);
   const int ey = static_cast<int>(e.y);
-  if (player.invulnerable > 0) return;
+  if (!ship_collides()) return;
   if (rects_overlap(player.x, player.y, SHIP_SIZE, SHIP_SIZE, ex, ey, w, h) != 1) return;
   if (e.health <= 0.0f) return;
   const Animation* enemy_step = step_of(def.anims, enemy_anim_states[slot].anim);
@@ -146,6 +164,7 @@ void update_enemy(int slot) {
   const EnemyType* def = enemy_type_of(e.type);
   if (def == nullptr) return;
   const bool director = e.type == LEVEL_DIRECTOR;
+  if (e.tint_left > 0) --e.tint_left;
 
   // The frame size of the step this tick starts in serves both collision
   // tests, even when the animation moves on below.
@@ -207,7 +226,7 @@ void update_player_shots() {
 
 // An enemy bullet tests a 3 x 3 box against the ship, whatever its type's size.
 void bullet_hits_ship(Bullet& b) {
-  if (b.hit != 0 || b.anim == END_OF_LIFE || player.invulnerable > 0) return;
+  if (b.hit != 0 || b.anim == END_OF_LIFE || !ship_collides()) return;
   const ShotType* st = shot_type_of(b.type);
   if (st == nullptr) return;
   const int bx = static_cast<int>(b.x);
@@ -273,9 +292,17 @@ void scroll_background() {
   }
 }
 
+// Before anything of this tick raises them again.
+void count_down_screen_feedback() {
+  for (std::int32_t* left : {&screen_feedback.shake_left, &screen_feedback.flash_left,
+                             &screen_feedback.energy_flash_left})
+    if (*left > 0) --*left;
+}
+
 }  // namespace
 
 void update_world() {
+  count_down_screen_feedback();
   for (int i = 0; i < MAX_ENEMIES; ++i) {
     if (enemies[i].type > 0) update_enemy(i);
   }
@@ -291,6 +318,7 @@ void update_world() {
 }
 
 bool ship_shown() {
+  if (rules.ship_explodes && player.energy < 1) return false;
   return player.invulnerable <= 0 || (player.invulnerable / BLINK_TICKS) % 2 == 0;
 }
 

@@ -94,6 +94,13 @@ struct Player {
   std::int32_t chain_left = 0;    // ticks until the chain breaks without another kill
 };
 
+// How long the screen answers a blow, in ticks, and how far it shakes.
+inline constexpr int SHAKE_TICKS = 12;
+inline constexpr int SHAKE_PIXELS = 2;  // the most the playfield moves either way
+inline constexpr int ENEMY_TINT_TICKS = 3;
+// The energy bar's lost part flashes for about half the ship's untouchable time.
+inline constexpr int ENERGY_FLASH_TICKS = 64;
+
 // ---- The rules a level is played by ----
 // Chosen once at level start (the campaign asks for them) and read by the
 // tick; the plain rules leave every arcade field at 0 and the game exactly as
@@ -104,6 +111,10 @@ struct Rules {
   std::int32_t max_multiplier = 1;      // the chain's multiplier stops here
   bool group_scores = false;            // members that fall with their trigger score too
   bool keeps_tally = false;             // the level's tally is counted for its stage-clear screen
+  std::int32_t enemy_tint_ticks = 0;    // an enemy that lives through a hit shows it this long
+  std::int32_t shake_ticks = 0;         // a blow to the ship shakes the playfield this long
+  std::int32_t energy_flash_ticks = 0;  // and flashes the energy bar's lost part this long
+  bool ship_explodes = false;           // a lost ship bursts, collides no more and is not drawn
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -112,12 +123,17 @@ inline constexpr Rules ARCADE_RULES{
     .max_multiplier = 8,
     .group_scores = true,
     .keeps_tally = true,
+    .enemy_tint_ticks = ENEMY_TINT_TICKS,
+    .shake_ticks = SHAKE_TICKS,
+    .energy_flash_ticks = ENERGY_FLASH_TICKS,
+    .ship_explodes = true,
 };
 // The ship blinks while untouchable: hidden on every other span this long.
 inline constexpr int BLINK_TICKS = 4;
 extern Rules rules;
 
-// Whether the ship is drawn this tick: always, but on the hidden spans of its blink.
+// Whether the ship is drawn this tick: always, but on the hidden spans of its
+// blink and once it has burst under rules where a lost ship explodes.
 bool ship_shown();
 // The multiplier the next kill scores with: 1 to rules.max_multiplier.
 int score_multiplier();
@@ -134,8 +150,9 @@ extern LevelTally level_tally;
 
 // What the screen shows of a blow or a boss's end beyond the world itself,
 // raised by the tick under rules that ask for it (all 0 otherwise) and
-// counted down once per tick. The renderers read it; the player's "Screen
-// effects" setting may leave the shake and the flash out.
+// counted down at the start of every tick, so a raise of N shows on the
+// frames of N ticks. The renderers read it; the player's "Screen effects"
+// setting may leave the shake and the flash out.
 struct ScreenFeedback {
   std::int32_t shake_left = 0;         // ticks the playfield still shakes
   std::int32_t flash_left = 0;         // ticks of a white full-screen flash left
@@ -143,9 +160,6 @@ struct ScreenFeedback {
   std::int32_t energy_lost_from = 0;   // the energy before the blow: the bar flashes down to now
 };
 extern ScreenFeedback screen_feedback;
-inline constexpr int SHAKE_TICKS = 12;
-inline constexpr int SHAKE_PIXELS = 2;  // the most the playfield moves either way
-inline constexpr int ENEMY_TINT_TICKS = 3;
 
 struct Bullet {
   std::int32_t type = 0;  // 0 = free, else the 1-based shot type
@@ -196,6 +210,9 @@ struct Enemy {
   // never runs past them, so a script can never read what an earlier
   // occupant of the slot left behind.
   std::int32_t script_length = 0;
+  // Ticks it is still drawn brightened after a hit it lived through; raised
+  // only under rules that ask for it, counted down by its own update.
+  std::int32_t tint_left = 0;
 };
 
 struct EnemyAnimState {
@@ -245,6 +262,7 @@ enum WorldEventKind : int {
   EVENT_SHIP_HIT,         // a bullet hit the ship, or the ship rammed an enemy
   EVENT_GAME_LOST,        // the ship's energy fell below 1
   EVENT_LEVEL_WON,        // a victory step ended
+  EVENT_SHIP_EXPLODED,    // the lost ship burst (only under rules where it does)
   WORLD_EVENT_KIND_COUNT
 };
 

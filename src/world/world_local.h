@@ -44,6 +44,10 @@ void note_victory_step();
 // The outcome after the tick's last phase (see GameOutcome in world.h).
 void settle_game_outcome();
 
+// The lost ship bursts where it is: fire and smoke at its centre, and the
+// event its sound is heard by.
+void burst_ship();
+
 // Two positioned masks touch; a side without a mask counts by its box alone,
 // so the caller has already made the box test.
 inline bool masks_touch(const PixelMask* a, const PixelMask* b, int ax, int ay, int bx, int by) {

@@ -60,6 +60,7 @@ struct HashTables {
       d.add(i, e.type, e.health, e.score, e.x, e.y, e.vx, e.vy, e.wait, e.pc);
       d.add(e.script_number, e.group, e.group_trigger, e.angle, e.script_length);
       d.add(s.anim, s.death_anim, s.anim_timer);
+      if (e.tint_left != 0) d.add(e.tint_left);  // raised under arcade rules only
     }
   }
   void operator()(const std::array<Particle, MAX_PARTICLES>& table) {

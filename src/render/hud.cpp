@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -57,4 +58,26 @@ MessageText message_text(const Message& m) {
   MessageText text{};
   for (int k = 0; k < MESSAGE_TEXT_SIZE && m.text[k] != '\0'; ++k) text[k] = m.text[k];
   return text;
+}
+
+PlayfieldShift playfield_shift(const ScreenFeedback& f, int effects_on) {
+  if (effects_on == 0 || f.shake_left <= 0) return {};
+  // SHAKE_PIXELS at the start, down to 1 at the end, rounded up.
+  const int reach =
+      std::min(SHAKE_PIXELS, (f.shake_left * SHAKE_PIXELS + SHAKE_TICKS - 1) / SHAKE_TICKS);
+  // Right and left every tick, down and up every second tick.
+  return {f.shake_left % 2 == 0 ? reach : -reach, f.shake_left % 4 < 2 ? reach : -reach};
+}
+
+int flash_strength(const ScreenFeedback& f, int effects_on) {
+  if (effects_on == 0 || f.flash_left <= 0) return 0;
+  return std::min(255, 64 * f.flash_left);
+}
+
+EnergyFlash energy_flash(const ScreenFeedback& f, int energy) {
+  // Shown on every other span of four ticks, from the first.
+  if (f.energy_flash_left <= 0 || (f.energy_flash_left / 4) % 2 != 0) return {};
+  const int now = std::max(energy, 0);
+  if (f.energy_lost_from <= now) return {};
+  return {ENERGY_BAR_STEP * now, ENERGY_BAR_STEP * (f.energy_lost_from - now)};
 }

@@ -26,6 +26,35 @@ struct EnergyBarColour {
 };
 EnergyBarColour energy_bar_colour(int energy);
 
+// ---- What the screen shows of a blow ----
+// Read from screen_feedback and the tick's state only, never from a random
+// draw: every frame of a tick looks the same, and drawing leaves the world's
+// random sequence alone.
+
+// How far the playfield is drawn from its place: a fixed pattern over the
+// ticks left, at most SHAKE_PIXELS either way and smaller as it ends; (0, 0)
+// when it does not shake or the player turned the effects off.
+struct PlayfieldShift {
+  int x = 0;
+  int y = 0;
+};
+PlayfieldShift playfield_shift(const ScreenFeedback& f, int effects_on);
+// How much white is added over the whole frame, 0 (none) to 255 (white):
+// full while the flash lasts, fading over its last three ticks.
+int flash_strength(const ScreenFeedback& f, int effects_on);
+// The energy bar's part lost in the latest blow while it flashes, in bar
+// pixels from the bar's left end (10 per point of energy); w is 0 on the
+// flash's dark spans and when nothing flashes.
+struct EnergyFlash {
+  int x = 0;
+  int w = 0;
+};
+EnergyFlash energy_flash(const ScreenFeedback& f, int energy);
+// An enemy hit in the last few ticks is drawn this much whiter (of 255).
+inline constexpr int ENEMY_TINT_STRENGTH = 160;
+// Pixels of the energy bar per point of energy.
+inline constexpr int ENERGY_BAR_STEP = 10;
+
 // Playfield pixels (320 x 400, y down) to OpenGL device coordinates (-1..1,
 // y up), in single precision: X = x * 0.00625 - 1, Y = 1 - y * 0.005.
 struct DevicePoint {

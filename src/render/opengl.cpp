@@ -71,6 +71,15 @@ void draw_enemies() {
     const Animation* a = current_step(enemy_types, e.type, enemy_anim_states[i].anim);
     if (a == nullptr) continue;
     draw_sprite_quad(a->texture, e.x + a->offset_x, e.y + a->offset_y, *a);
+    if (e.tint_left > 0) {
+      // Once more over itself in white: the added colour saturates, the
+      // texture's alpha keeps the shape, the colour's alpha the strength.
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
+      glColor4ub(255, 255, 255, ENEMY_TINT_STRENGTH);
+      draw_sprite_quad(a->texture, e.x + a->offset_x, e.y + a->offset_y, *a);
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+      glColor3f(1.0f, 1.0f, 1.0f);
+    }
   }
 }
 
@@ -96,11 +105,37 @@ void draw_particles() {
   }
 }
 
+// A plain rectangle added onto the picture, weighted by alpha / 255.
+void add_rect(float x, float y, float w, float h, GLubyte r, GLubyte g, GLubyte b, GLubyte alpha) {
+  glBindTexture(GL_TEXTURE_2D, white_texture);
+  glColor4ub(r, g, b, alpha);
+  draw_blended_quad(GL_ONE, x, y, w, h, 1.0f, 1.0f);
+}
+
 void draw_energy_bar() {
   const EnergyBarColour bar = energy_bar_colour(player.energy);
-  glBindTexture(GL_TEXTURE_2D, white_texture);
-  glColor4ub(bar.r, bar.g, 0, 255);
-  draw_blended_quad(GL_ONE, 11.0f, 11.0f, static_cast<float>(10 * player.energy), 9.0f, 1.0f, 1.0f);
+  add_rect(11.0f, 11.0f, static_cast<float>(ENERGY_BAR_STEP * player.energy), 9.0f, bar.r, bar.g, 0,
+           255);
+  const EnergyFlash lost = energy_flash(screen_feedback, player.energy);
+  if (lost.w > 0)
+    add_rect(static_cast<float>(11 + lost.x), 11.0f, static_cast<float>(lost.w), 9.0f, 255, 255,
+             255, 192);
+}
+
+// The playfield's shake as a move of every quad drawn until end_shake; the
+// strips it uncovers are cleared first.
+void begin_shake(PlayfieldShift shift) {
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  if (shift.x == 0 && shift.y == 0) return;
+  glClear(GL_COLOR_BUFFER_BIT);
+  glTranslatef(static_cast<float>(shift.x) * DEVICE_X_PER_PIXEL,
+               -static_cast<float>(shift.y) * DEVICE_Y_PER_PIXEL, 0.0f);
+}
+
+void end_shake() {
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
 }
 
 // Text and the energy frame go straight onto the screen in window pixels.
@@ -186,6 +221,7 @@ void render_frame_opengl() {
   const bool full = screen_fit.factor > 0;
   glDisable(GL_DEPTH_TEST);
   if (full) use_frame_viewport();
+  begin_shake(playfield_shift(screen_feedback, screen_effects));
   draw_background();
   glColor3f(1.0f, 1.0f, 1.0f);
   draw_ship();
@@ -193,6 +229,9 @@ void render_frame_opengl() {
   draw_projectiles(player_shots);
   draw_projectiles(enemy_bullets);
   draw_particles();
+  end_shake();
+  if (const int flash = flash_strength(screen_feedback, screen_effects); flash > 0)
+    add_rect(0.0f, 0.0f, PLAYFIELD_W, PLAYFIELD_H, 255, 255, 255, static_cast<GLubyte>(flash));
   draw_energy_bar();
 
   if (full) glViewport(0, 0, SCREEN_W, SCREEN_H);  // Allegro mode works in window pixels

@@ -15,6 +15,10 @@ extern BITMAP* back_buffer;  // software renderer: the frame, of the window's si
 // Written once a second by the program's timer thread, read by both HUDs.
 extern std::atomic<int> fps;  // frames drawn during the last whole second
 
+// The player's "Screen effects" setting, which the shell sets: 0 leaves out
+// the playfield's shake and every full-screen flash.
+extern int screen_effects;
+
 // Full screen: the window covers a monitor, and the frame, drawn exactly as in
 // the plain 320 x 400 window, is shown `factor` times its size with sharp
 // square pixels, its top-left corner at (x, y) of the window, on black.

@@ -43,8 +43,14 @@ void draw_enemies() {
     if (a == nullptr) continue;
     const int x = static_cast<int>(static_cast<float>(a->offset_x) + e.x);
     const int y = static_cast<int>(static_cast<float>(a->offset_y) + e.y);
-    rotate_sprite(back_buffer, bitmap_object(enemy_types[e.type - 1].data, a->frame), x, y,
-                  itofix(e.angle));
+    BITMAP* frame = bitmap_object(enemy_types[e.type - 1].data, a->frame);
+    if (e.tint_left > 0) {
+      // A lit sprite mixes its pixels toward the blender's colour, here white.
+      set_trans_blender(255, 255, 255, 0);
+      rotate_sprite_lit(back_buffer, frame, x, y, itofix(e.angle), ENEMY_TINT_STRENGTH);
+    } else {
+      rotate_sprite(back_buffer, frame, x, y, itofix(e.angle));
+    }
   }
 }
 
@@ -68,12 +74,30 @@ void draw_particles() {
   blend_particles(back_buffer, particles);
 }
 
+// The shaken playfield: the picture moved within the back buffer (Allegro's
+// blit copies overlapping areas of one bitmap correctly), the strips it
+// uncovers black.
+void shift_playfield(PlayfieldShift shift) {
+  if (shift.x == 0 && shift.y == 0) return;
+  blit(back_buffer, back_buffer, 0, 0, shift.x, shift.y, PLAYFIELD_W, PLAYFIELD_H);
+  const int black = makecol(0, 0, 0);
+  if (shift.x > 0) rectfill(back_buffer, 0, 0, shift.x - 1, PLAYFIELD_H - 1, black);
+  if (shift.x < 0)
+    rectfill(back_buffer, PLAYFIELD_W + shift.x, 0, PLAYFIELD_W - 1, PLAYFIELD_H - 1, black);
+  if (shift.y > 0) rectfill(back_buffer, 0, 0, PLAYFIELD_W - 1, shift.y - 1, black);
+  if (shift.y < 0)
+    rectfill(back_buffer, 0, PLAYFIELD_H + shift.y, PLAYFIELD_W - 1, PLAYFIELD_H - 1, black);
+}
+
 void draw_hud() {
   const int white = makecol(255, 255, 255);
   textout_ex(back_buffer, font, format_fps_line(fps.load(), "Software").data(), 0, 390, white, -1);
 
   const EnergyBarColour bar = energy_bar_colour(player.energy);
-  blend_add_rect(back_buffer, 10, 10, 10 * player.energy, 10, makecol(bar.r, bar.g, 0), 192);
+  blend_add_rect(back_buffer, 10, 10, ENERGY_BAR_STEP * player.energy, 10, makecol(bar.r, bar.g, 0),
+                 192);
+  const EnergyFlash lost = energy_flash(screen_feedback, player.energy);
+  blend_add_rect(back_buffer, 10 + lost.x, 10, lost.w, 10, white, 192);
   rect(back_buffer, 10, 10, 110, 20, white);
 
   textout_right_ex(back_buffer, font, format_score(player.score).data(), 310, 10, white, -1);
@@ -114,6 +138,9 @@ void draw_frame_software() {
   draw_projectiles(player_shots);
   draw_projectiles(enemy_bullets);
   draw_particles();
+  shift_playfield(playfield_shift(screen_feedback, screen_effects));
+  blend_add_rect(back_buffer, 0, 0, PLAYFIELD_W, PLAYFIELD_H, makecol(255, 255, 255),
+                 flash_strength(screen_feedback, screen_effects));
   draw_hud();
 }
 

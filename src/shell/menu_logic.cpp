@@ -2,6 +2,10 @@
 // of the settings, kept free of drawing so it can be checked without a window.
 #include <allegro.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
 #include "shell/shell_local.h"
 
 const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts = {"Start", "Resume", "Options",
@@ -53,6 +57,7 @@ MenuChoice menu_choice_for(int selection) {
 }
 
 int option_value_count(const SettingRow& row) {
+  if (row.highest > 0) return row.highest + 1;
   int count = 0;
   while (count < MAX_SETTING_CHOICES && row.choices[static_cast<std::size_t>(count)] != nullptr)
     ++count;
@@ -60,12 +65,30 @@ int option_value_count(const SettingRow& row) {
 }
 
 int option_value_after(const SettingRow& row, int value, int scancode) {
+  if (row.highest > 0) {
+    value = std::clamp(value, 0, row.highest);
+    if (scancode == KEY_RIGHT) return std::min(value + 1, row.highest);
+    if (scancode == KEY_LEFT) return std::max(value - 1, 0);
+    return value;
+  }
   const int count = option_value_count(row);
   if (count == 0) return value;
   if (value < 0 || value >= count) value = 0;
   if (scancode == KEY_RIGHT) return value + 1 < count ? value + 1 : 0;
   if (scancode == KEY_LEFT) return value > 0 ? value - 1 : count - 1;
   return value;
+}
+
+OptionText option_value_text(const SettingRow& row, int value) {
+  OptionText text{};
+  if (row.highest > 0) {
+    std::to_chars(text.data(), text.data() + text.size() - 1, value);
+    return text;
+  }
+  if (value < 0 || value >= option_value_count(row)) value = 0;
+  const char* chosen = row.choices[static_cast<std::size_t>(value)];
+  if (chosen != nullptr) std::strncpy(text.data(), chosen, text.size() - 1);
+  return text;
 }
 
 void options_apply_key(OptionsState& state, int scancode) {
@@ -104,8 +127,12 @@ Settings default_settings() {
 
 Settings normalise_settings(const Settings& read) {
   Settings values = read;
-  for (const SettingRow& row : SETTING_ROWS)
-    if (!row.keeps_read_value) values.*row.field = read.*row.field != 0 ? 1 : 0;
+  for (const SettingRow& row : SETTING_ROWS) {
+    if (row.highest > 0)
+      values.*row.field = std::clamp(read.*row.field, 0, row.highest);
+    else if (!row.keeps_read_value)
+      values.*row.field = read.*row.field != 0 ? 1 : 0;
+  }
   return values;
 }
 

@@ -124,10 +124,8 @@ void draw_options(BITMAP* page, const OptionsState& state) {
     textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", option_label(i));
     if (i < SETTING_COUNT) {
       const SettingRow& row = SETTING_ROWS[static_cast<std::size_t>(i)];
-      int value = state.chosen.*row.field;
-      if (value < 0 || value >= option_value_count(row)) value = 0;
       textprintf_ex(page, menu_font(), OPTION_VALUE_X, y, colour, TRANSPARENT, "%s",
-                    row.choices[static_cast<std::size_t>(value)]);
+                    option_value_text(row, state.chosen.*row.field).data());
     }
   }
 }

@@ -72,6 +72,9 @@ struct Settings {
   int sound = 0;
   int full_screen = 0;
   int frame_cap = 0;
+  int music_volume = 0;    // 0 (silent) to SOUND_LEVELS
+  int effects_volume = 0;  // 0 (silent) to SOUND_LEVELS
+  int screen_effects = 0;  // 0: no shake and no full-screen flash
   bool operator==(const Settings&) const = default;
 };
 
@@ -79,9 +82,11 @@ struct Settings {
 inline constexpr int MAX_SETTING_CHOICES = 4;
 
 // One setting: its key in "mirvo.cfg", its row on the options screen, the
-// value a missing key reads as, and the field of Settings it fills. Value v
-// is shown as choices[v]; the reader turns any non-zero value into 1 unless
-// the setting keeps what it read.
+// value a missing key reads as, and the field of Settings it fills. A row of
+// texts shows value v as choices[v], and the reader turns any non-zero value
+// into 1 unless the setting keeps what it read. A row of numbers (highest
+// above 0, no texts) takes any whole number from 0 to highest, shown in
+// digits; the reader holds a value outside that range at its nearer end.
 struct SettingRow {
   const char* key;
   const char* label;
@@ -89,7 +94,13 @@ struct SettingRow {
   int fallback;
   int Settings::*field;
   bool keeps_read_value = false;
+  int highest = 0;
 };
+// A row of the numbers 0 to highest.
+constexpr SettingRow number_row(const char* key, const char* label, int highest, int fallback,
+                                int Settings::*field) {
+  return {key, label, {}, fallback, field, false, highest};
+}
 
 // Every setting, in the order the options screen shows them and Accept writes
 // them. A row here is the whole setting: the reader, the writer, the options
@@ -100,8 +111,13 @@ inline constexpr auto SETTING_ROWS = std::to_array<SettingRow>({
     {"scale", "Stretch:", {"No", "Yes"}, 0, &Settings::scale, true},
     {"usejoystick", "Use joystick:", {"No", "Yes"}, 0, &Settings::use_joystick},
     {"sound", "Sound:", {"Off", "On"}, 1, &Settings::sound},
+    number_row("musicvolume", "Music volume:", SOUND_LEVELS, SOUND_LEVELS, &Settings::music_volume),
+    number_row("effectsvolume", "Effects volume:", SOUND_LEVELS, SOUND_LEVELS,
+               &Settings::effects_volume),
     {"fullscreen", "Full screen:", {"No", "Yes"}, 0, &Settings::full_screen},
     {"framecap", "Frame cap:", {"No", "Yes"}, 0, &Settings::frame_cap},
+    // For players who need calm pictures.
+    {"screenfx", "Screen effects:", {"Off", "On"}, 1, &Settings::screen_effects},
 });
 inline constexpr int SETTING_COUNT = static_cast<int>(SETTING_ROWS.size());
 
@@ -170,11 +186,18 @@ struct OptionsState {
   Settings chosen;
 };
 
-// The number of value texts of a setting.
+// The number of values of a setting: its texts, or highest + 1 numbers.
 int option_value_count(const SettingRow& row);
 // Right and Left step a value through the row's texts, wrapping at both ends;
 // other keys leave it. A value outside the row's texts starts again from 0.
+// A row of numbers stops at 0 and at its highest instead of wrapping (a
+// volume that jumped from full to silent would startle), and a value outside
+// its range starts from the nearer end.
 int option_value_after(const SettingRow& row, int value, int scancode);
+// What the options screen shows for a value: its text (the first for a value
+// the row does not have), or its digits.
+using OptionText = std::array<char, 12>;
+OptionText option_value_text(const SettingRow& row, int value);
 // One key of the options screen: Up/Down move and wrap over every row,
 // Left/Right change the value on setting rows only, Escape sets the
 // selection to -1.

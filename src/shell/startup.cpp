@@ -79,6 +79,8 @@ void read_settings() {
   // From here on scale says what the window really is.
   settings.scale = window_doubled(settings.renderer, settings.scale);
   scale = settings.scale;
+  screen_effects = settings.screen_effects;
+  set_sound_levels(settings.music_volume, settings.effects_volume);
 }
 
 void set_up_software_window() {

@@ -136,7 +136,7 @@ void play_effect(SoundEffect effect, float x) {
   EffectVoice& v = effect_voices[slot];
   reallocate_voice(v.voice, static_cast<const SAMPLE*>(effects[effect].dat));
   voice_set_priority(v.voice, priority);
-  voice_set_volume(v.voice, EFFECT_VOLUME);
+  voice_set_volume(v.voice, level_volume(EFFECT_VOLUME, sound_levels.effects));
   voice_set_pan(v.voice, effect_pan(x));
   voice_start(v.voice);
   v.sounding = true;

@@ -59,8 +59,9 @@ bool valid_track(MusicTrack track) {
 // A stopped stream for the track's format, on a voice no effect may take.
 AUDIOSTREAM* make_stream(Track& t) {
   const vorbis_info* info = ov_info(&t.decoder, -1);
-  AUDIOSTREAM* stream = play_audio_stream(STREAM_FRAMES, 16, t.channels == 2,
-                                          static_cast<int>(info->rate), t.volume, 128);
+  AUDIOSTREAM* stream =
+      play_audio_stream(STREAM_FRAMES, 16, t.channels == 2, static_cast<int>(info->rate),
+                        level_volume(t.volume, sound_levels.music), 128);
   if (!stream) return nullptr;
   voice_stop(stream->voice);
   voice_set_priority(stream->voice, MUSIC_PRIORITY);

@@ -86,6 +86,19 @@ int sound_ready();
 // another version of the game.
 std::string sound_data_problem(const DATAFILE* data);
 
+// ---- Volumes ----
+
+// The player's volumes go from 0 (silent) to SOUND_LEVELS (full), 3 dB a step.
+inline constexpr int SOUND_LEVELS = 10;
+// The volumes of the music and of the effects, each held to 0..SOUND_LEVELS.
+// An effect takes its volume as it starts, a track as it is opened, so
+// start_up sets them before the sound starts.
+void set_sound_levels(int music, int effects);
+// Allegro's voice volume for a sound whose full volume is `full` (0..255)
+// at `level`: full at SOUND_LEVELS, 3 dB less for every step below, silent
+// at 0; a level outside the range is held at its nearer end.
+int level_volume(int full, int level);
+
 // ---- Effects ----
 
 // Starts an effect panned by x in playfield pixels (0 the left edge, 320 the

@@ -95,6 +95,13 @@ int choose_voice_slot(std::span<const VoiceSlot> slots, int priority);
 // How much each effect matters when voices run short; all below the music's 255.
 int effect_priority(SoundEffect effect);
 
+// The levels set_sound_levels chose; full until it is called.
+struct SoundLevels {
+  int music = SOUND_LEVELS;
+  int effects = SOUND_LEVELS;
+};
+extern SoundLevels sound_levels;
+
 // ---- Tracks in memory ----
 
 // A track's bytes and where libvorbisfile reads in them; the bytes outlive it.

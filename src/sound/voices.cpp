@@ -1,6 +1,7 @@
 // What the effect table says of an effect, the choice of the voice a new
 // effect takes and its pan: pure functions, so they are checked without a
 // sound device.
+#include <algorithm>
 #include <cmath>
 
 #include "sound/sound_local.h"
@@ -37,4 +38,17 @@ int effect_pan(float x) {
   if (!(x > 0.0f)) return 0;  // NaN too
   if (x >= width) return 255;
   return static_cast<int>(std::lround(x / width * 255.0f));
+}
+
+SoundLevels sound_levels;
+
+void set_sound_levels(int music, int effects) {
+  sound_levels = {std::clamp(music, 0, SOUND_LEVELS), std::clamp(effects, 0, SOUND_LEVELS)};
+}
+
+int level_volume(int full, int level) {
+  level = std::clamp(level, 0, SOUND_LEVELS);
+  if (level == 0) return 0;
+  const double db = -3.0 * (SOUND_LEVELS - level);
+  return static_cast<int>(std::lround(full * std::pow(10.0, db / 20.0)));
 }

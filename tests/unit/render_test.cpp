@@ -7,6 +7,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
@@ -460,6 +461,87 @@ TEST_P(SoftwareFrame, EnergyBarIsTheBlendedColourInsideAWhiteFrame) {
     if (energy < 10) {
       EXPECT_EQ(getpixel(back_buffer, 10 + 10 * energy, 15), getpixel(empty, 10 + 10 * energy, 15));
     }
+  }
+}
+
+// A blow on screen: the hit enemy whiter, and while the screen effects are
+// on the playfield moved by the shake (the uncovered strips black) and
+// whitened by the flash; the head-up display stays where it is.
+TEST_P(SoftwareFrame, ScreenFeedbackWhitensShakesAndFlashes) {
+  enemies[2].type = 1;
+  enemies[2].x = 50.7f;
+  enemies[2].y = 60.2f;
+  render_frame_software();
+  BITMAP* calm = copy_of_back_buffer();
+  enemies[2].tint_left = ENEMY_TINT_TICKS;
+  render_frame_software();
+  const int lit = getpixel(back_buffer, 45, 63);
+  EXPECT_EQ(getr(lit), 255);
+  EXPECT_GT(getg(lit), 100) << "red mixed toward white";
+  enemies[2].tint_left = 0;
+
+  const Rect field{0, 30, PLAYFIELD_W - 1, 380};  // below the bar, above the frame rate
+  screen_feedback.shake_left = SHAKE_TICKS;
+  for (int effects : {0, 1}) {
+    screen_effects = effects;
+    render_frame_software();
+    const int d = effects * SHAKE_PIXELS;  // the first tick moves it right and down
+    int wrong = 0;
+    for (int y = field.y1; y <= field.y2; ++y)
+      for (int x = field.x1; x <= field.x2; ++x)
+        wrong += getpixel(back_buffer, x, y) !=
+                 (x < d ? makecol(0, 0, 0) : getpixel(calm, x - d, y - d));
+    EXPECT_EQ(wrong, 0) << "screen effects " << effects;
+  }
+  screen_feedback = ScreenFeedback{};
+  screen_feedback.flash_left = 5;
+  for (int effects : {0, 1}) {
+    screen_effects = effects;
+    render_frame_software();
+    // At 16 bits the blend saturates green at its upper five bits: 248 and up is white.
+    int whitened = 0;
+    for (int y = field.y1; y <= field.y2; ++y)
+      for (int x = field.x1; x <= field.x2; ++x) {
+        const int c = getpixel(back_buffer, x, y);
+        whitened += std::min({getr(c), getg(c), getb(c)}) >= 248;
+      }
+    EXPECT_EQ(whitened, effects * (field.x2 + 1) * (field.y2 - field.y1 + 1));
+  }
+  screen_feedback = ScreenFeedback{};
+  render_frame_software();
+  expect_same_playfield(calm, "all over");
+}
+
+TEST(ScreenFeedback, ShakeFlashAndEnergyFlashFollowTheTicksLeft) {
+  struct Case {
+    ScreenFeedback f;
+    int energy, effects;
+    PlayfieldShift shift;
+    int flash;
+    EnergyFlash lost;
+  };
+  const Case cases[] = {
+      {{}, 10, 1, {0, 0}, 0, {0, 0}},
+      {{12, 0, 0, 0}, 10, 1, {2, 2}, 0, {0, 0}},
+      {{11, 0, 0, 0}, 10, 1, {-2, -2}, 0, {0, 0}},
+      {{6, 0, 0, 0}, 10, 1, {1, -1}, 0, {0, 0}},
+      {{1, 0, 0, 0}, 10, 1, {-1, 1}, 0, {0, 0}},
+      {{12, 5, 0, 0}, 10, 0, {0, 0}, 0, {0, 0}},  // the player turned them off
+      {{0, 5, 0, 0}, 10, 1, {0, 0}, 255, {0, 0}},
+      {{0, 2, 0, 0}, 10, 1, {0, 0}, 128, {0, 0}},
+      {{0, 0, 64, 8}, 5, 0, {0, 0}, 0, {50, 30}},  // the bar's flash is not a screen effect
+      {{0, 0, 60, 8}, 5, 1, {0, 0}, 0, {0, 0}},    // a dark span
+      {{0, 0, 56, 3}, -2, 1, {0, 0}, 0, {0, 30}},  // before the tick floors the energy
+      {{0, 0, 64, 4}, 4, 1, {0, 0}, 0, {0, 0}},    // nothing was lost
+  };
+  for (const Case& c : cases) {
+    const PlayfieldShift shift = playfield_shift(c.f, c.effects);
+    const EnergyFlash lost = energy_flash(c.f, c.energy);
+    EXPECT_EQ(std::make_pair(shift.x, shift.y), std::make_pair(c.shift.x, c.shift.y))
+        << c.f.shake_left;
+    EXPECT_EQ(flash_strength(c.f, c.effects), c.flash) << c.f.flash_left;
+    EXPECT_EQ(std::make_pair(lost.x, lost.w), std::make_pair(c.lost.x, c.lost.w))
+        << c.f.energy_flash_left;
   }
 }
 

@@ -79,15 +79,15 @@ TEST(MainMenuChoice, ItemsMapToTheirCodes) {
 // ---- Options screen ----
 
 TEST(OptionsKeys, UpAndDownWrapOverAllRows) {
-  ASSERT_EQ(OPTION_CANCEL_ROW, 7);
+  ASSERT_EQ(OPTION_CANCEL_ROW, 10);
   OptionsState state;
-  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 7);  // Renderer -> Cancel
-  state.selection = 7;
+  EXPECT_EQ(walk_options(state, {KEY_UP}).selection, 10);  // Renderer -> Cancel
+  state.selection = 10;
   EXPECT_EQ(walk_options(state, {KEY_DOWN}).selection, 0);  // Cancel -> Renderer
   state.selection = 0;
   EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 4);
-  EXPECT_EQ(walk_options(state, {KEY_UP, KEY_UP, KEY_UP}).selection, 5);  // Frame cap
-  state.selection = 5;
+  EXPECT_EQ(walk_options(state, {KEY_UP, KEY_UP, KEY_UP}).selection, 8);  // Screen effects
+  state.selection = 8;
   EXPECT_EQ(walk_options(state, {KEY_DOWN, KEY_DOWN, KEY_DOWN}).selection, 0);
 }
 
@@ -108,19 +108,19 @@ TEST(OptionsKeys, LeftAndRightSwitchTwoValuedSettings) {
   state.selection = 3;
   EXPECT_EQ(value(walk_options(state, {KEY_RIGHT}), 3), 0);  // On -> Off
   EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT}), 3), 1);
-  // Full screen and the frame cap, each on its own row.
-  for (int row : {4, 5}) {
-    state.selection = row;
+  // Full screen and the frame cap (fields 4 and 5), each on its own row.
+  for (const auto& [label, field] : {std::pair{"Full screen:", 4}, std::pair{"Frame cap:", 5}}) {
+    state.selection = option_row(label);
     after = walk_options(state, {KEY_RIGHT});
-    EXPECT_EQ(value(after, row), 1) << "row " << row;  // No -> Yes
-    EXPECT_EQ(value(after, 9 - row), 0) << "the other row is untouched";
-    EXPECT_EQ(value(walk_options(after, {KEY_LEFT}), row), 0);
-    EXPECT_EQ(value(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}), row), 1);
+    EXPECT_EQ(fields(after.chosen)[field], 1) << label;  // No -> Yes
+    EXPECT_EQ(fields(after.chosen)[9 - field], 0) << "the other row is untouched";
+    EXPECT_EQ(fields(walk_options(after, {KEY_LEFT}).chosen)[field], 0);
+    EXPECT_EQ(fields(walk_options(state, {KEY_LEFT, KEY_LEFT, KEY_LEFT}).chosen)[field], 1);
   }
 }
 
 TEST(OptionsKeys, LeftAndRightDoNothingOnAcceptAndCancel) {
-  for (int row : {6, 7}) {
+  for (int row : {OPTION_ACCEPT_ROW, OPTION_CANCEL_ROW}) {
     OptionsState state;
     state.selection = row;
     state.chosen = Settings{1, 0, 1, 0, 1, 0};
@@ -144,28 +144,35 @@ TEST(OptionsKeys, OnlyTheAcceptRowStores) {
   EXPECT_EQ(state.chosen.renderer, 1);
   EXPECT_EQ(options_accepted(state), 0);
   EXPECT_EQ(options_accepted(walk_options(state, {KEY_UP})), 0);  // Cancel
-  // Stretch on, then down past the sound and full screen, the frame cap on, then Accept.
+  // Stretch on, then down past the sound, its volumes and full screen, the
+  // frame cap on, then past the screen effects to Accept.
   state = walk_options(OptionsState{}, {KEY_DOWN, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN,
-                                        KEY_LEFT, KEY_DOWN});
-  EXPECT_EQ(state.selection, 6);
+                                        KEY_DOWN, KEY_DOWN, KEY_LEFT, KEY_DOWN, KEY_DOWN});
+  EXPECT_EQ(state.selection, OPTION_ACCEPT_ROW);
   EXPECT_EQ(fields(state.chosen), (std::array<int, 6>{0, 1, 0, 0, 0, 1}));
   EXPECT_EQ(options_accepted(state), 1);
 }
 
 TEST(OptionsRows, LabelsAndValueTexts) {
-  const char* const labels[] = {"Renderer:",    "Stretch:",   "Use joystick:", "Sound:",
-                                "Full screen:", "Frame cap:", "Accept",        "Cancel"};
+  const char* const labels[] = {
+      "Renderer:",    "Stretch:",   "Use joystick:",   "Sound:", "Music volume:", "Effects volume:",
+      "Full screen:", "Frame cap:", "Screen effects:", "Accept", "Cancel"};
   ASSERT_EQ(std::size(labels), static_cast<std::size_t>(OPTION_ROW_COUNT));
   for (int i = 0; i < OPTION_ROW_COUNT; ++i) {
     EXPECT_STREQ(option_label(i), labels[i]);
     EXPECT_EQ(option_row(labels[i]), i);
   }
   EXPECT_EQ(option_row("Volume:"), -1);
-  for (const SettingRow& row : SETTING_ROWS) EXPECT_EQ(option_value_count(row), 2) << row.label;
-  EXPECT_STREQ(SETTING_ROWS[0].choices[1], "OpenGL");
-  EXPECT_STREQ(SETTING_ROWS[3].choices[0], "Off");
-  EXPECT_STREQ(SETTING_ROWS[5].choices[1], "Yes");
-  // Today's eight rows keep their places, 40 pixels apart from y 60.
+  // Two texts each, but the volumes: the numbers 0 to 10.
+  for (const SettingRow& row : SETTING_ROWS)
+    EXPECT_EQ(option_value_count(row), row.highest > 0 ? SOUND_LEVELS + 1 : 2) << row.label;
+  EXPECT_EQ(option_value_text(SETTING_ROWS[0], 1).data(), std::string("OpenGL"));
+  EXPECT_EQ(option_value_text(SETTING_ROWS[3], 0).data(), std::string("Off"));
+  EXPECT_EQ(option_value_text(SETTING_ROWS[7], 1).data(), std::string("Yes"));
+  EXPECT_EQ(option_value_text(SETTING_ROWS[7], 9).data(), std::string("No"));
+  EXPECT_EQ(option_value_text(SETTING_ROWS[4], 10).data(), std::string("10"));
+  EXPECT_EQ(option_value_text(SETTING_ROWS[5], 0).data(), std::string("0"));
+  // From y 60 down to 340, closer than 40 pixels now that there are eleven.
   EXPECT_EQ(option_row_y(OPTION_CANCEL_ROW), 340);
 }
 
@@ -182,6 +189,15 @@ TEST(OptionsRows, SteppingFollowsTheRowsLength) {
   EXPECT_EQ(option_value_after(SETTING_ROWS[0], 7, KEY_RIGHT), 1);
   EXPECT_EQ(option_value_after(SETTING_ROWS[0], -3, KEY_LEFT), 1);
   EXPECT_EQ(option_value_after(SETTING_ROWS[0], 1, KEY_UP), 1);
+  // A row of numbers stops at its ends and takes a value outside from the nearer one.
+  const SettingRow& volume = SETTING_ROWS[static_cast<std::size_t>(option_row("Music volume:"))];
+  struct Step {
+    int value, key, after;
+  };
+  for (const Step c :
+       {Step{5, KEY_RIGHT, 6}, Step{5, KEY_LEFT, 4}, Step{10, KEY_RIGHT, 10}, Step{0, KEY_LEFT, 0},
+        Step{42, KEY_LEFT, 9}, Step{-3, KEY_RIGHT, 1}, Step{7, KEY_UP, 7}})
+    EXPECT_EQ(option_value_after(volume, c.value, c.key), c.after) << c.value << " key " << c.key;
 }
 
 // ---- Settings ----
@@ -193,6 +209,14 @@ TEST(Settings, EverySettingButScaleBecomesZeroOrOne) {
     const Settings s = normalise_settings(Settings{odd, odd, odd, odd, odd, odd});
     // Scale keeps its value until the window is made.
     EXPECT_EQ(fields(s), (std::array<int, 6>{1, odd, 1, 1, 1, 1})) << odd;
+  }
+  // The volumes are held to 0..10.
+  for (const auto& [read, held] : {std::pair{-1, 0}, std::pair{0, 0}, std::pair{7, 7},
+                                   std::pair{10, 10}, std::pair{1000, 10}}) {
+    Settings odd;
+    odd.music_volume = odd.effects_volume = read;
+    const Settings s = normalise_settings(odd);
+    EXPECT_EQ(std::make_pair(s.music_volume, s.effects_volume), std::make_pair(held, held)) << read;
   }
 }
 
@@ -215,20 +239,25 @@ TEST(Settings, MissingKeysReadAsNoExceptTheSound) {
     EXPECT_EQ(fields(settings_from_config()), c.read) << c.text;
   }
   EXPECT_EQ(fields(default_settings()), (std::array<int, 6>{0, 0, 0, 1, 0, 0}));
+  const Settings d = default_settings();
+  EXPECT_EQ((std::array{d.music_volume, d.effects_volume, d.screen_effects}),
+            (std::array{SOUND_LEVELS, SOUND_LEVELS, 1}));
   allegro_exit();
 }
 
 TEST(Settings, AcceptWritesEveryKeyInTheOrderStartUpReadsThem) {
-  const Settings chosen{1, 1, 0, 0, 1, 1};
+  const Settings chosen{1, 1, 0, 0, 1, 1, 3, 10, 0};
   const std::string text = settings_text("", setting_values(chosen));
   EXPECT_EQ(text,
-            "renderer = 1\nscale = 1\nusejoystick = 0\nsound = 0\nfullscreen = 1\nframecap = 1\n");
-  // And start-up reads back exactly what was accepted.
+            "renderer = 1\nscale = 1\nusejoystick = 0\nsound = 0\nmusicvolume = 3\n"
+            "effectsvolume = 10\nfullscreen = 1\nframecap = 1\nscreenfx = 0\n");
+  // And start-up reads back exactly what was accepted, the volumes included.
   ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
-  for (const Settings s : {chosen, Settings{0, 0, 1, 1, 0, 0}, Settings{0, 1, 0, 1, 0, 1}}) {
+  for (const Settings s :
+       {chosen, Settings{0, 0, 1, 1, 0, 0, 0, 7, 1}, Settings{0, 1, 0, 1, 0, 1, 10, 0, 1}}) {
     const std::string written = settings_text("# kept\nfullscreen=1\n", setting_values(s));
     set_config_data(written.data(), static_cast<int>(written.size()));
-    EXPECT_EQ(fields(settings_from_config()), fields(s)) << written;
+    EXPECT_TRUE(settings_from_config() == s) << written;
   }
   allegro_exit();
 }

@@ -79,6 +79,7 @@ TEST(SoundData, ExactlyTheEffectsInOrder) {
 TEST(ShellSounds, WorldEventsAndMenuKeys) {
   EXPECT_EQ(effect_for_event(EVENT_ENEMY_DESTROYED), SOUND_EXPLOSION);
   EXPECT_EQ(effect_for_event(EVENT_LEVEL_WON), SOUND_LEVEL_WON);
+  EXPECT_EQ(effect_for_event(EVENT_SHIP_EXPLODED), SOUND_SHIP_EXPLOSION);
   EXPECT_EQ(effect_for_event(-1), SOUND_EFFECT_COUNT);
   EXPECT_EQ(effect_for_event(WORLD_EVENT_KIND_COUNT), SOUND_EFFECT_COUNT);
 
@@ -88,6 +89,18 @@ TEST(ShellSounds, WorldEventsAndMenuKeys) {
   EXPECT_EQ(menu_key_sound(KEY_LEFT, false), SOUND_EFFECT_COUNT)
       << "Left on Accept changes nothing";
   EXPECT_EQ(menu_key_sound(0, false), SOUND_EFFECT_COUNT) << "the first drawing of a menu";
+}
+
+// The player's volume levels: 3 dB a step below full, silent at 0, a level
+// outside 0..10 held at the nearer end.
+TEST(Volumes, ThreeDecibelsAStepFromFullToSilent) {
+  struct Case {
+    int full, level, volume;
+  };
+  for (const Case c :
+       {Case{255, 10, 255}, Case{255, 9, 181}, Case{255, 5, 45}, Case{255, 1, 11}, Case{255, 0, 0},
+        Case{255, -4, 0}, Case{255, 99, 255}, Case{170, 10, 170}, Case{170, 8, 85}})
+    EXPECT_EQ(level_volume(c.full, c.level), c.volume) << c.full << " at " << c.level;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -91,16 +93,16 @@ TEST(ShellSounds, WorldEventsAndMenuKeys) {
   EXPECT_EQ(menu_key_sound(0, false), SOUND_EFFECT_COUNT) << "the first drawing of a menu";
 }
 
-// The player's volume levels: 3 dB a step below full, silent at 0, a level
-// outside 0..10 held at the nearer end.
+// The player's volumes: 3 dB a step below full, silent at 0, held to 0..10.
 TEST(Volumes, ThreeDecibelsAStepFromFullToSilent) {
-  struct Case {
-    int full, level, volume;
-  };
-  for (const Case c :
-       {Case{255, 10, 255}, Case{255, 9, 181}, Case{255, 5, 45}, Case{255, 1, 11}, Case{255, 0, 0},
-        Case{255, -4, 0}, Case{255, 99, 255}, Case{170, 10, 170}, Case{170, 8, 85}})
-    EXPECT_EQ(level_volume(c.full, c.level), c.volume) << c.full << " at " << c.level;
+  for (const auto& [full, level, volume] : {std::tuple{255, 10, 255},
+                                            {255, 9, 181},
+                                            {255, 1, 11},
+                                            {255, 0, 0},
+                                            {255, -4, 0},
+                                            {255, 99, 255},
+                                            {170, 8, 85}})
+    EXPECT_EQ(level_volume(full, level), volume) << full << " at " << level;
 }
 
 }  // namespace

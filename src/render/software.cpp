@@ -115,6 +115,7 @@ void draw_frame_software() {
   draw_projectiles(enemy_bullets);
   draw_particles();
   draw_hud();
+  draw_overlay(back_buffer, PLAYFIELD_W, PLAYFIELD_H, 1);
 }
 
 void render_frame_software() {

@@ -104,6 +104,10 @@ struct Rules {
   std::int32_t max_multiplier = 1;      // the chain's multiplier stops here
   bool group_scores = false;            // members that fall with their trigger score too
   bool keeps_tally = false;             // the level's tally is counted for its stage-clear screen
+  // Read by the shell's screens around play, not by the tick.
+  bool game_ends = false;        // game over, ending, name entry and score table; "High scores"
+  std::int32_t continues = 0;    // a lost game may go on this often per game
+  bool menus_in_window = false;  // Escape in play selects Resume; notices drawn in the window
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -112,6 +116,9 @@ inline constexpr Rules ARCADE_RULES{
     .max_multiplier = 8,
     .group_scores = true,
     .keeps_tally = true,
+    .game_ends = true,
+    .continues = 3,
+    .menus_in_window = true,
 };
 // The ship blinks while untouchable: hidden on every other span this long.
 inline constexpr int BLINK_TICKS = 4;

@@ -178,12 +178,14 @@ std::string name_entry_screen(int score) {
 }
 
 void score_table_screen(const std::vector<ScoreEntry>& entries, int highlight) {
-  PageText text{"High scores", {}, highlight < 0 ? -1 : highlight + 1};
+  // The campaign, the columns' names, then a row per entry.
+  PageText text{"High scores", {}, highlight < 0 ? -1 : highlight + 2};
   text.lines.push_back(entries.empty() ? "No scores yet" : entries.front().campaign);
+  text.lines.push_back("    Name           Score Level Cont");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const ScoreEntry& e = entries[i];
     char line[64];
-    std::snprintf(line, sizeof line, "%2d %-12s %8d  L%d C%d", static_cast<int>(i) + 1,
+    std::snprintf(line, sizeof line, "%2d. %-12s %7d %5d %4d", static_cast<int>(i) + 1,
                   e.name.c_str(), e.score, e.level, e.continues);
     text.lines.push_back(line);
   }

@@ -78,10 +78,10 @@ int menu_selection_after(int selection, int scancode, int count = MENU_ITEM_COUN
 // What a selection means: 0 Start, 1 Resume, 2 Options, then High scores
 // when the menu has that row, anything else Quit.
 MenuChoice menu_choice_for(int selection, bool scores_row = false);
-// Row `row` of a main menu of `count` items: 30 pixels apart from y 250, 25
-// when five must stay above the help lines at y 380.
+// Row `row` of a main menu of `count` items: 30 pixels apart from y 250; five
+// stand 22 apart from y 242, inside the panel the menu's picture draws for them.
 constexpr int menu_item_y(int row, int count) {
-  return 250 + (count > MENU_ITEM_COUNT ? 25 : 30) * row;
+  return count > MENU_ITEM_COUNT ? 242 + 22 * row : 250 + 30 * row;
 }
 
 // ---- Settings ----

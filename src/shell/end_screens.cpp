@@ -169,8 +169,7 @@ std::string name_entry_screen(int score) {
                          "Type your name, Enter to confirm"}};
       },
       [&](const ScreenKey& key) {
-        // The close button ends the program: the score is kept under the name so far.
-        if (close_requested.load() != 0) entry.done = true;
+        // The close button comes as Escape: the score is kept under the name so far.
         name_entry_apply(entry, key.scancode, key.ascii);
         return entry.done;
       });

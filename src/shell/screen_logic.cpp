@@ -43,6 +43,7 @@ void name_entry_apply(NameEntry& entry, int scancode, int ascii) {
   const bool room = name.size() < MAX_SCORE_NAME;
   switch (scancode) {
     case KEY_ENTER:
+    case KEY_ESC:  // the score is kept all the same: no key throws it away
       entry.done = true;
       return;
     case KEY_BACKSPACE:

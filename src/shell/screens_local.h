@@ -66,7 +66,8 @@ struct NameEntry {
 // One key: a letter or digit typed joins the name as typed, up to
 // MAX_SCORE_NAME; Backspace and Left take the last off; Up and Down (the
 // stick) turn the last character through A-Z, a-z, 0-9, starting one on an
-// empty name, and Right starts a new one at 'A'; Enter ends. Other keys are ignored.
+// empty name, and Right starts a new one at 'A'; Enter ends, and so does
+// Escape (the score is stored all the same). Other keys are ignored.
 void name_entry_apply(NameEntry& entry, int scancode, int ascii);
 // The name stored: the one typed, or DEFAULT_SCORE_NAME when it is empty.
 std::string entered_name(const NameEntry& entry);

@@ -63,7 +63,7 @@ TEST(NameEntryKeys, TypedStickAndEditedNames) {
       {{{KEY_UP, 0}, {KEY_UP, 0}, {KEY_RIGHT, 0}, {KEY_DOWN, 0}}, "B9"},  // and wraps
       {{{KEY_Z, 'z'}, {KEY_UP, 0}}, "0"},
       {{{KEY_9, '9'}, {KEY_UP, 0}}, "A"},
-      {{{KEY_ESC, 27}, {KEY_F1, 0}}, ""},
+      {{{KEY_F1, 0}, {KEY_TAB, 9}}, ""},
       {std::vector<Key>(20, {KEY_X, 'x'}), std::string(MAX_SCORE_NAME, 'x')},
   };
   for (const auto& c : cases) {
@@ -71,8 +71,12 @@ TEST(NameEntryKeys, TypedStickAndEditedNames) {
     for (const Key& k : c.keys) name_entry_apply(entry, k.scancode, k.ascii);
     EXPECT_EQ(entry.name, c.name);
     EXPECT_FALSE(entry.done) << c.name;
+    // Enter ends the entry, and so does Escape: the score is kept either way.
+    NameEntry escaped = entry;
     name_entry_apply(entry, KEY_ENTER, 13);
-    EXPECT_TRUE(entry.done);
+    name_entry_apply(escaped, KEY_ESC, 27);
+    EXPECT_TRUE(entry.done && escaped.done);
     EXPECT_EQ(entered_name(entry), c.name.empty() ? DEFAULT_SCORE_NAME : c.name);
+    EXPECT_EQ(entered_name(escaped), entered_name(entry));
   }
 }

@@ -180,7 +180,7 @@ void score_table_screen(const std::vector<ScoreEntry>& entries, int highlight) {
   // The campaign, the columns' names, then a row per entry.
   PageText text{"High scores", {}, highlight < 0 ? -1 : highlight + 2};
   text.lines.push_back(entries.empty() ? "No scores yet" : entries.front().campaign);
-  text.lines.push_back("    Name           Score Level Cont");
+  if (!entries.empty()) text.lines.push_back("    Name           Score Level Cont");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const ScoreEntry& e = entries[i];
     char line[64];

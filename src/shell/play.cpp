@@ -23,8 +23,8 @@ Campaign campaign;
 CampaignProgress progress;
 
 // What the screens around play count, under rules that end games: ticks
-// since the game was lost, ticks the shown tally has run, the score before
-// its bonus, and the continues this game has used.
+// since the game was lost, ticks the shown tally has run, and the continues
+// this game has used.
 int lost_ticks = 0;
 int tally_ticks = 0;
 int continues_used = 0;

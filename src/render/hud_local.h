@@ -93,3 +93,7 @@ GlHudLayout gl_hud_layout(int doubled);
 // A message slot's text, ending inside the copy even if the slot has no NUL.
 using MessageText = std::array<char, MESSAGE_TEXT_SIZE + 1>;
 MessageText message_text(const Message& m);
+
+// Draws `overlay` centred on a frame_w x frame_h picture in target, its
+// distances k times the playfield's (the font is not enlarged).
+void draw_overlay(BITMAP* target, int frame_w, int frame_h, int k);

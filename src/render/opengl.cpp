@@ -158,6 +158,7 @@ void draw_hud_text() {
     textout_centre_ex(screen, menu_font, message_text(m).data(), frame_w / 2, frame_h / 2, white,
                       -1);
   }
+  draw_overlay(screen, frame_w, frame_h, full || scale == 0 ? 1 : 2);
 }
 
 // The full-screen texture: a power of two that holds the 320 x 400 frame.

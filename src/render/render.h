@@ -3,6 +3,7 @@
 // renderer lights particles with is render's own (blend_local.h).
 #pragma once
 
+#include <array>
 #include <atomic>
 
 struct BITMAP;
@@ -44,3 +45,17 @@ void render_frame_opengl();
 // Full screen with OpenGL: the texture the finished frame is copied into
 // before it is drawn scaled. Made once the context is up; it goes with it.
 void make_full_screen_texture();
+
+// ---- A screen drawn over the playfield ----
+
+// Lines of text on a dark panel over the middle of the playfield (the
+// stage-clear tally), the first in the menu font as its heading. The shell
+// fills them; both renderers draw them last. Fixed buffers: a frame
+// allocates nothing.
+inline constexpr int OVERLAY_LINES = 8;
+inline constexpr int OVERLAY_TEXT_SIZE = 40;
+struct Overlay {
+  int lines = 0;  // 0: nothing is drawn
+  std::array<std::array<char, OVERLAY_TEXT_SIZE>, OVERLAY_LINES> text{};
+};
+extern Overlay overlay;

@@ -142,6 +142,7 @@ void draw_frame_software() {
   blend_add_rect(back_buffer, 0, 0, PLAYFIELD_W, PLAYFIELD_H, makecol(255, 255, 255),
                  flash_strength(screen_feedback, screen_effects));
   draw_hud();
+  draw_overlay(back_buffer, PLAYFIELD_W, PLAYFIELD_H, 1);
 }
 
 void render_frame_software() {

@@ -3,7 +3,7 @@
 
 #include "content/content.h"
 #include "render/render.h"
-#include "shell/shell_local.h"
+#include "shell/screens_local.h"
 
 int main(int argc, char** argv) {
   const CommandLine line = read_command_line(argc, argv);
@@ -12,13 +12,18 @@ int main(int argc, char** argv) {
   scale = 0;
   find_game_files();
   start_up();
+  read_folder_campaign();
+  int selection = 0;
+  const char* notice = nullptr;
   for (;;) {
-    const MenuChoice choice = main_menu();
+    const MenuChoice choice = main_menu(selection, notice);
+    selection = 0;
+    notice = nullptr;
     if (choice == MENU_QUIT) break;
     if (choice == MENU_START) {
       in_menu = 0;
       new_game();
-      play_level("level1.wif");
+      selection = after_play(play_level("level1.wif"));
     } else if (choice == MENU_OPTIONS) {
       if (options_menu() == 1) {
         shut_down();
@@ -27,10 +32,15 @@ int main(int argc, char** argv) {
     } else if (choice == MENU_RESUME) {
       if (game_running == 1) {
         in_menu = 0;
-        play_level("");
+        selection = after_play(play_level(""));
+      } else if (folder_campaign.rules.menus_in_window) {
+        notice = "There is no game running";
       } else {
         allegro_message("There is no game running");
       }
+    } else if (choice == MENU_SCORES) {
+      show_high_scores();
+      selection = 3;  // back on the row that opened the table
     }
     in_menu = 1;
     // The window's close button ends the program as Quit does.

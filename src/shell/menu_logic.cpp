@@ -10,6 +10,13 @@
 
 const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts = {"Start", "Resume", "Options",
                                                                   "Quit"};
+const std::array<const char*, SCORES_MENU_ITEM_COUNT> scores_menu_item_texts = {
+    "Start", "Resume", "Options", "High scores", "Quit"};
+
+std::span<const char* const> menu_items(bool scores_row) {
+  if (scores_row) return scores_menu_item_texts;
+  return menu_item_texts;
+}
 
 std::atomic<int> close_requested{0};
 
@@ -30,12 +37,12 @@ void focus_gained() {
   wake_play_loop();
 }
 
-int menu_selection_after(int selection, int scancode) {
+int menu_selection_after(int selection, int scancode, int count) {
   switch (scancode) {
     case KEY_UP:
-      return selection == 0 ? MENU_ITEM_COUNT - 1 : selection - 1;
+      return selection == 0 ? count - 1 : selection - 1;
     case KEY_DOWN:
-      return selection == MENU_ITEM_COUNT - 1 ? 0 : selection + 1;
+      return selection == count - 1 ? 0 : selection + 1;
     case KEY_ESC:
       return -1;
     default:
@@ -43,7 +50,8 @@ int menu_selection_after(int selection, int scancode) {
   }
 }
 
-MenuChoice menu_choice_for(int selection) {
+MenuChoice menu_choice_for(int selection, bool scores_row) {
+  if (scores_row && selection == 3) return MENU_SCORES;
   switch (selection) {
     case 0:
       return MENU_START;

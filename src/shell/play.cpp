@@ -3,13 +3,15 @@
 // cap, once after each catch-up.
 #include <allegro.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "content/content.h"
 #include "render/render.h"
 #include "script/script.h"
-#include "shell/shell_local.h"
+#include "shell/screens_local.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -19,6 +21,18 @@ namespace {
 // anew, so an edited campaign.toml plays at the next Start.
 Campaign campaign;
 CampaignProgress progress;
+
+// What the screens around play count, under rules that end games: ticks
+// since the game was lost, ticks the shown tally has run, and the continues
+// this game has used.
+int lost_ticks = 0;
+int tally_ticks = 0;
+int continues_used = 0;
+// Fire skips a tally only when pressed during it, not held on from the fight.
+bool fire_was_held = true;
+
+// The lost game's message shows this long (3 s) before the game-over screen.
+constexpr int GAME_OVER_DELAY_TICKS = 300;
 
 // Every file of every level is checked before the first one starts, so a
 // broken campaign never ends a game midway. The first level's script file is
@@ -46,6 +60,9 @@ void start_level(const char* level_name) {
 void new_game() {
   reset_world_for_new_game();
   progress = CampaignProgress{};
+  lost_ticks = 0;
+  tally_ticks = 0;
+  continues_used = 0;
   rewind_music(MUSIC_PLAY);
   game_running = 0;  // the next play_level loads the level again
 }
@@ -114,12 +131,87 @@ int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
   return ran;
 }
 
-// Runs until Escape (or the window's close button) and returns 0. The world
-// is left as it is, so a later call with game_running 1 resumes it; ticks
-// still pending at Escape stay counted for that call.
-int play_level(const char* level_name) {
+// Fire as the ship reads it: Space, Ctrl or the first joystick's button 1.
+static bool fire_held() {
+  if (key[KEY_SPACE] != 0 || (key_shifts & KB_CTRL_FLAG) != 0) return true;
+  return num_joysticks > 0 && joy[0].num_buttons > 0 && joy[0].button[0].b != 0;
+}
+
+static void put_line(int row, const char* format, int a = 0, int b = 0) {
+  std::snprintf(overlay.text[static_cast<std::size_t>(row)].data(), OVERLAY_TEXT_SIZE, format, a,
+                b);
+}
+
+// The stage-clear tally over the playfield while a won level waits, its score
+// counting up to the one with the bonus; nothing otherwise. Formats into the
+// overlay's own buffers, so a frame allocates nothing.
+static void show_tally() {
+  if (!progress.cleared) {
+    overlay.lines = 0;
+    return;
+  }
+  const LevelTally& t = progress.tally;
+  put_line(0, "Stage clear");
+  put_line(1, "Destroyed %d of %d", t.destroyed, t.appeared);
+  put_line(2, "Hits taken %d", t.hits);
+  put_line(3, "Longest chain x%d", t.max_chain);
+  put_line(4, "No-hit bonus %d", progress.bonus);
+  put_line(5, "Score %d", counted_score(player.score - progress.bonus, player.score, tally_ticks));
+  put_line(6, "Fire to go on");
+  overlay.lines = 7;
+}
+
+// Under rules that end games: the press of fire that skips a tally, the
+// count of a tally and of a lost game's last seconds, and whether the game
+// has now ended.
+static PlayEnd watch_game_end(int ran) {
+  const bool fire = fire_held();
+  if (progress.cleared && fire && !fire_was_held) progress.skip_wait = true;
+  fire_was_held = fire;
+  tally_ticks = progress.cleared ? tally_ticks + ran : 0;
+  if (game_outcome() == GameOutcome::lost) lost_ticks += ran;
+  if (!campaign.rules.game_ends) return PLAY_LEFT;
+  if (lost_ticks >= GAME_OVER_DELAY_TICKS) return PLAY_LOST;
+  const bool last = progress.level + 1 >= static_cast<int>(campaign.levels.size());
+  if (last && progress.cleared && (tally_ticks >= TALLY_TICKS || progress.skip_wait))
+    return PLAY_WON;
+  return PLAY_LEFT;
+}
+
+GameSummary game_summary() {
+  GameSummary game;
+  game.score = player.score;
+  game.level = progress.level + 1;
+  game.continues_used = continues_used;
+  game.continues_left = std::max(0, campaign.rules.continues - continues_used);
+  game.campaign = campaign.name;
+  return game;
+}
+
+void continue_game() {
+  ++continues_used;
+  // Full energy, score 0, the outcome undecided; the level's start does the rest.
+  reset_world_for_new_game();
+  progress.cleared = false;
+  progress.victory_ticks = 0;
+  progress.skip_wait = false;
+  lost_ticks = 0;
+  tally_ticks = 0;
+  fire_was_held = true;
+  tick_count = 0;
+  choose_play_music(campaign.levels[static_cast<std::size_t>(progress.level)].music);
+  rewind_music(MUSIC_PLAY);
+  load_campaign_level(campaign, progress.level);
+}
+
+// Runs until Escape (or the window's close button), or until a game under
+// rules that end games is over. After Escape the world is left as it is, so
+// a later call with game_running 1 resumes it; ticks still pending at Escape
+// stay counted for that call.
+PlayEnd play_level(const char* level_name) {
   if (game_running == 0) start_level(level_name);
   game_running = 1;
+  fire_was_held = true;
   play_music(MUSIC_PLAY);  // from where it was left, unless new_game rewound it
   for (;;) {
     const PassKeys keys = read_pass_keys();
@@ -127,7 +219,7 @@ int play_level(const char* level_name) {
       // The menus are silent but for their own sounds, Escape the first of them.
       stop_effects();
       play_menu_key(KEY_ESC, false);
-      return 0;
+      return PLAY_LEFT;
     }
     if (window_focused.load() == 0) {
       hold_while_unfocused();
@@ -135,6 +227,12 @@ int play_level(const char* level_name) {
     }
     const int ran = run_due_ticks(campaign, progress);
     play_world_events();
+    if (const PlayEnd end = watch_game_end(ran); end != PLAY_LEFT) {
+      overlay.lines = 0;
+      stop_effects();
+      return end;
+    }
+    show_tally();
     // Capped, a frame shows the newest state of the world once, never twice.
     if (settings.frame_cap != 0 && ran == 0) {
       if (keys.screenshot) save_screenshot();  // the frame on screen is the newest

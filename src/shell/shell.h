@@ -30,4 +30,7 @@ void tick_timer();
 void fps_timer();
 
 void new_game();
-int play_level(const char* level_name);
+// Why play_level returned: Escape (or the close button), or, under rules that
+// end games, a game lost 3 s ago or won after its last tally.
+enum PlayEnd : int { PLAY_LEFT = 0, PLAY_LOST = 1, PLAY_WON = 2 };
+PlayEnd play_level(const char* level_name);

@@ -16,14 +16,26 @@
 
 #include "shell/shell.h"
 #include "sound/sound.h"
+#include "world/world.h"
 
+struct BITMAP;
 struct Campaign;
 struct CampaignProgress;
+struct FONT;
 
 // ---- Menus, settings and the play loop's wake-ups ----
 
-enum MenuChoice : int { MENU_QUIT = 0, MENU_START = 1, MENU_OPTIONS = 2, MENU_RESUME = 3 };
-MenuChoice main_menu();
+enum MenuChoice : int {
+  MENU_QUIT = 0,
+  MENU_START = 1,
+  MENU_OPTIONS = 2,
+  MENU_RESUME = 3,
+  MENU_SCORES = 4
+};
+// Opens with row `selection` highlighted; a notice, when given, is drawn over
+// the menu for NOTICE_MS while the menu answers keys as ever.
+MenuChoice main_menu(int selection = 0, const char* notice = nullptr);
+inline constexpr int NOTICE_MS = 2000;
 int options_menu();  // 1 when the player accepted (settings stored)
 
 // Bumps loop_wakes and wakes a play loop waiting in wait_for_wake.
@@ -55,12 +67,22 @@ std::string allegro_failure_reason(const char* allegro_reason, const char* displ
 
 inline constexpr int MENU_ITEM_COUNT = 4;
 extern const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts;
+// Under rules that end games in a score table, "High scores" stands before Quit.
+inline constexpr int SCORES_MENU_ITEM_COUNT = 5;
+extern const std::array<const char*, SCORES_MENU_ITEM_COUNT> scores_menu_item_texts;
+std::span<const char* const> menu_items(bool scores_row);
 
-// The highlight after one key: Up and Down wrap around the four items, Escape
-// gives -1 (leave without choosing), every other key changes nothing.
-int menu_selection_after(int selection, int scancode);
-// What a selection means: 0 Start, 1 Resume, 2 Options, anything else Quit.
-MenuChoice menu_choice_for(int selection);
+// The highlight after one key: Up and Down wrap around the `count` items,
+// Escape gives -1 (leave without choosing), every other key changes nothing.
+int menu_selection_after(int selection, int scancode, int count = MENU_ITEM_COUNT);
+// What a selection means: 0 Start, 1 Resume, 2 Options, then High scores
+// when the menu has that row, anything else Quit.
+MenuChoice menu_choice_for(int selection, bool scores_row = false);
+// Row `row` of a main menu of `count` items: 30 pixels apart from y 250; five
+// stand 22 apart from y 242, inside the panel the menu's picture draws for them.
+constexpr int menu_item_y(int row, int count) {
+  return count > MENU_ITEM_COUNT ? 242 + 22 * row : 250 + 30 * row;
+}
 
 // ---- Settings ----
 

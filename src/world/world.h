@@ -115,6 +115,10 @@ struct Rules {
   std::int32_t shake_ticks = 0;         // a blow to the ship shakes the playfield this long
   std::int32_t energy_flash_ticks = 0;  // and flashes the energy bar's lost part this long
   bool ship_explodes = false;           // a lost ship bursts, collides no more and is not drawn
+  // Read by the shell's screens around play, not by the tick.
+  bool game_ends = false;        // game over, ending, name entry and score table; "High scores"
+  std::int32_t continues = 0;    // a lost game may go on this often per game
+  bool menus_in_window = false;  // Escape in play selects Resume; notices drawn in the window
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -127,6 +131,9 @@ inline constexpr Rules ARCADE_RULES{
     .shake_ticks = SHAKE_TICKS,
     .energy_flash_ticks = ENERGY_FLASH_TICKS,
     .ship_explodes = true,
+    .game_ends = true,
+    .continues = 3,
+    .menus_in_window = true,
 };
 // The ship blinks while untouchable: hidden on every other span this long.
 inline constexpr int BLINK_TICKS = 4;

@@ -166,8 +166,11 @@ GameFolder::GameFolder() {
     throw std::runtime_error("the game is not built: " + (source / "mirvo").string() +
                              " is missing");
   for (const fs::directory_entry& e : fs::directory_iterator(source)) {
-    // A configuration left by someone playing in the build folder must not leak in.
-    if (!e.is_regular_file() || e.path().filename() == "mirvo.cfg") continue;
+    // A configuration left by someone playing in the build folder must not leak
+    // in; the shipped campaign neither: a scenario plays the first level alone
+    // unless it writes a campaign of its own.
+    const fs::path name = e.path().filename();
+    if (!e.is_regular_file() || name == "mirvo.cfg" || name == "campaign.toml") continue;
     fs::copy_file(e.path(), path_ / e.path().filename());
   }
 }

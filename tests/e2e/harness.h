@@ -108,7 +108,8 @@ class XConnection {
   int mapped_ = 0;  // Display*, kept opaque so Xlib's macros stay out of the tests
 };
 
-// A fresh copy of the assembled game folder in a temporary directory;
+// A fresh copy of the assembled game folder in a temporary directory, without
+// the shipped campaign.toml (the first level alone, by the plain rules);
 // removed again at the end of the scenario.
 class GameFolder {
  public:

@@ -12,11 +12,15 @@
 
 #include "harness.h"
 #include "reference.h"
-#include "shell/shell_local.h"
+#include "shell/screens_local.h"
 
-// Main menu: item i at x 225, y 250 + 30 i; the renderer's name at the top right.
+// Main menu: item i at x 225, y 250 + 30 i (22 apart from y 242 with the
+// "High scores" row of the arcade rules); the renderer's name at the top right.
 inline Box menu_item_box(int item) {
-  return Box{225, 250 + 30 * item, 95, 30};
+  return Box{225, menu_item_y(item, MENU_ITEM_COUNT), 95, 30};
+}
+inline Box scores_menu_item_box(int item) {
+  return Box{225, menu_item_y(item, SCORES_MENU_ITEM_COUNT), 95, 22};
 }
 inline constexpr int MENU_ITEMS = 4;
 // Options screen: the game's own rows and layout (shell_local.h), a row per
@@ -53,12 +57,13 @@ inline bool options_background(const Image& img) {
 }
 
 // The main menu's picture is not black, and the selected item is red.
-inline bool menu_shows(const Image& img, int selected) {
+inline bool menu_shows(const Image& img, int selected, bool scores_row = false) {
   const int k = window_factor(img);
   const Box picture = Box{0, 20, 320, 220}.times(k);
   return !options_background(img) &&
          count_pixels(img, picture, is_black) < picture.w * picture.h * 9 / 10 &&
-         highlighted(img, menu_item_box, MENU_ITEMS, selected);
+         (scores_row ? highlighted(img, scores_menu_item_box, SCORES_MENU_ITEM_COUNT, selected)
+                     : highlighted(img, menu_item_box, MENU_ITEMS, selected));
 }
 
 inline bool options_show(const Image& img, int selected) {
@@ -67,16 +72,27 @@ inline bool options_show(const Image& img, int selected) {
 
 // The renderer's name at the top right of the menu, in Allegro's built-in font:
 // at least 95 % of the glyph pixels of `name` are white in the window.
-inline bool label_reads(const Image& img, const std::string& name) {
+inline bool text_reads(const Image& img, const std::string& text, int right_edge, int top,
+                       bool (*colour)(Rgb) = is_white) {
   const int k = window_factor(img);
-  int white = 0, total = 0;
-  for (auto [x, y] : text_pixels(name, 320))
+  int shown = 0, total = 0;
+  for (auto [x, y] : text_pixels(text, right_edge))
     for (int dy = 0; dy < k; ++dy)
       for (int dx = 0; dx < k; ++dx) {
         ++total;
-        if (is_white(img.at(x * k + dx, y * k + dy))) ++white;
+        if (colour(img.at(x * k + dx, (y + top) * k + dy))) ++shown;
       }
-  return total > 0 && white * 100 >= total * 95;
+  return total > 0 && shown * 100 >= total * 95;
+}
+inline bool label_reads(const Image& img, const std::string& name) {
+  return text_reads(img, name, 320, 0);
+}
+// Line `line` of the screens that end a game (screens_local.h): centred
+// across the 320 pixels, eight pixels a character.
+inline bool line_reads(const Image& img, int line, const std::string& text,
+                       bool (*colour)(Rgb) = is_white) {
+  const int half = 4 * static_cast<int>(text.size());
+  return text_reads(img, text, 160 + half, screen_line_y(line), colour);
 }
 
 // Play: the white outline of the energy bar runs along y 10 from x 10 to 110

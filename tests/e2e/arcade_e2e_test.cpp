@@ -1,0 +1,138 @@
+// A whole game under the arcade rules, with a campaign of the scenario's own
+// whose one level is lost within seconds: Escape in play and back, the
+// game-over screen, the name entry and the score table written in the
+// player's data folder, where a corrupt table was moved aside first.
+#include <filesystem>
+#include <fstream>
+
+#include "screens.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Level 1's enemy types: a dart flies down the ship's column into its fire
+// (a score above 0), then darts to its left shoot at it until it is lost,
+// one bullet about every 1.3 s against the ship's 1.2 s of invulnerability.
+constexpr const char* LOSING_LEVEL = R"(
+const DART = 2
+const SHOT = 3
+
+script timeline:
+  wait 50
+  spawn DART target 150 -24
+  wait 150
+  repeat 60 {
+    spawn DART gunner 40 20
+    wait 130
+  }
+  remove
+
+script target:
+  velocity 0 100
+  wait 600
+  remove
+
+script gunner:
+  wait 10
+  aim SHOT 400 10 22
+  wait 300
+  remove
+)";
+
+constexpr const char* TEST_CAMPAIGN = R"(name = "Test run"
+
+[rules]
+arcade = true
+
+[[level]]
+title = "Losing"
+script = "level1.wif"
+enemies = "enemy.eif"
+tiles = "tileset1.dat"
+music = "play.ogg"
+)";
+
+bool arcade_menu(const Image& i, int selected) {
+  return menu_shows(i, selected, true) && !play_shows(i);
+}
+
+}  // namespace
+
+class Arcade : public Scenario {
+ protected:
+  std::optional<Image> screen(const std::function<bool(const Image&)>& pred,
+                              Millis timeout = 5000ms) {
+    return s->wait_for_screen(pred, timeout);
+  }
+};
+
+TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
+  s = std::make_unique<Session>();
+  const fs::path data_home = s->folder.root() / "data";
+  const fs::path table = data_home / "mirvo" / "scores.toml";
+  fs::create_directories(table.parent_path());
+  s->folder.write("losing.wis", LOSING_LEVEL);
+  ASSERT_EQ(
+      run_command({MIRVO_ASM, "--enemies", s->folder.file("enemy.eif").string(), "-o",
+                   s->folder.file("level1.wif").string(), s->folder.file("losing.wis").string()},
+                  current_environment()),
+      0);
+  s->folder.write("campaign.toml", TEST_CAMPAIGN);
+  std::ofstream(table) << "[[score]]\nname = \"broken";
+  s->start_game({"XDG_DATA_HOME=" + data_home.string()});
+
+  ASSERT_TRUE(s->wait_window(15000ms));
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }, 15000ms))
+      << "no menu with Start selected and a High scores row";
+  s->keys({"Return"});
+  ASSERT_TRUE(play());
+  // Escape comes back on Resume, so Enter goes on with the same game.
+  s->key_down("Escape");
+  const bool on_resume = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
+  s->key_up("Escape");
+  ASSERT_TRUE(on_resume) << "Escape in play did not leave Resume selected";
+  s->keys({"Return"});
+  ASSERT_TRUE(play());
+  s->key_down("space");  // brings the first dart down: the score is above 0
+
+  const auto game_over = [](const Image& i) {
+    return line_reads(i, 1, "Level reached 1") && line_reads(i, 2, "Continues used 0 of 3");
+  };
+  const bool over = screen(game_over, 60000ms).has_value();
+  s->key_up("space");
+  ASSERT_TRUE(over) << "the lost game did not reach the game-over screen";
+  // Fire does nothing there; Escape declines the continue and asks for a name.
+  s->keys({"space", "Escape"});
+  ASSERT_TRUE(screen([](const Image& i) { return line_reads(i, 2, "Name: _"); }))
+      << "no name entry after Escape";
+  s->keys({"shift+a", "c", "e", "x", "BackSpace", "7"});
+  ASSERT_TRUE(screen([](const Image& i) { return line_reads(i, 2, "Name: Ace7_"); }));
+  s->keys({"Return"});
+  // The table shows the new entry first, in red.
+  ASSERT_TRUE(screen([](const Image& i) {
+    return line_reads(i, 0, "Test run") &&
+           count_pixels(i, Box{0, screen_line_y(2), 320, 8}, is_red) > 50;
+  })) << "the score table did not show the new entry highlighted";
+
+  // The one entry, written as the player confirmed it.
+  const std::string written = file_text(table);
+  EXPECT_NE(written.find("\nname = \"Ace7\"\n"), std::string::npos) << written;
+  EXPECT_GT(config_value(written, "score").value_or(0), 0) << written;
+  EXPECT_EQ(config_value(written, "level"), std::optional<int>(1));
+  EXPECT_EQ(config_value(written, "continues"), std::optional<int>(0));
+  EXPECT_NE(written.find("\ncampaign = \"Test run\"\n"), std::string::npos) << written;
+  EXPECT_EQ(file_text(fs::path(table.string() + ".broken")), "[[score]]\nname = \"broken");
+  EXPECT_NE(s->game_stderr().find("it is kept as scores.toml.broken"), std::string::npos);
+
+  // The main menu follows, no game running: Resume says so in the window.
+  s->keys({"Return"});
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }));
+  s->keys({"Down", "Return"});
+  EXPECT_TRUE(screen([](const Image& i) {
+    return arcade_menu(i, 0) && count_pixels(i, Box{0, 196, 320, 2}, is_black) > 600;
+  })) << "no notice in the window";
+  s->keys({"Escape"});
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  EXPECT_EQ(s->game_stdout(), "") << "a notice went to a message box";
+}

@@ -2,6 +2,7 @@
 // parser, its writer and the enemy compiler's round trip), a boss's health
 // bar and its fall.
 #include <string>
+#include <tuple>
 
 #include "content/content.h"
 #include "eif/eif.h"
@@ -18,56 +19,39 @@ EnemyExtras parse(const std::string& text) {
 }  // namespace
 
 TEST(EnemyExtras, ParsesEachKeyAndRefusesWithTheLine) {
-  const EnemyExtras none = parse("");
-  EXPECT_EQ(none.error, "");
-  EXPECT_EQ(none.types[6], EnemyTypeExtras{}) << "a missing type scores 100 and is no boss";
-  const EnemyExtras boss = parse(
-      "[[type]]\nnumber = 7\nscore = 5000\nboss = true\nname = \"Tyrant\"\nhealth = 1200\n"
-      "[[type]]\nnumber = 2\nscore = 0\n");
+  EXPECT_EQ(parse("").types[6], EnemyTypeExtras{}) << "a missing type scores 100, no boss";
+  const EnemyExtras boss =
+      parse("[[type]]\nnumber = 7\nscore = 5000\nboss = true\nname = \"Tyrant\"\nhealth = 1200\n");
   ASSERT_EQ(boss.error, "");
   EXPECT_EQ(boss.types[6], (EnemyTypeExtras{5000, true, "Tyrant", 1200}));
-  EXPECT_EQ(boss.types[1].score, 0);
-
   const std::string seven = "[[type]]\nnumber = 7\n";
   const std::pair<std::string, const char*> refused[] = {
       {"[[type]]\nscore = 5\n", "e.eix:1: [[type]] has no number"},
       {"[[type]]\nnumber = 9\n", "e.eix:2: number must be a whole number from 1 to 8"},
       {seven + seven, "e.eix:3: type 7 is given twice"},
-      {seven + "score = -1\n", "e.eix:3: score must be a whole number from 0 to 1000000"},
-      {seven + "boss = 1\n", "e.eix:3: boss is not true or false"},
       {seven + "name = \"Tyrant\"\n", "e.eix:3: only a boss has a name"},
-      {seven + "boss = true\nname = \"A name far too long to show\"\n", "e.eix:4: name must be"},
-      {seven + "boss = true\nname = \"T\\u00e9\"\n", "printable ASCII"},
+      {seven + "boss = true\nname = \"A name far too long to show\"\n", "e.eix:4: name must"},
       {seven + "health = 300\n", "e.eix:1: only a boss has health"},
       {seven + "boss = true\nhealth = 255\n", "from 256 to 32767"},
       {seven + "speed = 3\n", "e.eix:3: unknown key \"speed\" in [[type]]"},
-      {"level = 1\n", "e.eix:1: unknown key \"level\""},
-      {"type = 3\n", "type is not a list of [[type]] tables"},
-      {"[[type]\n", "e.eix:1: "},
   };
   for (const auto& [text, expected] : refused)
-    EXPECT_NE(parse(text).error.find(expected), std::string::npos)
-        << "wanted: " << expected << "\ngot: " << parse(text).error;
+    EXPECT_NE(parse(text).error.find(expected), std::string::npos) << parse(text).error;
 }
 
 // The compiler takes the keys from the enemy TOML, the printer gives them
 // back, and both files come out the same the second time round.
 TEST(EnemyExtras, RoundTripThroughTheEnemyCompiler) {
   const std::string step = "[[enemy.step]]\nnext = 0\nduration = 1\nframe = 0\n";
-  const std::string source = "[[enemy]]\ndatafile = \"d.dat\"\nhealth = 1\ndeath = 0\n" + step +
-                             "[[enemy]]\nname = \"dart\"\nscore = 50\ndatafile = \"a.dat\"\n"
-                             "health = 2\ndeath = 0\n" +
-                             step +
-                             "[[enemy]]\nname = \"Tyrant\"\nboss = true\nscore = 5000\n"
-                             "datafile = \"b.dat\"\nhealth = 1200\ndeath = 0\n" +
-                             step;
+  const std::string source =
+      "[[enemy]]\ndatafile = \"d.dat\"\nhealth = 1\ndeath = 0\n" + step +
+      "[[enemy]]\nname = \"Tyrant\"\nboss = true\nscore = 5000\ndatafile = \"b.dat\"\n"
+      "health = 1200\ndeath = 0\n" +
+      step;
   const EifCompiled first = compile_enemy_toml(source, "t.toml");
   ASSERT_TRUE(first.errors.empty()) << first.errors[0];
-  EXPECT_EQ(first.file.types[2].health, MAX_FILE_HEALTH);
-  EXPECT_EQ(first.extras.types[2], (EnemyTypeExtras{5000, true, "Tyrant", 1200}));
-  EXPECT_EQ(first.extras.types[1], (EnemyTypeExtras{50, false, "", 0})) << "not a boss: no name";
-  EXPECT_EQ(enemy_extras_mismatch(first.file, first.extras, "t.eix"), "");
-
+  EXPECT_EQ(first.file.types[1].health, MAX_FILE_HEALTH);
+  EXPECT_EQ(first.extras.types[1], (EnemyTypeExtras{5000, true, "Tyrant", 1200}));
   const std::string text = serialize_enemy_extras(first.extras, "t.eif");
   EXPECT_EQ(parse(text).types, first.extras.types);
   const EifCompiled again =
@@ -77,15 +61,13 @@ TEST(EnemyExtras, RoundTripThroughTheEnemyCompiler) {
   EXPECT_EQ(serialize_enemy_extras(again.extras, "t.eif"), text);
 
   // Health past a byte is a boss's alone, and the companion's types are the file's.
-  EXPECT_FALSE(compile_enemy_toml(source.substr(0, source.find("boss = true")) +
-                                      source.substr(source.find("score = 5000")),
-                                  "t.toml")
-                   .errors.empty());
-  EnemyFile short_file = first.file;
-  short_file.types.resize(2);
-  EXPECT_NE(enemy_extras_mismatch(short_file, first.extras, "t.eix").find("type 3 is not"),
+  const std::size_t boss_line = source.find("boss = true\n");
+  EXPECT_FALSE(
+      compile_enemy_toml(std::string(source).erase(boss_line, 12), "t.toml").errors.empty());
+  EnemyFile one_type = first.file;
+  one_type.types.resize(1);
+  EXPECT_NE(enemy_extras_mismatch(one_type, first.extras, "t.eix").find("type 2 is not"),
             std::string::npos);
-  EXPECT_EQ(enemy_extras_path("lv/enemy.eif"), "lv/enemy.eix");
 }
 
 class Bosses : public fixture::WorldTest {};
@@ -107,13 +89,10 @@ TEST_F(Bosses, TheBarEmptiesAndTheFallClearsTheBullets) {
   EXPECT_FALSE(boss_bar().shown);
   spawn_enemy(1, 1, 100.0f, 20.0f, 0.0f, 0.0f, 0, 0);
   ASSERT_EQ(living_boss(), 0);
-  BossBar bar = boss_bar();
-  EXPECT_TRUE(bar.shown);
+  const BossBar bar = boss_bar();
   EXPECT_STREQ(bar.name, "Tyrant");
-  EXPECT_EQ(bar.filled, BOSS_BAR_W);
-  ASSERT_EQ(bar.mark_count, 2);
-  EXPECT_EQ(bar.marks[0], BOSS_BAR_W * 3 / 4);
-  EXPECT_EQ(bar.marks[1], BOSS_BAR_W / 4);
+  EXPECT_EQ(std::tie(bar.shown, bar.filled, bar.mark_count, bar.marks[0], bar.marks[1]),
+            std::make_tuple(true, BOSS_BAR_W, 2, BOSS_BAR_W * 3 / 4, BOSS_BAR_W / 4));
   enemies[0].health = 400.0f;
   EXPECT_EQ(boss_bar().filled, BOSS_BAR_W / 2);
 

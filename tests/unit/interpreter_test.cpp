@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "asm/assembler.h"
 #include "script/script.h"
@@ -398,16 +399,13 @@ TEST_F(Interpreter, WaitHealthHoldsUntilTheHealthFallsUnderTheArcadeRulesOnly) {
   rules = ARCADE_RULES;
   place(1);
   for (int t = 0; t < 3; ++t) tick();
-  EXPECT_EQ(e.angle, 1);
-  EXPECT_EQ(e.pc, 1);
-  EXPECT_EQ(e.wait, 0);
+  EXPECT_EQ(std::tie(e.angle, e.pc, e.wait), std::make_tuple(1, 1, 0));
   e.health = 6.5f;
   tick();
   EXPECT_EQ(e.pc, 1);
   e.health = 6.0f;
   tick();
-  EXPECT_EQ(e.angle, 2);
-  EXPECT_EQ(e.wait, 100);
+  EXPECT_EQ(std::tie(e.angle, e.wait), std::make_tuple(2, 100));
   rules = PLAIN_RULES;
 }
 

@@ -21,11 +21,15 @@ struct RunCounter {
   std::array<bool, MAX_ENEMY_BULLETS> had_hit{};
 };
 
-// A type that can win the level: one of its steps shows the victory message.
+// A type that can win the level: a step of its death shows the victory
+// message. Only the death's own chain counts: the table keeps the steps an
+// earlier level's type had past this one's count.
 bool wins_the_level(int type) {
   if (type < 1 || type > MAX_ENEMY_TYPES) return false;
-  for (const Animation& a : enemy_types[type - 1].anims)
-    if ((a.flags & ANIM_VICTORY) != 0) return true;
+  const EnemyType& t = enemy_types[type - 1];
+  for (int step = t.death_anim, n = 0; step >= 0 && step < MAX_ANIMATIONS && n < MAX_ANIMATIONS;
+       step = t.anims[step].next, ++n)
+    if ((t.anims[step].flags & ANIM_VICTORY) != 0) return true;
   return false;
 }
 

@@ -116,7 +116,9 @@ int decompile(const Options& o) {
   }
   const EnemyExtras extras = read_enemy_extras(o.input.c_str());
   if (!extras.error.empty()) {
-    std::cerr << o.input << ": error: " << extras.error;
+    std::string text = extras.error;
+    if (text.rfind("Error in ", 0) == 0) text.erase(0, 9);
+    std::cerr << "mirvo-eif: error: " << text;
     return 1;
   }
   std::string text = decompile_enemy_file(file, std::filesystem::path(o.input).filename(), extras);

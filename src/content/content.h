@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "world/world.h"
@@ -290,6 +291,8 @@ EnemyExtras parse_enemy_extras(std::span<const std::uint8_t> bytes, const char* 
 // The text of a companion, a table for each type that differs from the
 // defaults; parse_enemy_extras gives back the same types.
 std::string serialize_enemy_extras(const EnemyExtras& extras, const std::string& eif_name);
+// A boss's name its bar can show: 1 to BOSS_NAME_SIZE - 1 printable ASCII characters.
+bool boss_name_fits(std::string_view name);
 // The companion's path for an enemy file's: ".eif" replaced, or the extension appended.
 std::string enemy_extras_path(const std::string& enemy_file);
 // Why a companion does not go with its parsed enemy file (a type the file

@@ -34,12 +34,6 @@ std::string read_number(const toml::table& table, const char* key, int lo, int h
   return {};
 }
 
-// The bar draws the name with the game's font: printable ASCII only.
-bool printable_name(std::string_view name) {
-  if (name.empty() || name.size() > MAX_BOSS_NAME) return false;
-  return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
-}
-
 // One [[type]] table into its entry, or why it cannot.
 std::string read_type(const toml::table& table, const char* path, EnemyExtras& extras,
                       std::array<bool, MAX_ENEMY_TYPES>& seen) {
@@ -68,7 +62,7 @@ std::string read_type(const toml::table& table, const char* path, EnemyExtras& e
   if (const toml::node* name = table.get("name")) {
     const auto* text = name->as_string();
     if (!type.boss) return at_line(path, name->source(), "only a boss has a name");
-    if (!text || !printable_name(text->get()))
+    if (!text || !boss_name_fits(text->get()))
       return at_line(
           path, name->source(),
           "name must be 1 to " + std::to_string(MAX_BOSS_NAME) + " printable ASCII characters");
@@ -95,6 +89,12 @@ std::string quoted(const std::string& text) {
 }
 
 }  // namespace
+
+// The bar draws the name with the game's font: printable ASCII only.
+bool boss_name_fits(std::string_view name) {
+  if (name.empty() || name.size() > MAX_BOSS_NAME) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
+}
 
 EnemyExtras parse_enemy_extras(std::span<const std::uint8_t> bytes, const char* path) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());

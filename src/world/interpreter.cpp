@@ -154,8 +154,9 @@ void execute_script_instruction(int slot) {
 }
 
 // Runs the instructions up to and including the next yielding one, or up to a
-// wait_health that still holds. The burst also ends when the slot is freed (OP_REMOVE, or running
-// off the script) or after MAX_BURST instructions without a yield.
+// wait_health that still holds. The burst also ends when the slot is freed
+// (OP_REMOVE, or running off the script) or after MAX_BURST instructions
+// without a yield.
 void run_script(int slot) {
   if (slot < 0 || slot >= MAX_ENEMIES) return;
   Enemy& e = enemies[slot];

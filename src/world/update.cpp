@@ -307,6 +307,7 @@ bool ship_shown() {
 
 int living_boss() {
   for (int i = 0; i < MAX_ENEMIES; ++i) {
+    if (enemies[i].type == LEVEL_DIRECTOR) continue;  // it borrows type 1's entry
     const EnemyType* def = enemy_type_of(enemies[i].type);
     if (def != nullptr && def->boss && enemies[i].health > 0.0f) return i;
   }

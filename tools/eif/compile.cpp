@@ -240,9 +240,7 @@ void Compiler::compile_extras(const toml::table& table, int k) {
     return fail(name->source(), "an enemy's \"name\" must be a string");
   if (!extras.boss || !name) return;
   const std::string& text = name->as_string()->get();
-  const bool printable =
-      std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
-  if (text.empty() || text.size() >= BOSS_NAME_SIZE || !printable)
+  if (!boss_name_fits(text))
     return fail(name->source(), "a boss's \"name\" is 1 to " + std::to_string(BOSS_NAME_SIZE - 1) +
                                     " printable ASCII characters: its health bar shows it");
   extras.name = text;

@@ -81,3 +81,25 @@ EnergyFlash energy_flash(const ScreenFeedback& f, int energy) {
   if (f.energy_lost_from <= now) return {};
   return {ENERGY_BAR_STEP * now, ENERGY_BAR_STEP * (f.energy_lost_from - now)};
 }
+
+BossBar boss_bar() {
+  BossBar bar;
+  const int slot = living_boss();
+  if (slot < 0) return bar;
+  const Enemy& e = enemies[slot];
+  const EnemyType& type = enemy_types[e.type - 1];
+  const float full = static_cast<float>(std::max(type.health, 1));
+  const auto pixels = [full](float health) {
+    return std::clamp(static_cast<int>(health / full * BOSS_BAR_W + 0.5f), 0, BOSS_BAR_W);
+  };
+  bar.shown = true;
+  bar.name = type.name.data();
+  bar.filled = pixels(e.health);
+  const int length = std::clamp(e.script_length, 0, MAX_SCRIPT_LENGTH);
+  for (int i = 0; i < length && bar.mark_count < MAX_BOSS_MARKS; ++i) {
+    const ScriptInstruction& in = e.script[i];
+    const int at = pixels(static_cast<float>(in.operands[0]));
+    if (in.opcode == OP_WAIT_HEALTH && at > 0 && at < BOSS_BAR_W) bar.marks[bar.mark_count++] = at;
+  }
+  return bar;
+}

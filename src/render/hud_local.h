@@ -90,6 +90,34 @@ struct GlHudLayout {
 };
 GlHudLayout gl_hud_layout(int doubled);
 
+// The boss's health bar, in playfield pixels under the score line: the name
+// above a bar across the playfield that empties as the boss is hit, with a
+// mark where each of its phases begins (the health a wait_health of its
+// script waits for).
+inline constexpr int BOSS_NAME_Y = 26;
+inline constexpr int BOSS_BAR_X = 10;
+inline constexpr int BOSS_BAR_Y = 36;
+inline constexpr int BOSS_BAR_W = 300;
+inline constexpr int BOSS_BAR_H = 5;
+inline constexpr int MAX_BOSS_MARKS = 8;  // more phase changes than this show the first ones
+struct BarColour {
+  std::uint8_t r = 0;
+  std::uint8_t g = 0;
+  std::uint8_t b = 0;
+};
+inline constexpr BarColour BOSS_BAR_FULL{220, 40, 40};  // the health left
+inline constexpr BarColour BOSS_BAR_EMPTY{60, 20, 20};  // the health lost
+struct BossBar {
+  bool shown = false;
+  int filled = 0;  // pixels from BOSS_BAR_X, 0..BOSS_BAR_W
+  int mark_count = 0;
+  std::array<int, MAX_BOSS_MARKS> marks{};  // pixels from BOSS_BAR_X, inside the bar
+  const char* name = "";
+};
+// The bar of the first boss that lives, from the world's tables; not shown
+// while none does.
+BossBar boss_bar();
+
 // A message slot's text, ending inside the copy even if the slot has no NUL.
 using MessageText = std::array<char, MESSAGE_TEXT_SIZE + 1>;
 MessageText message_text(const Message& m);

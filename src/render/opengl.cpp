@@ -138,6 +138,23 @@ void end_shake() {
   glPopMatrix();
 }
 
+void draw_bar_quad(BarColour colour, int x, int y, int w, int h) {
+  glColor3ub(colour.r, colour.g, colour.b);
+  draw_quad(static_cast<float>(x), static_cast<float>(y), static_cast<float>(w),
+            static_cast<float>(h), 1.0f, 1.0f);
+}
+
+// The boss's bar in playfield pixels, as the software renderer draws it; its
+// name goes with the text.
+void draw_boss_bar(const BossBar& bar) {
+  if (!bar.shown) return;
+  glBindTexture(GL_TEXTURE_2D, white_texture);
+  draw_bar_quad(BOSS_BAR_EMPTY, BOSS_BAR_X, BOSS_BAR_Y, BOSS_BAR_W, BOSS_BAR_H);
+  draw_bar_quad(BOSS_BAR_FULL, BOSS_BAR_X, BOSS_BAR_Y, bar.filled, BOSS_BAR_H);
+  for (int i = 0; i < bar.mark_count; ++i)
+    draw_bar_quad({255, 255, 255}, BOSS_BAR_X + bar.marks[i], BOSS_BAR_Y - 2, 1, BOSS_BAR_H + 4);
+}
+
 // Text and the energy frame go straight onto the screen in window pixels.
 // Full screen draws them as the plain 320 x 400 window does, in its corner.
 void draw_hud_text() {
@@ -151,6 +168,11 @@ void draw_hud_text() {
   textout_ex(screen, font, format_fps_line(fps.load(), "OpenGL").data(), at.fps_left, at.fps_top,
              white, -1);
   rect(screen, at.frame_x1, at.frame_y1, at.frame_x2, at.frame_y2, white);
+  // The boss's name at its playfield place, enlarged with the window.
+  if (const BossBar bar = boss_bar(); bar.shown) {
+    const int factor = full ? 1 : scale + 1;
+    textout_ex(screen, font, bar.name, BOSS_BAR_X * factor, BOSS_NAME_Y * factor, white, -1);
+  }
 
   FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
   for (const Message& m : messages) {
@@ -234,6 +256,7 @@ void render_frame_opengl() {
   if (const int flash = flash_strength(screen_feedback, screen_effects); flash > 0)
     add_rect(0.0f, 0.0f, PLAYFIELD_W, PLAYFIELD_H, 255, 255, 255, static_cast<GLubyte>(flash));
   draw_energy_bar();
+  draw_boss_bar(boss_bar());
 
   if (full) glViewport(0, 0, SCREEN_W, SCREEN_H);  // Allegro mode works in window pixels
   allegro_gl_set_allegro_mode();

@@ -89,6 +89,20 @@ void shift_playfield(PlayfieldShift shift) {
     rectfill(back_buffer, 0, PLAYFIELD_H + shift.y, PLAYFIELD_W - 1, PLAYFIELD_H - 1, black);
 }
 
+void draw_boss_bar(int white) {
+  const BossBar bar = boss_bar();
+  if (!bar.shown) return;
+  textout_ex(back_buffer, font, bar.name, BOSS_BAR_X, BOSS_NAME_Y, white, -1);
+  const int bottom = BOSS_BAR_Y + BOSS_BAR_H - 1;
+  rectfill(back_buffer, BOSS_BAR_X, BOSS_BAR_Y, BOSS_BAR_X + BOSS_BAR_W - 1, bottom,
+           makecol(BOSS_BAR_EMPTY.r, BOSS_BAR_EMPTY.g, BOSS_BAR_EMPTY.b));
+  if (bar.filled > 0)
+    rectfill(back_buffer, BOSS_BAR_X, BOSS_BAR_Y, BOSS_BAR_X + bar.filled - 1, bottom,
+             makecol(BOSS_BAR_FULL.r, BOSS_BAR_FULL.g, BOSS_BAR_FULL.b));
+  for (int i = 0; i < bar.mark_count; ++i)
+    vline(back_buffer, BOSS_BAR_X + bar.marks[i], BOSS_BAR_Y - 2, bottom + 2, white);
+}
+
 void draw_hud() {
   const int white = makecol(255, 255, 255);
   textout_ex(back_buffer, font, format_fps_line(fps.load(), "Software").data(), 0, 390, white, -1);
@@ -101,6 +115,7 @@ void draw_hud() {
   rect(back_buffer, 10, 10, 110, 20, white);
 
   textout_right_ex(back_buffer, font, format_score(player.score).data(), 310, 10, white, -1);
+  draw_boss_bar(white);
 
   FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
   for (const Message& m : messages) {

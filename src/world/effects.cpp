@@ -10,8 +10,12 @@
 
 namespace {
 
-constexpr int EXPLOSION_PAIRS = 25;   // a fire and a smoke particle each
 constexpr int SHIP_BURST_PAIRS = 60;  // the ship's end is bigger than any enemy's
+constexpr int EXPLOSION_PAIRS = 25;   // a fire and a smoke particle each
+constexpr int EXPLOSION_SPREAD = 75;
+// A boss bursts with eight times the particles, flung three times as far.
+constexpr int BOSS_EXPLOSION_PAIRS = 8 * EXPLOSION_PAIRS;
+constexpr int BOSS_EXPLOSION_SPREAD = 3 * EXPLOSION_SPREAD;
 constexpr int VICTORY_TICKS = 10000;
 constexpr int BEAM_SWING = 6;  // pixels either side of the core
 
@@ -20,13 +24,14 @@ float hundredths(int a, int b) {
   return static_cast<float>(random_between(a, b) / 100.0);
 }
 
-// One particle of an explosion: a random drift of up to 0.75 px per tick
-// either way and a random fade. `colour` draws its own random numbers, between
-// the drift's and the fade's, and returns the makecol colour.
+// One particle of an explosion: a random drift of up to `spread` hundredths
+// of a pixel per move either way and a random fade. `colour` draws its own
+// random numbers, between the drift's and the fade's, and returns the makecol
+// colour.
 template <typename Colour>
-void spawn_burst_particle(float x, float y, Colour colour) {
-  const float vx = hundredths(-75, 75);
-  const float vy = hundredths(-75, 75);
+void spawn_burst_particle(float x, float y, Colour colour, int spread = EXPLOSION_SPREAD) {
+  const float vx = hundredths(-spread, spread);
+  const float vy = hundredths(-spread, spread);
   const int c = colour();
   const int fade_step = random_between(8, 16);
   const int fade_period = random_between(2, 8);
@@ -141,6 +146,30 @@ void world_local::burst_ship() {
     spawn_burst_particle(x, y, smoke_colour);
   }
   record_world_event(EVENT_SHIP_EXPLODED, x);
+}
+
+// The large explosion bursts from the middle of the frame the boss shows as
+// it falls.
+void world_local::boss_falls(int slot) {
+  const Enemy& e = enemies[slot];
+  const EnemyType* def = world_local::enemy_type_of(e.type);
+  if (def == nullptr) return;
+  const Animation* step = world_local::step_of(def->anims, enemy_anim_states[slot].anim);
+  const BITMAP* frame = step != nullptr ? frame_bitmap(def->data, step->frame) : nullptr;
+  const float x = e.x + static_cast<float>(frame != nullptr ? step->offset_x + frame->w / 2 : 0);
+  const float y = e.y + static_cast<float>(frame != nullptr ? step->offset_y + frame->h / 2 : 0);
+  for (int i = 0; i < BOSS_EXPLOSION_PAIRS; ++i) {
+    spawn_burst_particle(x, y, fire_colour, BOSS_EXPLOSION_SPREAD);
+    spawn_burst_particle(x, y, smoke_colour, BOSS_EXPLOSION_SPREAD);
+  }
+  for (Bullet& b : enemy_bullets) {
+    if (b.type == 0) continue;
+    spawn_spark(static_cast<float>(static_cast<int>(b.x)),
+                static_cast<float>(static_cast<int>(b.y)));
+    b.type = 0;
+  }
+  screen_feedback.flash_left = BOSS_FLASH_TICKS;
+  screen_feedback.shake_left = SHAKE_TICKS;
 }
 
 // owner -1: `slot` is a player shot; otherwise it is an enemy bullet.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "asm/assembler.h"
 #include "script/script.h"
@@ -374,6 +375,38 @@ TEST_F(Interpreter, UnknownOpcodeIsReportedOnceAndTheBurstGoesOn) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Unknown OpCode 3\nUnknown OpCode 0\nUnknown OpCode 255\n");
   EXPECT_EQ(again.pc, 5);
+}
+
+// The plain rules skip wait_health as an unknown opcode; the arcade rules
+// hold the script on it, a tick at a time, until the enemy's own health is
+// at or below its operand, and then go on in the same burst.
+TEST_F(Interpreter, WaitHealthHoldsUntilTheHealthFallsUnderTheArcadeRulesOnly) {
+  load(R"(
+    script phases:
+      angle 1
+      wait_health 6
+      angle 2
+      wait 100
+      remove
+  )");
+  rules = PLAIN_RULES;
+  Enemy& e = place(1);
+  testing::internal::CaptureStdout();
+  tick();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unknown OpCode 13\n");
+  EXPECT_EQ(e.angle, 2);
+
+  rules = ARCADE_RULES;
+  place(1);
+  for (int t = 0; t < 3; ++t) tick();
+  EXPECT_EQ(std::tie(e.angle, e.pc, e.wait), std::make_tuple(1, 1, 0));
+  e.health = 6.5f;
+  tick();
+  EXPECT_EQ(e.pc, 1);
+  e.health = 6.0f;
+  tick();
+  EXPECT_EQ(std::tie(e.angle, e.wait), std::make_tuple(2, 100));
+  rules = PLAIN_RULES;
 }
 
 TEST_F(Interpreter, RestartRunsTheFirstInstructionInTheSameBurst) {

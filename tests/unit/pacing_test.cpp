@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "content/content.h"
 #include "run/runner.h"
 #include "world_fixture.h"
 
@@ -190,6 +191,10 @@ SeedReport full_report() {
   r.level = 3;
   r.hash = 0xfedcba9876543210ULL;
   r.enemies_by_second = {4, 0, 2};
+  r.score_by_type = {0, 500, 0, 0, 0, 0, 400, 0};
+  r.max_multiplier = 5;
+  r.hits_ignored = 7;
+  r.tally = {{{31, 9, 3, 5, {}}, 0}, {{40, 12, 0, 2, {}}, NO_HIT_BONUS}};
   report.text = "seed 4000000000  dodge  lost\ntick 100 hash 00\n";
   return report;
 }
@@ -206,6 +211,15 @@ TEST(SeedReports, ReadBackWhole) {
             std::tie(y.seed, y.outcome, y.tick, y.score, y.spawned, y.destroyed, y.hits_taken,
                      y.energy, y.level, y.boss_tick, y.hash, y.hits_by_stretch, y.hit_ticks,
                      y.enemies_by_second, y.enemy_bullets_by_second));
+  EXPECT_EQ(std::tie(x.score_by_type, x.max_multiplier, x.hits_ignored),
+            std::tie(y.score_by_type, y.max_multiplier, y.hits_ignored));
+  ASSERT_EQ(y.tally.size(), 2u);
+  for (int i : {0, 1}) {
+    const LevelTally& t = y.tally[i].tally;
+    const LevelTally& u = x.tally[i].tally;
+    EXPECT_EQ(std::tie(t.appeared, t.destroyed, t.hits, t.max_chain, y.tally[i].bonus),
+              std::tie(u.appeared, u.destroyed, u.hits, u.max_chain, x.tally[i].bonus));
+  }
   EXPECT_EQ(b.text, a.text);
 
   const std::string bytes = write_report(a);

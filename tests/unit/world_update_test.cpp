@@ -210,6 +210,7 @@ TEST_F(WorldUpdate, ArcadeRulesGiveAnUntouchableBlinkAndAChainOfKills) {
   EXPECT_EQ(enemy_bullets[1].hit, 0);
   EXPECT_FLOAT_EQ(enemies[rammer].health, 10.0f);
   EXPECT_NEAR(shown, ARCADE_RULES.invulnerable_ticks / 2, BLINK_TICKS);
+  EXPECT_EQ(level_tally.hits_ignored, 2) << "the bullet and the rammer, each once";
   enemies[rammer].type = 0;
   update_world();
   EXPECT_EQ(player.energy, 8) << "touchable again";
@@ -243,6 +244,7 @@ TEST_F(WorldUpdate, ArcadeRulesGiveAnUntouchableBlinkAndAChainOfKills) {
   EXPECT_EQ(level_tally.hits, 3);
   EXPECT_EQ(level_tally.destroyed, 14);
   EXPECT_EQ(level_tally.max_chain, ARCADE_RULES.max_multiplier);
+  EXPECT_EQ(level_tally.score_by_type[0], player.score) << "every kill was of type 1";
 }
 
 TEST_F(WorldUpdate, DeathStepExplodesThenTheChainEndsAndFreesTheSlot) {

@@ -22,7 +22,8 @@ constexpr const char* USAGE =
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
-    "with --campaign every level of its campaign.toml in a row, as Start does.\n"
+    "with --campaign every level of its campaign.toml in a row, as Start does;\n"
+    "every run plays by the rules of that campaign.toml, a --level run too.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
     "processes (default: one per processor); the output is the same.\n";
 

@@ -38,15 +38,16 @@ Campaign load_campaign() {
 
 // In the order the level start loads them, so the message is the one the
 // start of that level would have shown.
-std::string campaign_level_problem(const CampaignLevel& level) {
+std::string campaign_level_problem(const CampaignLevel& level, const Rules& level_rules) {
   if (std::string why = read_script_file(level.script.c_str()).error; !why.empty()) return why;
   if (std::string why = tile_set_problem(level.tiles.c_str()); !why.empty()) return why;
-  return enemy_file_problem(level.enemies.c_str());
+  if (std::string why = enemy_file_problem(level.enemies.c_str()); !why.empty()) return why;
+  return level_rules.enemy_extras ? read_enemy_extras(level.enemies.c_str()).error : "";
 }
 
 std::string campaign_problem(const Campaign& campaign) {
   for (const CampaignLevel& level : campaign.levels)
-    if (std::string why = campaign_level_problem(level); !why.empty()) return why;
+    if (std::string why = campaign_level_problem(level, campaign.rules); !why.empty()) return why;
   return {};
 }
 

@@ -93,11 +93,13 @@ Campaign single_level_campaign();
 Campaign load_campaign();
 // The message the game's loaders would show for the first broken file of the
 // campaign, level by level: script, tile set, enemy types (with their
-// datafiles and frames); "" when every level can be loaded. Music is not
-// checked: a missing track only means silence. Never exits.
+// datafiles and frames) and, under rules that read it, the enemy file's
+// companion; "" when every level can be loaded. Music is not checked: a
+// missing track only means silence. Never exits.
 std::string campaign_problem(const Campaign& campaign);
-// The same for one level.
-std::string campaign_level_problem(const CampaignLevel& level);
+// The same for one level played by level_rules.
+std::string campaign_level_problem(const CampaignLevel& level,
+                                   const Rules& level_rules = PLAIN_RULES);
 // The first entry of level `index` (0-based) of the campaign: load_level with
 // its files, and its title as an on-screen message.
 void load_campaign_level(const Campaign& campaign, int index);
@@ -247,6 +249,61 @@ std::string check_enemy_frames(const EnemyFile& file, std::span<DATAFILE* const>
 // datafile or a bad frame it returns the message and leaves enemy_types as it
 // was; "" on success. Never exits.
 std::string install_enemy_types(const EnemyFile& file);
+
+// ---- Per-type data beside the enemy file ----
+// A boss, its name and health beyond a byte, and each type's score do not fit
+// the enemy file, whose layout older levels and tools rely on. They live in a
+// small TOML text beside it ("enemy.eif" -> "enemy.eix"), read only under
+// rules that ask for it; without one every type scores ENEMY_SCORE and none
+// is a boss. Its layout, one table per type that differs from the defaults:
+//   [[type]]
+//   number = 7          # 1..8, the enemy file's type
+//   score = 5000        # 0..MAX_TYPE_SCORE, else ENEMY_SCORE
+//   boss = true
+//   name = "Tyrant"     # a boss's, 1..20 printable ASCII characters
+//   health = 1200       # a boss's, 256..MAX_BOSS_HEALTH; the enemy file holds 255
+
+inline constexpr const char* ENEMY_EXTRAS_EXTENSION = ".eix";
+inline constexpr int MAX_TYPE_SCORE = 1000000;
+// The most a wait_health operand can name.
+inline constexpr int MAX_BOSS_HEALTH = 32767;
+// A byte of the enemy file: health above it lives in the companion.
+inline constexpr int MAX_FILE_HEALTH = 255;
+inline constexpr std::size_t MAX_ENEMY_EXTRAS_BYTES = 64 * 1024;
+
+struct EnemyTypeExtras {
+  int score = ENEMY_SCORE;
+  bool boss = false;
+  std::string name;  // a boss's; "" for any other type
+  int health = 0;    // a boss's health above MAX_FILE_HEALTH; 0: the enemy file's
+  bool operator==(const EnemyTypeExtras&) const = default;
+};
+
+// A parsed companion, or why it cannot be used (empty error on success).
+struct EnemyExtras {
+  std::array<EnemyTypeExtras, MAX_ENEMY_TYPES> types{};  // entry k is type k + 1
+  std::string error;
+};
+
+// Parses the whole text; path only fills the messages. Never exits.
+EnemyExtras parse_enemy_extras(std::span<const std::uint8_t> bytes, const char* path);
+// The text of a companion, a table for each type that differs from the
+// defaults; parse_enemy_extras gives back the same types.
+std::string serialize_enemy_extras(const EnemyExtras& extras, const std::string& eif_name);
+// The companion's path for an enemy file's: ".eif" replaced, or the extension appended.
+std::string enemy_extras_path(const std::string& enemy_file);
+// Why a companion does not go with its parsed enemy file (a type the file
+// does not define, a boss health where the file's is not MAX_FILE_HEALTH), or "".
+std::string enemy_extras_mismatch(const EnemyFile& file, const EnemyExtras& extras,
+                                  const char* path);
+// The companion of an enemy file read and parsed: the defaults when there is
+// none, the error when it cannot be read or parsed. Never exits.
+EnemyExtras read_enemy_extras(const char* enemy_file);
+// Fills every enemy_types entry's score, boss flag, name and (for a boss) full
+// health from the companion of enemy_file, or with the defaults when `used`
+// is false; the enemy types are loaded already. Shows the message and ends
+// the program with status 1 on a broken companion.
+void load_enemy_extras(const char* enemy_file, bool used);
 
 // The game's loader: fills enemy_types with datafiles, silhouettes, masks and
 // (with the OpenGL renderer) textures, releasing those of an earlier load

@@ -11,6 +11,7 @@ void load_level(const char* script_file, const char* enemy_file, const char* til
   load_scripts(script_file);
   load_tile_set(tile_file);
   load_enemy_types(enemy_file);
+  load_enemy_extras(enemy_file, level_rules.enemy_extras);
   spawn_enemy(LEVEL_DIRECTOR, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
   clear_messages();
   make_white_texture();

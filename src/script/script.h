@@ -36,6 +36,10 @@ enum Opcode : std::int32_t {
   OP_REMOVE = 10,      // frees the enemy's slot. Yields.
   OP_SET_ANGLE = 11,   // 0: angle, 256 per full turn
   OP_FIRE_AIMED = 12,  // 0: shot type, 1: speed/100, 2: offset x, 3: offset y; towards the ship
+  // 0: health points. Under rules that allow it, yields every tick until the
+  // enemy's own health is at or below operand 0, then goes on in the same
+  // burst; elsewhere an unknown opcode.
+  OP_WAIT_HEALTH = 13,
 };
 
 // Shows the message (formatted as printf does) as Allegro shows one, in a box

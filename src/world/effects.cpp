@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int EXPLOSION_PAIRS = 25;  // a fire and a smoke particle each
+constexpr int BOSS_EXPLOSION_PAIRS = 8 * EXPLOSION_PAIRS;
 constexpr int VICTORY_TICKS = 10000;
 constexpr int BEAM_SWING = 6;  // pixels either side of the core
 
@@ -130,6 +131,30 @@ void enemy_step_event(int slot) {
     // The whole level is won, not a place on it: heard from the middle.
     record_world_event(EVENT_LEVEL_WON, static_cast<float>(PLAYFIELD_W) / 2.0f);
   }
+}
+
+// Eight times an ordinary explosion, from the middle of the frame the boss
+// shows as it falls.
+void world_local::boss_falls(int slot) {
+  const Enemy& e = enemies[slot];
+  const EnemyType* def = world_local::enemy_type_of(e.type);
+  if (def == nullptr) return;
+  const Animation* step = world_local::step_of(def->anims, enemy_anim_states[slot].anim);
+  const BITMAP* frame = step != nullptr ? frame_bitmap(def->data, step->frame) : nullptr;
+  const float x = e.x + static_cast<float>(frame != nullptr ? step->offset_x + frame->w / 2 : 0);
+  const float y = e.y + static_cast<float>(frame != nullptr ? step->offset_y + frame->h / 2 : 0);
+  for (int i = 0; i < BOSS_EXPLOSION_PAIRS; ++i) {
+    spawn_burst_particle(x, y, fire_colour);
+    spawn_burst_particle(x, y, smoke_colour);
+  }
+  for (Bullet& b : enemy_bullets) {
+    if (b.type == 0) continue;
+    spawn_spark(static_cast<float>(static_cast<int>(b.x)),
+                static_cast<float>(static_cast<int>(b.y)));
+    b.type = 0;
+  }
+  screen_feedback.flash_left = BOSS_FLASH_TICKS;
+  screen_feedback.shake_left = SHAKE_TICKS;
 }
 
 // owner -1: `slot` is a player shot; otherwise it is an enemy bullet.

@@ -55,6 +55,14 @@ bool pc_inside_copy(const Enemy& e) {
   return e.pc >= 0 && e.pc < e.script_length && e.pc < MAX_SCRIPT_LENGTH;
 }
 
+// The enemy stands on a wait_health whose health is not yet reached: the
+// instruction keeps its place and ends the tick's burst.
+bool holds_for_health(const Enemy& e) {
+  if (!rules.wait_health || !pc_inside_copy(e)) return false;
+  const ScriptInstruction& in = e.script[e.pc];
+  return in.opcode == OP_WAIT_HEALTH && e.health > static_cast<float>(in.operands[0]);
+}
+
 void fire(int slot, const Operands& op) {
   if (!shot_type_filled(op[0])) return;
   spawn_bullet(slot, op[0], op[1], op[2], hundredths(op[3]), hundredths(op[4]), op[5], op[6]);
@@ -131,6 +139,13 @@ void execute_script_instruction(int slot) {
     case OP_SET_ANGLE:
       e.angle = op[0];
       break;
+    case OP_WAIT_HEALTH:
+      if (!rules.wait_health) {
+        report_unknown_opcode(instruction.opcode);
+        break;
+      }
+      if (holds_for_health(e)) return;
+      break;
     default:
       report_unknown_opcode(instruction.opcode);
       break;
@@ -138,9 +153,9 @@ void execute_script_instruction(int slot) {
   e.pc += 1;
 }
 
-// Runs the instructions up to and including the next yielding one. The burst
-// also ends when the slot is freed (OP_REMOVE, or running off the script) or
-// after MAX_BURST instructions without a yield.
+// Runs the instructions up to and including the next yielding one, or up to a
+// wait_health that still holds. The burst also ends when the slot is freed (OP_REMOVE, or running
+// off the script) or after MAX_BURST instructions without a yield.
 void run_script(int slot) {
   if (slot < 0 || slot >= MAX_ENEMIES) return;
   Enemy& e = enemies[slot];
@@ -152,6 +167,7 @@ void run_script(int slot) {
   }
   for (int executed = 0; executed < MAX_BURST && e.type > 0; ++executed) {
     const bool last = pc_inside_copy(e) && yields(e.script[e.pc].opcode);
+    if (holds_for_health(e)) return;
     execute_script_instruction(slot);
     if (last) return;
   }

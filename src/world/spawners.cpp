@@ -41,6 +41,7 @@ void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, flo
   b.vx = vx;
   b.vy = vy;
   b.hit = 0;
+  b.ignored = 0;
   record_world_event(EVENT_ENEMY_FIRE, b.x);
 }
 
@@ -73,6 +74,7 @@ void spawn_enemy(int enemy_type, int script_number, float x, float y, float vx, 
   e.pc = 0;
   e.wait = 0;
   e.angle = 0;
+  e.ignored = 0;
 
   EnemyAnimState& s = enemy_anim_states[slot];
   s.anim = def->start_anim;
@@ -122,6 +124,7 @@ int trigger_group(int group) {
     s.anim = s.death_anim;
     s.anim_timer = step_duration(def->anims, s.death_anim);
     fallen_score += e.score;
+    if (rules.group_scores) world_local::count_type_score(e.type, e.score * score_multiplier());
     if (rules.keeps_tally) ++level_tally.destroyed;
     // Where a member scores as it falls, it cannot be shot down for more.
     if (rules.group_scores) e.health = 0.0f;

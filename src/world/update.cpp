@@ -43,12 +43,15 @@ void enter_death_step(int slot, const EnemyType& def) {
   e.vy = 0.0f;
   s.anim = s.death_anim;
   s.anim_timer = step_duration(def.anims, s.death_anim);
+  if (def.boss) world_local::boss_falls(slot);
 }
 
-// A kill worth `points` scores them times the multiplier, and under a chain
-// rule raises the chain and gives the next kill the chain's time.
-void score_kill(int points) {
-  player.score += points * score_multiplier();
+// The kill of `e`, with what its group was worth when it fell with it, scores
+// them times the multiplier, and under a chain rule raises the chain and gives
+// the next kill the chain's time.
+void score_kill(const Enemy& e, int group_score) {
+  world_local::count_type_score(e.type, e.score * score_multiplier());
+  player.score += (e.score + group_score) * score_multiplier();
   if (rules.keeps_tally) {
     ++level_tally.destroyed;
     level_tally.max_chain = std::max(level_tally.max_chain, score_multiplier());
@@ -56,6 +59,13 @@ void score_kill(int points) {
   if (rules.chain_ticks <= 0) return;
   if (player.chain + 1 < rules.max_multiplier) ++player.chain;
   player.chain_left = rules.chain_ticks;
+}
+
+// A bullet or enemy touches the untouchable ship and passes on; each is
+// counted the first time only.
+void count_ignored(std::int32_t& ignored) {
+  if (ignored == 0) ++level_tally.hits_ignored;
+  ignored = 1;
 }
 
 // A projectile inside the playfield, bounds included.
@@ -114,7 +124,7 @@ void shoot_enemy(int slot, const EnemyType& def, int w, int h) {
     if (e.health <= 0.0f) {
       // The group falls before the trigger's own death step starts.
       const int group_score = e.group_trigger > 0 ? trigger_group(e.group) : 0;
-      score_kill(e.score + (rules.group_scores ? group_score : 0));
+      score_kill(e, rules.group_scores ? group_score : 0);
       enter_death_step(slot, def);
     }
   }
@@ -126,12 +136,12 @@ void ram_enemy(int slot, const EnemyType& def, int w, int h) {
   Enemy& e = enemies[slot];
   const int ex = static_cast<int>(e.x);
   const int ey = static_cast<int>(e.y);
-  if (player.invulnerable > 0) return;
   if (rects_overlap(player.x, player.y, SHIP_SIZE, SHIP_SIZE, ex, ey, w, h) != 1) return;
   if (e.health <= 0.0f) return;
   const Animation* enemy_step = step_of(def.anims, enemy_anim_states[slot].anim);
   if (enemy_step == nullptr || (enemy_step->flags & ANIM_UNHITTABLE) != 0) return;
   if (!masks_touch(player.mask, enemy_step->mask, player.x, player.y, ex, ey)) return;
+  if (player.invulnerable > 0) return count_ignored(e.ignored);
 
   const int energy = player.energy;
   player.energy = static_cast<int>(static_cast<float>(energy) - e.health);
@@ -207,7 +217,7 @@ void update_player_shots() {
 
 // An enemy bullet tests a 3 x 3 box against the ship, whatever its type's size.
 void bullet_hits_ship(Bullet& b) {
-  if (b.hit != 0 || b.anim == END_OF_LIFE || player.invulnerable > 0) return;
+  if (b.hit != 0 || b.anim == END_OF_LIFE) return;
   const ShotType* st = shot_type_of(b.type);
   if (st == nullptr) return;
   const int bx = static_cast<int>(b.x);
@@ -219,6 +229,7 @@ void bullet_hits_ship(Bullet& b) {
   const Animation* step = step_of(st->anims, b.anim);
   if (step == nullptr) return;
   if (!masks_touch(step->mask, player.mask, bx, by, player.x, player.y)) return;
+  if (player.invulnerable > 0) return count_ignored(b.ignored);
 
   const int energy = player.energy;
   player.energy = static_cast<int>(static_cast<float>(energy) - st->damage);
@@ -292,6 +303,14 @@ void update_world() {
 
 bool ship_shown() {
   return player.invulnerable <= 0 || (player.invulnerable / BLINK_TICKS) % 2 == 0;
+}
+
+int living_boss() {
+  for (int i = 0; i < MAX_ENEMIES; ++i) {
+    const EnemyType* def = enemy_type_of(enemies[i].type);
+    if (def != nullptr && def->boss && enemies[i].health > 0.0f) return i;
+  }
+  return -1;
 }
 
 int score_multiplier() {

@@ -49,7 +49,7 @@ inline constexpr int BUILT_IN_SHOT_TYPES = 3;
 inline constexpr int ENEMY_BULLET_SHOT = 3;
 
 inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
-inline constexpr int ENEMY_SCORE = 100;     // every enemy type's worth, set at start-up
+inline constexpr int ENEMY_SCORE = 100;     // an enemy type's worth unless its level says otherwise
 inline constexpr float FREE_PARTICLE = -1.0f;
 
 // The two messages that end a level: the victory step's and the lost ship's.
@@ -104,6 +104,8 @@ struct Rules {
   std::int32_t max_multiplier = 1;      // the chain's multiplier stops here
   bool group_scores = false;            // members that fall with their trigger score too
   bool keeps_tally = false;             // the level's tally is counted for its stage-clear screen
+  bool enemy_extras = false;  // the enemy file's companion gives scores, bosses and their health
+  bool wait_health = false;   // the script instruction wait_health runs (else it is unknown)
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -112,6 +114,8 @@ inline constexpr Rules ARCADE_RULES{
     .max_multiplier = 8,
     .group_scores = true,
     .keeps_tally = true,
+    .enemy_extras = true,
+    .wait_health = true,
 };
 // The ship blinks while untouchable: hidden on every other span this long.
 inline constexpr int BLINK_TICKS = 4;
@@ -123,12 +127,18 @@ bool ship_shown();
 int score_multiplier();
 
 // What a level's stage-clear screen tells, counted by the tick under rules
-// that keep a tally (all 0 otherwise) and zeroed at every level start.
+// that keep a tally (all 0 otherwise) and zeroed at every level start. The
+// last two are for the level runner: touches ignored happen only under rules
+// that make the ship untouchable.
 struct LevelTally {
-  std::int32_t appeared = 0;   // enemies spawned, the level director left out
-  std::int32_t destroyed = 0;  // of those, the ones the ship's shots brought down
-  std::int32_t hits = 0;       // blows that cost the ship energy
-  std::int32_t max_chain = 0;  // the highest multiplier reached
+  std::int32_t appeared = 0;      // enemies spawned, the level director left out
+  std::int32_t destroyed = 0;     // of those, the ones the ship's shots brought down
+  std::int32_t hits = 0;          // blows that cost the ship energy
+  std::int32_t max_chain = 0;     // the highest multiplier reached
+  std::int32_t hits_ignored = 0;  // bullets and enemies that touched the ship while untouchable
+  // What each type's kills scored (index type - 1), counted under every
+  // rule set: where the score came from, for the level runner.
+  std::array<std::int32_t, MAX_ENEMY_TYPES> score_by_type{};
 };
 extern LevelTally level_tally;
 
@@ -146,6 +156,8 @@ extern ScreenFeedback screen_feedback;
 inline constexpr int SHAKE_TICKS = 12;
 inline constexpr int SHAKE_PIXELS = 2;  // the most the playfield moves either way
 inline constexpr int ENEMY_TINT_TICKS = 3;
+// A boss's fall flashes the screen white this long.
+inline constexpr int BOSS_FLASH_TICKS = 6;
 
 struct Bullet {
   std::int32_t type = 0;  // 0 = free, else the 1-based shot type
@@ -155,7 +167,8 @@ struct Bullet {
   float vy = 0.0f;
   std::int32_t anim = 0;  // -1 = finished: hidden, freed when its timer runs out
   std::int32_t anim_timer = 0;
-  std::int32_t hit = 0;  // 1 once it has hit something
+  std::int32_t hit = 0;      // 1 once it has hit something
+  std::int32_t ignored = 0;  // 1 once it has touched the untouchable ship (counted once)
 };
 
 struct ShotType {
@@ -168,9 +181,14 @@ struct ShotType {
   std::array<Animation, MAX_ANIMATIONS> anims{};
 };
 
+// A boss's name as its health bar shows it: up to 20 characters and the NUL.
+inline constexpr int BOSS_NAME_SIZE = 21;
+
 struct EnemyType {
-  std::int32_t health = 0;
+  std::int32_t health = 0;  // a new enemy's; a boss's may pass the enemy file's 255
   std::int32_t score = 0;
+  bool boss = false;  // shows a health bar while it lives and falls with a blast
+  std::array<char, BOSS_NAME_SIZE> name{};  // a boss's, NUL-terminated
   std::int32_t start_anim = 0;
   std::int32_t death_anim = 0;
   DATAFILE* data = nullptr;
@@ -196,6 +214,7 @@ struct Enemy {
   // never runs past them, so a script can never read what an earlier
   // occupant of the slot left behind.
   std::int32_t script_length = 0;
+  std::int32_t ignored = 0;  // 1 once it has touched the untouchable ship (counted once)
 };
 
 struct EnemyAnimState {
@@ -365,10 +384,14 @@ void forget_reported_opcodes();
 
 // The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
 // alive, runs instructions up to and including the next yielding one (OP_WAIT,
-// OP_END, OP_REMOVE); otherwise counts its wait down. A burst that runs past
-// the script's copied instructions, or that loops without yielding, is cut
-// short instead of reading stale instructions or hanging the tick.
+// OP_END, OP_REMOVE) or up to a wait_health that holds; otherwise counts its
+// wait down. A burst that runs past the script's copied instructions, or that
+// loops without yielding, is cut short instead of reading stale instructions
+// or hanging the tick.
 void run_script(int slot);
+
+// The slot of the first boss that still lives (its health above 0), or -1.
+int living_boss();
 
 // Effects of animation steps that end with flags.
 void enemy_step_event(int slot);

@@ -39,6 +39,17 @@ inline int step_duration(const std::array<Animation, MAX_ANIMATIONS>& anims, int
   return is_step(index) ? anims[index].duration : 0;
 }
 
+// Adds a kill's points to its type's share of the score; the level director
+// and types outside the table have none.
+inline void count_type_score(int type, int points) {
+  if (type >= 1 && type <= MAX_ENEMY_TYPES) level_tally.score_by_type[type - 1] += points;
+}
+
+// Boss `slot` has just lost its last health: a large explosion from its
+// middle, the screen's flash and shake, and every enemy bullet turned into a
+// spark, so the player is not hit by the fight that has just ended.
+void boss_falls(int slot);
+
 // A victory step has ended in this tick; the tick's end settles the outcome.
 void note_victory_step();
 // The outcome after the tick's last phase (see GameOutcome in world.h).

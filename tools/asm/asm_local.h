@@ -20,7 +20,7 @@ struct MnemonicInfo {
   std::array<OperandInfo, 8> operands{};
 };
 
-inline constexpr std::array<MnemonicInfo, 8> MNEMONICS = {{
+inline constexpr std::array<MnemonicInfo, 9> MNEMONICS = {{
     {"wait", OP_WAIT, 1, {{{"ticks", true}}}},
     {"velocity", OP_SET_VELOCITY, 2, {{{"vx", true}, {"vy", true}}}},
     {"fire",
@@ -48,6 +48,7 @@ inline constexpr std::array<MnemonicInfo, 8> MNEMONICS = {{
     {"restart", OP_RESTART, 0, {}},
     {"remove", OP_REMOVE, 0, {}},
     {"angle", OP_SET_ANGLE, 1, {{{"angle", true}}}},
+    {"wait_health", OP_WAIT_HEALTH, 1, {{{"health", true}}}},
 }};
 
 // The spawn operand that names a script: a label there, not a constant.

@@ -4,6 +4,7 @@
 // source position toml++ gives for the offending node.
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -35,6 +36,7 @@ class Compiler {
                               bool allow_end);
   void compile_type(const toml::table& table, int k);
   void compile_datafile(const toml::table& table, EnemyTypeRecord& type);
+  void compile_extras(const toml::table& table, int k);
   std::vector<std::string> step_names(const toml::array& steps);
   void compile_step(const toml::table& table, const std::vector<std::string>& names,
                     EnemyStepRecord& step);
@@ -179,16 +181,21 @@ std::vector<std::string> Compiler::step_names(const toml::array& steps) {
 }
 
 void Compiler::compile_type(const toml::table& table, int k) {
-  check_keys(table, {"name", "datafile", "datafile_bytes", "health", "start", "death", "step"},
-             "an [[enemy]]");
+  check_keys(
+      table,
+      {"name", "datafile", "datafile_bytes", "health", "start", "death", "step", "boss", "score"},
+      "an [[enemy]]");
   out_.type_where.push_back(position(source_, table.source()));
   out_.step_where.emplace_back();
   EnemyTypeRecord& type = out_.file.types.emplace_back();
-  if (const toml::node* n = table.get("name"); n && !n->is_string()) {
-    fail(n->source(), "an enemy's \"name\" must be a string");
-  }
+  compile_extras(table, k);
   compile_datafile(table, type);
-  type.health = integer(table, "health", 0, 255, true).value_or(0);
+  // A boss's health past the file's byte lives in the companion.
+  const bool boss = out_.extras.types[k].boss;
+  const int health =
+      integer(table, "health", 0, boss ? MAX_BOSS_HEALTH : MAX_FILE_HEALTH, true).value_or(0);
+  type.health = std::min(health, MAX_FILE_HEALTH);
+  if (health > MAX_FILE_HEALTH) out_.extras.types[k].health = health;
   const toml::node* steps = table.get("step");
   if (!steps || !steps->is_array_of_tables() || steps->as_array()->empty()) {
     fail(steps ? steps->source() : table.source(),
@@ -214,6 +221,31 @@ void Compiler::compile_type(const toml::table& table, int k) {
     out_.step_where[k].push_back(position(source_, node.source()));
     compile_step(*node.as_table(), names, type.steps.emplace_back());
   }
+}
+
+// The keys kept beside the enemy file: whether it is a boss, its score and,
+// for a boss, its name as the health bar shows it.
+void Compiler::compile_extras(const toml::table& table, int k) {
+  if (k >= MAX_ENEMY_TYPES) return;
+  EnemyTypeExtras& extras = out_.extras.types[k];
+  if (const toml::node* boss = table.get("boss")) {
+    if (boss->is_boolean())
+      extras.boss = boss->as_boolean()->get();
+    else
+      fail(boss->source(), "\"boss\" is true or false");
+  }
+  extras.score = integer(table, "score", 0, MAX_TYPE_SCORE, false).value_or(ENEMY_SCORE);
+  const toml::node* name = table.get("name");
+  if (name && !name->is_string())
+    return fail(name->source(), "an enemy's \"name\" must be a string");
+  if (!extras.boss || !name) return;
+  const std::string& text = name->as_string()->get();
+  const bool printable =
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
+  if (text.empty() || text.size() >= BOSS_NAME_SIZE || !printable)
+    return fail(name->source(), "a boss's \"name\" is 1 to " + std::to_string(BOSS_NAME_SIZE - 1) +
+                                    " printable ASCII characters: its health bar shows it");
+  extras.name = text;
 }
 
 std::optional<int> Compiler::flags(const toml::node& node) {
@@ -291,5 +323,10 @@ EifCompiled compile_enemy_toml(std::string_view text, const std::string& source_
   // The game's own parser has the last word, so the two can never disagree.
   EnemyFile check = parse_enemy_file(serialize_enemy_file(out.file), source_name.c_str());
   if (!check.error.empty()) out.errors.push_back(source_name + ": error: " + check.error);
+  const std::string extras = serialize_enemy_extras(out.extras, source_name);
+  const EnemyExtras again = parse_enemy_extras(
+      std::span(reinterpret_cast<const std::uint8_t*>(extras.data()), extras.size()),
+      source_name.c_str());
+  if (!again.error.empty()) out.errors.push_back(source_name + ": error: " + again.error);
   return out;
 }

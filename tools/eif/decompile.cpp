@@ -100,7 +100,8 @@ std::string step_text(const EnemyStepRecord& step, int j) {
 
 }  // namespace
 
-std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_name) {
+std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_name,
+                                 const EnemyExtras& extras) {
   std::string out = "# Enemy definitions of \"" + eif_name + "\", printed by mirvo-eif.\n";
   if (file.reserved != 0) {
     out += "\n# The first byte of the file, unused by the game.\nreserved = " +
@@ -111,8 +112,12 @@ std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_n
     out += "\n# Enemy type " + std::to_string(k + 1) +
            (k == 0 ? "; its animation also drives the level director.\n" : ".\n");
     out += "[[enemy]]\n";
+    const EnemyTypeExtras more = k < extras.types.size() ? extras.types[k] : EnemyTypeExtras{};
+    if (!more.name.empty()) out += "name = " + toml_string(more.name) + "\n";
+    if (more.boss) out += "boss = true\n";
+    if (more.score != ENEMY_SCORE) out += "score = " + std::to_string(more.score) + "\n";
     out += datafile_line(type.datafile);
-    out += "health = " + std::to_string(type.health) + "\n";
+    out += "health = " + std::to_string(more.health != 0 ? more.health : type.health) + "\n";
     out += "start = \"" + step_name(type.start_anim) + "\"\n";
     out += "death = \"" + step_name(type.death_anim) + "\"\n";
     for (std::size_t j = 0; j < type.steps.size(); ++j) {

@@ -14,6 +14,7 @@
 // step j were written, for the checker's messages.
 struct EifCompiled {
   EnemyFile file;
+  EnemyExtras extras;  // the keys boss, a boss's name, score and health above 255
   std::vector<std::string> errors;
   std::vector<std::string> type_where;
   std::vector<std::vector<std::string>> step_where;
@@ -23,8 +24,10 @@ struct EifCompiled {
 // step numbers, datafile names, values that do not fit their bytes).
 EifCompiled compile_enemy_toml(std::string_view text, const std::string& source_name);
 
-// TOML that compiles back to exactly serialize_enemy_file(file).
-std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_name);
+// TOML that compiles back to exactly serialize_enemy_file(file), and to the
+// same companion `extras`.
+std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_name,
+                                 const EnemyExtras& extras = {});
 
 // One refusal of the checker, about type `type` (or the whole file when -1)
 // and one of its steps (or the type as a whole when -1).

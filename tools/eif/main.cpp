@@ -27,13 +27,16 @@ const char* const HELP =
     "Compiles enemy definitions written in TOML into an enemy file (\".eif\"), or\n"
     "prints an enemy file back as TOML that compiles to the same bytes.\n"
     "\n"
-    "  -o FILE       where to write (compile: SOURCE with \".eif\"; decompile: standard output)\n"
+    "  -o FILE       where to write (compile: SOURCE with \".eif\"; decompile: standard output);\n"
+    "                a compile also writes the companion FILE with \".eix\": each type's\n"
+    "                score, whether it is a boss, a boss's name and health above 255\n"
     "  --data DIR    the folder the datafile names are opened in (default: the current one)\n"
     "  --no-check    report the level checks as warnings and write the file anyway\n"
     "  --decompile   print FILE.eif as TOML\n"
     "  --campaign    check a campaign file: it parses, and every file it names (in\n"
     "                DIR, by default the campaign file's folder) exists and loads\n"
     "\n"
+    "--decompile reads the companion \".eix\" beside FILE.eif too, when there is one.\n"
     "The checks: the first enemy type runs the level director, so it needs health\n"
     "above 0 and an animation that loops; every datafile must load and every\n"
     "step's frame must be a bitmap in it. See docs/levels.md.\n";
@@ -111,7 +114,12 @@ int decompile(const Options& o) {
     std::cerr << o.input << ": warning: bytes after a datafile name's end are written back as "
               << "spaces\n";
   }
-  std::string text = decompile_enemy_file(file, std::filesystem::path(o.input).filename());
+  const EnemyExtras extras = read_enemy_extras(o.input.c_str());
+  if (!extras.error.empty()) {
+    std::cerr << o.input << ": error: " << extras.error;
+    return 1;
+  }
+  std::string text = decompile_enemy_file(file, std::filesystem::path(o.input).filename(), extras);
   if (o.output.empty()) {
     std::cout << text;
   } else if (!write_file(o.output, text.data(), text.size())) {
@@ -170,6 +178,14 @@ int compile(const Options& o) {
     std::cerr << out << ": error: cannot write the file\n";
     return 1;
   }
+  // Always written, so a companion of an earlier compile never outlives its source.
+  const std::string extras_path = enemy_extras_path(out);
+  const std::string extras =
+      serialize_enemy_extras(c.extras, std::filesystem::path(out).filename().string());
+  if (!write_file(extras_path, extras.data(), extras.size())) {
+    std::cerr << extras_path << ": error: cannot write the file\n";
+    return 1;
+  }
   return 0;
 }
 
@@ -197,7 +213,7 @@ int check_campaign(const Options& o) {
   int broken = 0;
   for (std::size_t i = 0; i < campaign.levels.size(); ++i) {
     const CampaignLevel& level = campaign.levels[i];
-    std::string why = campaign_level_problem(level);
+    std::string why = campaign_level_problem(level, campaign.rules);
     if (why.empty()) why = track_problem(level.music);
     if (why.empty()) continue;
     while (!why.empty() && why.back() == '\n') why.pop_back();

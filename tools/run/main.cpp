@@ -19,10 +19,11 @@ int main(int argc, char** argv) {
   }
   start_runner();
   // As Start does: the campaign is read and every file it names checked
-  // once, with the game's messages, before any run.
-  Campaign campaign;
+  // once, with the game's messages, before any run. Its rules are every
+  // run's, a single level's too, so per-level and campaign figures agree.
+  Campaign campaign = load_campaign();
+  o.run.rules = campaign.rules;
   if (o.campaign) {
-    campaign = load_campaign();
     if (const std::string why = campaign_problem(campaign); !why.empty()) {
       fatal_error("%s", why.c_str());
     }

@@ -18,6 +18,30 @@ void append_numbers(std::string& out, const char* key, const std::vector<int>& n
   out += "]";
 }
 
+// What the arcade rules add to a run: where the score came from (types that
+// scored nothing left out), the best multiplier, the touches the untouchable
+// ship let pass, the continues (a pilot never takes one) and each cleared
+// level's tally.
+void append_arcade_figures(std::string& out, const RunResult& r) {
+  out += ", \"score_by_type\": {";
+  const char* separator = "";
+  for (int k = 0; k < MAX_ENEMY_TYPES; ++k) {
+    if (r.score_by_type[k] == 0) continue;
+    appendf(out, "%s\"%d\": %d", separator, k + 1, r.score_by_type[k]);
+    separator = ", ";
+  }
+  appendf(out, "}, \"max_multiplier\": %d, \"hits_ignored\": %d, \"continues\": 0, \"tally\": [",
+          r.max_multiplier, r.hits_ignored);
+  for (std::size_t i = 0; i < r.tally.size(); ++i) {
+    const LevelTally& t = r.tally[i].tally;
+    appendf(out,
+            "%s{\"destroyed\": %d, \"appeared\": %d, \"hits\": %d, \"max_chain\": %d, "
+            "\"bonus\": %d}",
+            i == 0 ? "" : ", ", t.destroyed, t.appeared, t.hits, t.max_chain, r.tally[i].bonus);
+  }
+  out += "]";
+}
+
 int percent(int part, int whole) {
   return whole > 0 ? static_cast<int>(std::lround(100.0 * part / whole)) : 0;
 }
@@ -42,6 +66,7 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
     append_numbers(out, "hit_ticks", r.hit_ticks);
     append_numbers(out, "enemies_by_second", r.enemies_by_second);
     append_numbers(out, "enemy_bullets_by_second", r.enemy_bullets_by_second);
+    append_arcade_figures(out, r);
     appendf(out,
             ", \"seconds_before_boss\": %d, \"empty_seconds_before_boss\": %d, "
             "\"longest_empty_before_boss\": %d, \"hash\": \"%s\"}\n",

@@ -2,6 +2,7 @@
 // from its first entry to its end as the play loop plays it.
 #include <allegro.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +55,14 @@ int count_hits(RunCounter& c, int energy_before) {
   }
   if (hits == 0 && player.energy < energy_before) hits = 1;
   return hits;
+}
+
+// A level's share of the run's figures, taken before the next level's start
+// zeroes its tally.
+void add_level_figures(RunResult& r, const LevelTally& level) {
+  for (int k = 0; k < MAX_ENEMY_TYPES; ++k) r.score_by_type[k] += level.score_by_type[k];
+  r.max_multiplier = std::max(r.max_multiplier, level.max_chain);
+  r.hits_ignored += level.hits_ignored;
 }
 
 }  // namespace
@@ -114,15 +123,20 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   }
   std::srand(settings.seed);
   reset_world_for_new_game();
-  // The campaign's levels follow each other through the game's own step.
+  // The campaign's levels follow each other through the game's own step. A
+  // single level is a campaign of one, so its tally is taken as a
+  // campaign's last level's is.
+  Campaign single;
+  const Campaign* campaign = settings.campaign;
+  if (campaign == nullptr) {
+    single.levels.push_back(
+        {"", settings.script_file, settings.enemy_file, settings.tile_file, ""});
+    single.rules = settings.rules;
+    campaign = &single;
+  }
   CampaignProgress progress;
-  if (settings.campaign != nullptr)
-    load_campaign_level(*settings.campaign, 0);
-  else
-    load_level(settings.script_file.c_str(), settings.enemy_file.c_str(),
-               settings.tile_file.c_str());
-  const int last_level =
-      settings.campaign != nullptr ? static_cast<int>(settings.campaign->levels.size()) - 1 : 0;
+  load_campaign_level(*campaign, 0);
+  const int last_level = static_cast<int>(campaign->levels.size()) - 1;
   press_keys(0);
 
   RunResult r;
@@ -139,8 +153,13 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     const int energy_before = player.energy;
     const GameOutcome outcome_before = game_outcome();
     run_tick();
-    if (settings.campaign != nullptr && advance_campaign(*settings.campaign, progress))
+    const LevelTally level_now = level_tally;
+    const bool cleared_before = progress.cleared;
+    if (advance_campaign(*campaign, progress)) {
+      add_level_figures(r, level_now);
       r.boss_tick = 0;
+    }
+    if (progress.cleared && !cleared_before) r.tally.push_back({progress.tally, progress.bonus});
     // Events are for the sounds, which the runner does not play.
     clear_world_events();
 
@@ -169,6 +188,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     }
   }
   press_keys(0);
+  add_level_figures(r, level_tally);
   r.level = progress.level + 1;
   r.hits_by_stretch.resize((r.tick - 1) / STRETCH_TICKS + 1);
   r.score = player.score;

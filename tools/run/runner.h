@@ -138,6 +138,8 @@ struct RunSettings {
   // When set, the run plays the campaign's levels in a row as the game does,
   // from its first level; the three files above are then not used.
   const Campaign* campaign = nullptr;
+  // The rules a single level is played by: the game folder's campaign's.
+  Rules rules = PLAIN_RULES;
   std::uint32_t seed = 1;
   int max_ticks = 15 * 60 * TICKS_PER_SECOND;
   bool immortal = false;
@@ -173,6 +175,18 @@ struct RunResult {
   // the count after tick (i + 1) * TICKS_PER_SECOND (see count_on_screen).
   std::vector<int> enemies_by_second;
   std::vector<int> enemy_bullets_by_second;
+  // Summed over the levels played; under the plain rules no touch is ignored
+  // and the multiplier stays 1.
+  std::array<int, MAX_ENEMY_TYPES> score_by_type{};  // entry k: what type k + 1's kills scored
+  int max_multiplier = 1;
+  int hits_ignored = 0;  // bullets and enemies that touched the untouchable ship
+  // One entry per level cleared under rules that keep a tally, as the
+  // campaign took it on the tick the level was won.
+  struct Cleared {
+    LevelTally tally;
+    int bonus = 0;
+  };
+  std::vector<Cleared> tally;
   // A new field here joins write_report and read_report (jobs.cpp), which
   // carry a result from a worker process to the one that prints it.
 };

@@ -74,9 +74,12 @@ struct HashTables {
   void operator()(const std::array<Message, MAX_MESSAGES>&) {}
   void operator()(std::int32_t row, float offset) { d.add(row, offset); }
   // Counted only under rules that keep a tally, so plain runs hash as before.
+  // The score by type is left out: it only says where the hashed score came
+  // from, and it is counted under the plain rules too.
   void operator()(const LevelTally& t) {
     if (t.appeared != 0 || t.destroyed != 0 || t.hits != 0 || t.max_chain != 0)
       d.add(t.appeared, t.destroyed, t.hits, t.max_chain);
+    if (t.hits_ignored != 0) d.add(t.hits_ignored);
   }
   // Only what the screen shows, never read by the tick's rules.
   void operator()(const ScreenFeedback&) {}

@@ -72,12 +72,7 @@ TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
   const fs::path data_home = s->folder.root() / "data";
   const fs::path table = data_home / "mirvo" / "scores.toml";
   fs::create_directories(table.parent_path());
-  s->folder.write("losing.wis", LOSING_LEVEL);
-  ASSERT_EQ(
-      run_command({MIRVO_ASM, "--enemies", s->folder.file("enemy.eif").string(), "-o",
-                   s->folder.file("level1.wif").string(), s->folder.file("losing.wis").string()},
-                  current_environment()),
-      0);
+  ASSERT_EQ(s->folder.write_first_level("losing.wis", LOSING_LEVEL), 0);
   s->folder.write("campaign.toml", TEST_CAMPAIGN);
   std::ofstream(table) << "[[score]]\nname = \"broken";
   s->start_game({"XDG_DATA_HOME=" + data_home.string()});

@@ -50,12 +50,7 @@ TEST_P(BossFight, TheBarAppearsMarksItsPhaseAndShrinksUnderFire) {
   if (*GetParam()) s->folder.write("mirvo.cfg", GetParam());
   s->folder.write("campaign.toml", CAMPAIGN);
   s->folder.write("enemy.eix", "[[type]]\nnumber = 7\nboss = true\nname = \"Tyrant\"\n");
-  s->folder.write("boss.wis", SCRIPTS);
-  ASSERT_EQ(
-      run_command({MIRVO_ASM, "--enemies", s->folder.file("enemy.eif").string(), "-o",
-                   s->folder.file("level1.wif").string(), s->folder.file("boss.wis").string()},
-                  current_environment()),
-      0);
+  ASSERT_EQ(s->folder.write_first_level("boss.wis", SCRIPTS), 0);
   s->start_game();
   ASSERT_TRUE(menu(0));
   s->keys({"Return"});

@@ -184,6 +184,13 @@ void GameFolder::write(const std::string& name, const std::string& bytes) const 
   std::ofstream(path_ / name, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+int GameFolder::write_first_level(const std::string& name, const std::string& source) const {
+  write(name, source);
+  return run_command({MIRVO_ASM, "--enemies", file("enemy.eif").string(), "-o",
+                      file("level1.wif").string(), file(name).string()},
+                     current_environment());
+}
+
 std::string GameFolder::read(const std::string& name) const {
   std::ifstream in(path_ / name, std::ios::binary);
   std::ostringstream s;

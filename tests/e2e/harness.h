@@ -123,6 +123,10 @@ class GameFolder {
   const std::filesystem::path& root() const { return root_; }
   std::filesystem::path file(const std::string& name) const { return path_ / name; }
   void write(const std::string& name, const std::string& bytes) const;
+  // Writes a level's script source as `name` and assembles it into
+  // level1.wif against the folder's enemy.eif, as the build does; returns the
+  // assembler's exit status.
+  int write_first_level(const std::string& name, const std::string& source) const;
   std::string read(const std::string& name) const;
   void remove(const std::string& name) const;
 

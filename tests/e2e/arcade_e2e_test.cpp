@@ -1,9 +1,11 @@
-// A whole game under the arcade rules, with a campaign of the scenario's own
-// whose one level is lost within seconds: Escape in play and back, the
-// game-over screen, the name entry and the score table written in the
-// player's data folder, where a corrupt table was moved aside first.
+// The arcade rules, in a campaign of the scenarios' own with one level each.
+// A whole game lost within seconds: Escape in play and back, the game-over
+// screen, the name entry and the score table written in the player's data
+// folder, where a corrupt table was moved aside first. And a hit ship: it
+// blinks, and the bullets right behind the first go through it for nothing.
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "screens.h"
 
@@ -53,6 +55,44 @@ tiles = "tileset1.dat"
 music = "play.ogg"
 )";
 
+// A dart straight above the ship's start fires three bullets down at it, 0.3 s
+// apart: each reaches the ship within 0.2 s, all three within 0.8 s.
+constexpr const char* BLOWS_LEVEL = R"(
+const DART = 2
+const SHOT = 3
+
+script timeline:
+  spawn DART gunner 140 160
+  wait 30000
+  remove
+
+script gunner:
+  wait 150
+  repeat 3 {
+    aim SHOT 800 10 22
+    wait 30
+  }
+  wait 30000
+  remove
+)";
+
+// Whole points of energy in the bar: its green columns along its middle row, 10 a point.
+int energy_shown(const Image& i) {
+  return (count_pixels(i, Box{10, 15, 101, 1}, [](Rgb c) { return c.g >= 140 && c.r <= 90; }) + 5) /
+         10;
+}
+
+// The ship's light grey-blue pixels around its start (a shaken field moves it 2 pixels).
+int ship_pixels(const Image& i) {
+  return count_pixels(i, Box{136, 296, 48, 48}, [](Rgb c) { return c.r >= 90 && c.b >= 130; });
+}
+
+// A red enemy bullet under the ship: it went through the ship untouched.
+bool bullet_below_ship(const Image& i) {
+  return count_pixels(i, Box{140, 346, 40, 54},
+                      [](Rgb c) { return c.r >= 200 && c.g <= 90 && c.b <= 90; }) >= 3;
+}
+
 bool arcade_menu(const Image& i, int selected) {
   return menu_shows(i, selected, true) && !play_shows(i);
 }
@@ -61,19 +101,24 @@ bool arcade_menu(const Image& i, int selected) {
 
 class Arcade : public Scenario {
  protected:
+  // A session whose one level, under the arcade rules, is the source given.
+  void assemble(const char* level) {
+    s = std::make_unique<Session>();
+    ASSERT_EQ(s->folder.write_first_level("level.wis", level), 0);
+    s->folder.write("campaign.toml", TEST_CAMPAIGN);
+  }
+
   std::optional<Image> screen(const std::function<bool(const Image&)>& pred,
-                              Millis timeout = 5000ms) {
-    return s->wait_for_screen(pred, timeout);
+                              Millis timeout = 5000ms, Millis every = 40ms) {
+    return s->wait_for_screen(pred, timeout, every);
   }
 };
 
 TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
-  s = std::make_unique<Session>();
+  ASSERT_NO_FATAL_FAILURE(assemble(LOSING_LEVEL));
   const fs::path data_home = s->folder.root() / "data";
   const fs::path table = data_home / "mirvo" / "scores.toml";
   fs::create_directories(table.parent_path());
-  ASSERT_EQ(s->folder.write_first_level("losing.wis", LOSING_LEVEL), 0);
-  s->folder.write("campaign.toml", TEST_CAMPAIGN);
   std::ofstream(table) << "[[score]]\nname = \"broken";
   s->start_game({"XDG_DATA_HOME=" + data_home.string()});
 
@@ -130,4 +175,37 @@ TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
   s->keys({"Escape"});
   EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
   EXPECT_EQ(s->game_stdout(), "") << "a notice went to a message box";
+}
+
+TEST_F(Arcade, AHitShipBlinksAndTakesNoSecondBlowWithinASecond) {
+  ASSERT_NO_FATAL_FAILURE(assemble(BLOWS_LEVEL));
+  s->start_game();
+  ASSERT_TRUE(s->wait_window(15000ms));
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }, 15000ms));
+  s->keys({"Return"});
+  ASSERT_TRUE(play());
+  ASSERT_TRUE(screen([](const Image& i) { return energy_shown(i) == 10; }));
+  // The first bullet costs a point: the second begins the second the ship is untouchable.
+  ASSERT_TRUE(screen([](const Image& i) { return energy_shown(i) < 10; }, 10000ms, 10ms))
+      << "the first bullet never hit";
+  bool hidden = false, shown = false, passed = false;
+  int least = 10;
+  wait_until(
+      [&] {
+        const Image i = s->shot();
+        if (i.empty()) return false;
+        const int ship = ship_pixels(i);
+        hidden = hidden || ship < 50;
+        shown = shown || ship > 200;
+        passed = passed || bullet_below_ship(i);
+        least = std::min(least, energy_shown(i));
+        return false;
+      },
+      1000ms, 10ms);
+  EXPECT_TRUE(hidden && shown) << "the ship did not blink after the hit";
+  EXPECT_TRUE(passed) << "no later bullet went through the ship within the second";
+  EXPECT_EQ(least, 9) << "a bullet within the second cost energy";
+  // Once the lost part has stopped flashing the bar still holds 9 points.
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_EQ(energy_shown(s->shot()), 9);
 }

@@ -10,9 +10,16 @@ static char* put_int(char* out, char* end, int value) {
   return std::to_chars(out, end, value).ptr;
 }
 
-HudText format_score(int value) {
+HudText format_score(int value, int multiplier) {
   HudText text{};
-  put_int(text.data(), text.data() + text.size() - 1, value);
+  char* const end = text.data() + text.size() - 1;
+  char* out = text.data();
+  if (multiplier > 1) {
+    *out++ = 'x';
+    out = put_int(out, end, multiplier);
+    for (int gap = 0; gap < 2 && out < end; ++gap) *out++ = ' ';
+  }
+  put_int(out, end, value);
   return text;
 }
 

@@ -13,8 +13,8 @@
 inline constexpr int HUD_TEXT_SIZE = 40;
 using HudText = std::array<char, HUD_TEXT_SIZE>;
 
-// "%d" of value.
-HudText format_score(int value);
+// "%d" of value; a chain's multiplier above 1 stands before it ("x3  1200").
+HudText format_score(int value, int multiplier = 1);
 // "FPS: <fps> | <renderer_name>".
 HudText format_fps_line(int fps, const char* renderer_name);
 

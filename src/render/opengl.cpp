@@ -163,8 +163,8 @@ void draw_hud_text() {
   const int frame_h = full ? PLAYFIELD_H : SCREEN_H;
   const GlHudLayout at = gl_hud_layout(full ? 0 : scale);
   const int white = makecol(255, 255, 255);
-  textout_right_ex(screen, font, format_score(player.score).data(), at.score_right, at.score_top,
-                   white, -1);
+  textout_right_ex(screen, font, format_score(player.score, score_multiplier()).data(),
+                   at.score_right, at.score_top, white, -1);
   textout_ex(screen, font, format_fps_line(fps.load(), "OpenGL").data(), at.fps_left, at.fps_top,
              white, -1);
   rect(screen, at.frame_x1, at.frame_y1, at.frame_x2, at.frame_y2, white);

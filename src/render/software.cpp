@@ -114,7 +114,8 @@ void draw_hud() {
   blend_add_rect(back_buffer, 10 + lost.x, 10, lost.w, 10, white, 192);
   rect(back_buffer, 10, 10, 110, 20, white);
 
-  textout_right_ex(back_buffer, font, format_score(player.score).data(), 310, 10, white, -1);
+  textout_right_ex(back_buffer, font, format_score(player.score, score_multiplier()).data(), 310,
+                   10, white, -1);
   draw_boss_bar(white);
 
   FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);

@@ -642,6 +642,8 @@ TEST(HudText, FormatsNumbersWithoutPrintf) {
   EXPECT_STREQ(format_score(0).data(), "0");
   EXPECT_STREQ(format_score(-42).data(), "-42");
   EXPECT_STREQ(format_score(2147483647).data(), "2147483647");
+  EXPECT_STREQ(format_score(1200, 3).data(), "x3  1200");
+  EXPECT_STREQ(format_score(-2147483647 - 1, 8).data(), "x8  -2147483648");
   EXPECT_STREQ(format_fps_line(60, "Software").data(), "FPS: 60 | Software");
   EXPECT_STREQ(format_fps_line(-2147483647 - 1, "OpenGL").data(), "FPS: -2147483648 | OpenGL");
   // A long name is cut inside the buffer, never written past it.

@@ -122,10 +122,10 @@ int tally_bonus(const LevelTally& tally);
 struct CampaignProgress {
   int level = 0;
   int victory_ticks = 0;
-  bool cleared = false;   // the won level's tally is taken and its bonus scored
-  LevelTally tally;       // the won level's, taken on the tick it was won
-  int bonus = 0;          // scored with it
-  bool skip_wait = false; // set by the player's fire: the next level starts at the next tick
+  bool cleared = false;    // the won level's tally is taken and its bonus scored
+  LevelTally tally;        // the won level's, taken on the tick it was won
+  int bonus = 0;           // scored with it
+  bool skip_wait = false;  // set by the player's fire: the next level starts at the next tick
 };
 // Called after every logic tick, by the play loop and the level runner alike.
 // While the level is won (game_outcome() says so and the ship flies) and

@@ -69,7 +69,8 @@ class LevelOne : public ::testing::Test {
       for (std::uint32_t seed = 1; seed <= SEEDS; ++seed) {
         DodgeRun run;
         run.result = play(PilotKind::dodge, seed, false, nullptr, [&](int tick) {
-          if (tick % TICKS_PER_SECOND == 0) run.boss_phase_by_second.push_back(boss_phase_now(boss));
+          if (tick % TICKS_PER_SECOND == 0)
+            run.boss_phase_by_second.push_back(boss_phase_now(boss));
           return true;
         });
         r.push_back(std::move(run));

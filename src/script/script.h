@@ -40,6 +40,10 @@ enum Opcode : std::int32_t {
   // enemy's own health is at or below operand 0, then goes on in the same
   // burst; elsewhere an unknown opcode.
   OP_WAIT_HEALTH = 13,
+  // 0: the lowest difficulty (0 Easy, 1 Normal, 2 Hard), 1: instructions. Under
+  // rules that choose a difficulty, skips the next operand 1 instructions when
+  // the game's is lower than operand 0; never yields. Elsewhere unknown.
+  OP_SKIP_UNLESS = 14,
 };
 
 // Shows the message (formatted as printf does) as Allegro shows one, in a box

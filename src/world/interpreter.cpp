@@ -1,5 +1,6 @@
 // The script interpreter: one instruction of one enemy at a time, and the
 // run-until-yield rule that drives an enemy's script once per tick.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -145,6 +146,15 @@ void execute_script_instruction(int slot) {
         break;
       }
       if (holds_for_health(e)) return;
+      break;
+    case OP_SKIP_UNLESS:
+      if (!rules.chooses_difficulty) {
+        report_unknown_opcode(instruction.opcode);
+        break;
+      }
+      // A jump within the burst: a count below 0 skips nothing, and a skip
+      // past the end leaves pc outside the copy, which removes the enemy.
+      if (rules.difficulty < op[0]) e.pc += std::max<int>(op[1], 0);
       break;
     default:
       report_unknown_opcode(instruction.opcode);

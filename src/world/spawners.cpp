@@ -38,8 +38,10 @@ void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, flo
   b.y = y < 0.0f ? shooter.y + static_cast<float>(offset_y) : y;
   b.anim = st->start_anim;
   b.anim_timer = step_duration(st->anims, st->start_anim);
-  b.vx = vx;
-  b.vy = vy;
+  // Fire and aimed fire both arrive here, so the difficulty scales every
+  // enemy bullet once; the plain rules multiply by exactly 1.
+  b.vx = vx * rules.enemy_bullet_speed;
+  b.vy = vy * rules.enemy_bullet_speed;
   b.hit = 0;
   b.ignored = 0;
   record_world_event(EVENT_ENEMY_FIRE, b.x);

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "world/world.h"
 
 Player player;
@@ -14,6 +16,15 @@ std::array<EnemyType, MAX_ENEMY_TYPES> enemy_types;
 
 std::int32_t scroll_row = 0;
 float scroll_offset = 0.0f;
+
+Rules rules_at_difficulty(const Rules& base, int difficulty) {
+  if (!base.chooses_difficulty) return base;
+  Rules played = base;
+  played.difficulty =
+      std::clamp(difficulty, static_cast<int>(DIFFICULTY_EASY), static_cast<int>(DIFFICULTY_HARD));
+  played.enemy_bullet_speed = ENEMY_BULLET_SPEED[played.difficulty];
+  return played;
+}
 
 void free_all_particles() {
   for (Particle& p : particles) p.x = FREE_PARTICLE;

@@ -101,6 +101,13 @@ inline constexpr int ENEMY_TINT_TICKS = 3;
 // The energy bar's lost part flashes for about half the ship's untouchable time.
 inline constexpr int ENERGY_FLASH_TICKS = 64;
 
+// The player's difficulty; under rules that do not choose one the game plays
+// as on Normal.
+enum Difficulty : std::int32_t { DIFFICULTY_EASY = 0, DIFFICULTY_NORMAL = 1, DIFFICULTY_HARD = 2 };
+inline constexpr int DIFFICULTIES = 3;
+// What each difficulty multiplies every enemy bullet's velocity by.
+inline constexpr std::array<float, DIFFICULTIES> ENEMY_BULLET_SPEED = {0.8f, 1.0f, 1.15f};
+
 // ---- The rules a level is played by ----
 // Chosen once at level start (the campaign asks for them) and read by the
 // tick; the plain rules leave every arcade field at 0 and the game exactly as
@@ -121,6 +128,11 @@ struct Rules {
   bool menus_in_window = false;  // Escape in play selects Resume; notices drawn in the window
   bool enemy_extras = false;     // the enemy file's companion gives scores, bosses and their health
   bool wait_health = false;      // the script instruction wait_health runs (else it is unknown)
+  // The player's difficulty counts: skip_unless runs (else it is unknown) and
+  // enemy bullets take the difficulty's speed. Set with rules_at_difficulty.
+  bool chooses_difficulty = false;
+  std::int32_t difficulty = DIFFICULTY_NORMAL;  // what skip_unless compares with
+  float enemy_bullet_speed = 1.0f;              // every enemy bullet's velocity is times this
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -138,7 +150,11 @@ inline constexpr Rules ARCADE_RULES{
     .menus_in_window = true,
     .enemy_extras = true,
     .wait_health = true,
+    .chooses_difficulty = true,
 };
+// `base` played at `difficulty` (clamped to Easy..Hard) when it chooses one;
+// otherwise `base` unchanged, so the plain rules stay exactly as they were.
+Rules rules_at_difficulty(const Rules& base, int difficulty);
 // The ship blinks while untouchable: hidden on every other span this long.
 inline constexpr int BLINK_TICKS = 4;
 extern Rules rules;
@@ -409,7 +425,8 @@ void forget_reported_opcodes();
 
 // The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
 // alive, runs instructions up to and including the next yielding one (OP_WAIT,
-// OP_END, OP_REMOVE) or up to a wait_health that holds; otherwise counts its
+// OP_END, OP_REMOVE) or up to a wait_health that holds (skip_unless is a jump
+// within the burst and never yields); otherwise counts its
 // wait down. A burst that runs past the script's copied instructions, or that
 // loops without yielding, is cut short instead of reading stale instructions
 // or hanging the tick.

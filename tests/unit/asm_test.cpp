@@ -269,6 +269,12 @@ TEST(AsmChecker, RefusesScriptsTheGameWouldRunBadly) {
        "enemy type 5 is not defined (expected 1..4 or 255)", 4},
       {"script s:\n  remove\ntail:\n  wait 1\n", "level.wis:3:1: ", "the records of the tail"},
       {"tail:\n  wait 1\n", "level.wis:1:1: ", "no script"},
+      {"script s:\n  skip_unless 2 2\n  wait 1\n  remove\n", "level.wis:2:3: ",
+       "skip_unless skips 2 instructions, past the end of script 's' (number 1)"},
+      {"script s:\n  skip_unless 1 1\n  wait 1\n  restart\n",
+       "level.wis:4:3: ", "loops without yielding"},
+      {"script s:\n  skip_unless 3 1\n  wait 1\n  remove\n", "", "skip_unless for difficulty 3"},
+      {"script s:\n  skip_unless 1 0\n  wait 1\n  remove\n", "", "skip_unless skips 0"},
   };
   for (const Case& c : cases) {
     const AsmResult refused = assemble(c.source, true, c.enemy_types);

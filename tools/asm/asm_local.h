@@ -20,7 +20,7 @@ struct MnemonicInfo {
   std::array<OperandInfo, 8> operands{};
 };
 
-inline constexpr std::array<MnemonicInfo, 9> MNEMONICS = {{
+inline constexpr std::array<MnemonicInfo, 10> MNEMONICS = {{
     {"wait", OP_WAIT, 1, {{{"ticks", true}}}},
     {"velocity", OP_SET_VELOCITY, 2, {{{"vx", true}, {"vy", true}}}},
     {"fire",
@@ -49,6 +49,7 @@ inline constexpr std::array<MnemonicInfo, 9> MNEMONICS = {{
     {"remove", OP_REMOVE, 0, {}},
     {"angle", OP_SET_ANGLE, 1, {{{"angle", true}}}},
     {"wait_health", OP_WAIT_HEALTH, 1, {{{"health", true}}}},
+    {"skip_unless", OP_SKIP_UNLESS, 2, {{{"difficulty", true}, {"count", true}}}},
 }};
 
 // The spawn operand that names a script: a label there, not a constant.
@@ -57,6 +58,8 @@ inline constexpr int FIRE_X_OPERAND = 1;
 inline constexpr int FIRE_Y_OPERAND = 2;
 inline constexpr int AIM_SPEED_OPERAND = 1;
 inline constexpr int SPAWN_TYPE_OPERAND = 0;
+inline constexpr int SKIP_DIFFICULTY_OPERAND = 0;
+inline constexpr int SKIP_COUNT_OPERAND = 1;
 
 // Predefined constants: `self` as a fire position means the enemy's own.
 inline constexpr int SELF_VALUE = -1;

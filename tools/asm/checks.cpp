@@ -2,6 +2,8 @@
 // refuses what the game would run badly (an unknown shot or enemy type, a
 // script that runs off its end or loops without yielding).
 
+#include <algorithm>
+
 #include "asm/assembler_local.h"
 
 namespace assembly {
@@ -33,6 +35,15 @@ void Assembler::check_item(const Item& item, int script_count) {
       (op[0] < 1 || op[0] > BUILT_IN_SHOT_TYPES))
     refuse(item.pos, "shot type " + std::to_string(op[0]) + " is not built in (1 to " +
                          std::to_string(BUILT_IN_SHOT_TYPES) + " expected)");
+  if (in.opcode == OP_SKIP_UNLESS) {
+    const int lowest = op[SKIP_DIFFICULTY_OPERAND];
+    if (lowest < DIFFICULTY_EASY || lowest > DIFFICULTY_HARD)
+      refuse(item.pos, "skip_unless for difficulty " + std::to_string(lowest) +
+                           " (0 Easy, 1 Normal or 2 Hard expected)");
+    if (op[SKIP_COUNT_OPERAND] < 1)
+      refuse(item.pos, "skip_unless skips " + std::to_string(op[SKIP_COUNT_OPERAND]) +
+                           " instructions (at least 1 expected)");
+  }
   // A bullet at rest never leaves the playfield and keeps its slot for good.
   if (in.opcode == OP_FIRE_AIMED && op[AIM_SPEED_OPERAND] <= 0)
     refuse(item.pos, "aim with speed " + std::to_string(op[AIM_SPEED_OPERAND]) +
@@ -61,14 +72,27 @@ void Assembler::check_script(const Script& s, int number, int script_count) {
     refuse(length ? s.items.back().pos : s.pos,
            name + " can run off its end: its last instruction must be restart or remove");
   // Every loop passes through the instructions before the first restart, so
-  // the first restart must come after a yield.
-  for (const Item& item : s.items) {
+  // the first restart must come after a yield that no skip_unless jumps over.
+  int skipped_until = 0;
+  for (int i = 0; i < length; ++i) {
+    const Item& item = s.items[i];
     const int opcode = item.instruction.opcode;
-    if (opcode == OP_WAIT || opcode == OP_REMOVE) break;
+    if (opcode == OP_SKIP_UNLESS)
+      skipped_until =
+          std::max(skipped_until, i + 1 + item.instruction.operands[SKIP_COUNT_OPERAND]);
+    if ((opcode == OP_WAIT || opcode == OP_REMOVE) && i >= skipped_until) break;
     if (opcode == OP_RESTART) {
       refuse(item.pos, name + " loops without yielding: put a wait before this restart");
       break;
     }
+  }
+  for (int i = 0; i < length; ++i) {
+    const ScriptInstruction& in = s.items[i].instruction;
+    // The game removes an enemy whose skip runs past its script's end.
+    if (in.opcode == OP_SKIP_UNLESS && i + in.operands[SKIP_COUNT_OPERAND] >= length - 1)
+      refuse(s.items[i].pos, "skip_unless skips " +
+                                 std::to_string(in.operands[SKIP_COUNT_OPERAND]) +
+                                 " instructions, past the end of " + name);
   }
   for (const Item& item : s.items) check_item(item, script_count);
 }

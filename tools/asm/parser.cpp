@@ -255,11 +255,10 @@ void Assembler::parse_line() {
   if (word == "end") return parse_end();
   if (word == "op") return parse_raw();
   if (const MnemonicInfo* m = find_mnemonic(word)) return parse_mnemonic(*m);
-  error(
-      first.pos,
-      "unknown instruction " + quoted(word) +
-          " (expected wait, velocity, fire, aim, spawn, restart, remove, angle, wait_health, op or "
-          "end)");
+  error(first.pos,
+        "unknown instruction " + quoted(word) +
+            " (expected wait, velocity, fire, aim, spawn, restart, remove, angle, wait_health, "
+            "skip_unless, op or end)");
 }
 
 }  // namespace assembly

@@ -18,12 +18,14 @@ constexpr const char* USAGE =
     "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif] [--tiles FILE.dat]\n"
     "                 [--campaign]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
+    "                 [--difficulty easy|normal|hard]\n"
     "                 [--record FILE] [--replay FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
     "with --campaign every level of its campaign.toml in a row, as Start does;\n"
     "every run plays by the rules of that campaign.toml, a --level run too.\n"
+    "--difficulty (default normal) counts only under its arcade rules.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
     "processes (default: one per processor); the output is the same.\n";
 
@@ -70,6 +72,7 @@ Options parse_options(int argc, char** argv) {
     RUNS,
     TICKS,
     IMMORTAL,
+    DIFFICULTY,
     RECORD,
     REPLAY,
     EXPECT,
@@ -92,6 +95,7 @@ Options parse_options(int argc, char** argv) {
                                         {"runs", required_argument, nullptr, RUNS},
                                         {"ticks", required_argument, nullptr, TICKS},
                                         {"immortal", no_argument, nullptr, IMMORTAL},
+                                        {"difficulty", required_argument, nullptr, DIFFICULTY},
                                         {"record", required_argument, nullptr, RECORD},
                                         {"replay", required_argument, nullptr, REPLAY},
                                         {"expect", required_argument, nullptr, EXPECT},
@@ -141,6 +145,10 @@ Options parse_options(int argc, char** argv) {
         break;
       case IMMORTAL:
         o.run.immortal = true;
+        break;
+      case DIFFICULTY:
+        if (!difficulty_named(optarg, &o.run.difficulty))
+          usage_error("--difficulty is easy, normal or hard");
         break;
       case RECORD:
         o.record_file = from_here(optarg);

@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -117,6 +118,24 @@ void start_runner() {
   load_game_data();
 }
 
+namespace {
+constexpr std::array<const char*, DIFFICULTIES> DIFFICULTY_NAMES = {"easy", "normal", "hard"};
+}  // namespace
+
+bool difficulty_named(const std::string& name, int* difficulty) {
+  for (int d = 0; d < DIFFICULTIES; ++d) {
+    if (name == DIFFICULTY_NAMES[d]) {
+      *difficulty = d;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* difficulty_name(int difficulty) {
+  return difficulty >= 0 && difficulty < DIFFICULTIES ? DIFFICULTY_NAMES[difficulty] : "?";
+}
+
 RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,
                     const TickWatcher& watcher) {
   if (recording != nullptr) {
@@ -130,14 +149,16 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   // The campaign's levels follow each other through the game's own step. A
   // single level is a campaign of one, so its tally is taken as a
   // campaign's last level's is.
-  Campaign single;
-  const Campaign* campaign = settings.campaign;
-  if (campaign == nullptr) {
-    single.levels.push_back(
+  Campaign played;
+  if (settings.campaign != nullptr) {
+    played = *settings.campaign;
+  } else {
+    played.levels.push_back(
         {"", settings.script_file, settings.enemy_file, settings.tile_file, ""});
-    single.rules = settings.rules;
-    campaign = &single;
+    played.rules = settings.rules;
   }
+  played.rules = rules_at_difficulty(played.rules, settings.difficulty);
+  const Campaign* campaign = &played;
   CampaignProgress progress;
   load_campaign_level(*campaign, 0);
   const int last_level = static_cast<int>(campaign->levels.size()) - 1;
@@ -145,6 +166,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
 
   RunResult r;
   r.seed = settings.seed;
+  r.difficulty = played.rules.difficulty;
   r.hits_by_stretch.assign(settings.max_ticks / STRETCH_TICKS + 1, 0);
   r.enemies_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);
   r.enemy_bullets_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);

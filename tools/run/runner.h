@@ -31,6 +31,9 @@ enum class PilotKind { idle, sweep, dodge, replay };
 // user); false for any other name.
 bool pilot_kind_named(const std::string& name, PilotKind* kind);
 const char* pilot_name(PilotKind kind);
+// "easy", "normal" and "hard" for DIFFICULTY_EASY..DIFFICULTY_HARD.
+bool difficulty_named(const std::string& name, int* difficulty);
+const char* difficulty_name(int difficulty);
 
 // The pilot's own generator (splitmix64), so that its draws never touch the
 // rand() sequence the world's particles use: a replay, which has no pilot,
@@ -140,6 +143,8 @@ struct RunSettings {
   const Campaign* campaign = nullptr;
   // The rules a single level is played by: the game folder's campaign's.
   Rules rules = PLAIN_RULES;
+  // The player's choice; it counts only under rules that choose a difficulty.
+  int difficulty = DIFFICULTY_NORMAL;
   std::uint32_t seed = 1;
   int max_ticks = 15 * 60 * TICKS_PER_SECOND;
   bool immortal = false;
@@ -164,7 +169,8 @@ struct RunResult {
   int destroyed = 0;   // enemies that went into their death step
   int hits_taken = 0;  // enemy bullets that hit the ship, and rams
   int energy = 0;
-  int level = 1;  // where the run ended: 1-based, always 1 outside a campaign
+  int level = 1;                       // where the run ended: 1-based, always 1 outside a campaign
+  int difficulty = DIFFICULTY_NORMAL;  // as played: Normal under rules without a choice
   // When an enemy that can win the level first appeared; 0 never. In a
   // campaign, the boss of the level the run ended in.
   int boss_tick = 0;

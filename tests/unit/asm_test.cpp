@@ -272,7 +272,7 @@ TEST(AsmChecker, RefusesScriptsTheGameWouldRunBadly) {
       {"script s:\n  skip_unless 2 2\n  wait 1\n  remove\n", "level.wis:2:3: ",
        "skip_unless skips 2 instructions, past the end of script 's' (number 1)"},
       {"script s:\n  skip_unless 1 1\n  wait 1\n  restart\n",
-       "level.wis:4:3: ", "loops without yielding"},
+       "level.wis:4:3: ", "script 's' (number 1) loops without yielding"},
       {"script s:\n  skip_unless 3 1\n  wait 1\n  remove\n", "", "skip_unless for difficulty 3"},
       {"script s:\n  skip_unless 1 0\n  wait 1\n  remove\n", "", "skip_unless skips 0"},
   };

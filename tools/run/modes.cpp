@@ -73,6 +73,7 @@ int replay(const Options& o) {
   }
   RunSettings settings = o.run;
   settings.seed = rec.seed;
+  settings.difficulty = rec.difficulty;
   settings.max_ticks = rec.ticks;
   Pilot pilot = make_replay_pilot(rec);
   const RunResult r = run_level(settings, pilot, nullptr, [&](int tick) {

@@ -60,8 +60,14 @@ RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
     return failed(number, "expected \"level HEX\"");
   if (!next_line() || !(std::istringstream(line) >> word >> r.pilot) || word != "pilot")
     return failed(number, "expected \"pilot NAME\"");
-  if (!next_line() || !(std::istringstream(line) >> word >> r.ticks) || word != "ticks" ||
-      r.ticks < 0 || r.ticks > MAX_RUN_TICKS)
+  bool read = next_line();
+  if (read && line.rfind("difficulty ", 0) == 0) {
+    if (!difficulty_named(line.substr(11), &r.difficulty))
+      return failed(number, "expected \"difficulty easy|normal|hard\"");
+    read = next_line();
+  }
+  if (!read || !(std::istringstream(line) >> word >> r.ticks) || word != "ticks" || r.ticks < 0 ||
+      r.ticks > MAX_RUN_TICKS)
     return failed(number, "expected \"ticks N\" with N at most " + std::to_string(MAX_RUN_TICKS));
   if (!next_line() || line != "keys") return failed(number, "expected \"keys\"");
 
@@ -84,7 +90,10 @@ RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
 std::string serialize_recording(const RunRecording& recording) {
   std::ostringstream out;
   out << MAGIC << "\nseed " << recording.seed << "\nlevel " << hex_digest(recording.level_digest)
-      << "\npilot " << recording.pilot << "\nticks " << recording.ticks << "\nkeys\n";
+      << "\npilot " << recording.pilot << "\n";
+  if (recording.difficulty != DIFFICULTY_NORMAL)
+    out << "difficulty " << difficulty_name(recording.difficulty) << "\n";
+  out << "ticks " << recording.ticks << "\nkeys\n";
   for (const auto& [count, keys] : recording.keys) out << count << ' ' << keys << '\n';
   out << "end\n";
   return out.str();

@@ -143,6 +143,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     recording->seed = settings.seed;
     recording->level_digest = run_digest(settings);
     recording->pilot = pilot_name(pilot.kind);
+    recording->difficulty = settings.difficulty;
   }
   std::srand(settings.seed);
   reset_world_for_new_game();

@@ -94,6 +94,9 @@ struct RunRecording {
   std::uint32_t seed = 1;
   std::uint64_t level_digest = 0;
   std::string pilot = "idle";
+  // A "difficulty NAME" line after the pilot's, written only when it is not
+  // Normal, so recordings made before difficulties read as they always did.
+  int difficulty = DIFFICULTY_NORMAL;
   int ticks = 0;
   std::vector<std::pair<int, int>> keys;  // (ticks, key bits), run-length encoded
   std::string error;                      // parse failure; empty on success

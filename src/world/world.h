@@ -426,9 +426,10 @@ void forget_reported_opcodes();
 // The driving rule of one tick for enemy `slot`: when its wait is 0 and it is
 // alive, runs instructions up to and including the next yielding one (OP_WAIT,
 // OP_END, OP_REMOVE) or up to a wait_health that holds (skip_unless is a jump
-// within the burst and never yields); otherwise counts its wait down. A burst that runs past the script's copied instructions, or that
-// loops without yielding, is cut short instead of reading stale instructions
-// or hanging the tick.
+// within the burst and never yields); otherwise counts its wait down. A burst
+// that runs past the script's copied instructions, or that loops without
+// yielding, is cut short instead of reading stale instructions or hanging the
+// tick.
 void run_script(int slot);
 
 // The slot of the first boss that still lives (its health above 0), or -1.

@@ -8,9 +8,7 @@
 #include "asm/assembler.h"
 #include "world/world.h"
 
-namespace {
-
-DATAFILE loaded_archive[1]{};  // the interpreter only asks whether a type has one
+static DATAFILE loaded_archive[1]{};  // the interpreter only asks whether a type has one
 
 class InterpreterDifficulty : public testing::TestWithParam<int> {};
 
@@ -47,5 +45,3 @@ TEST_P(InterpreterDifficulty, OnlyTheArcadeRulesSkipAndScaleTheBulletsSpeed) {
 
 INSTANTIATE_TEST_SUITE_P(EachDifficulty, InterpreterDifficulty,
                          testing::Values(DIFFICULTY_EASY, DIFFICULTY_NORMAL, DIFFICULTY_HARD));
-
-}  // namespace

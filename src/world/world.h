@@ -1,6 +1,10 @@
 // The world of a running game: plain records in fixed tables with static
 // storage, and the routines that change them once per logic tick.
 //
+// It runs past 400 lines because it is the world library's whole interface:
+// every record the tick changes is listed here once, with the rules record
+// that chooses how the tick plays.
+//
 // A slot is free when its marker is 0 (`type`) or -1.0 (`Particle.x`). Spawners
 // take the lowest free slot and drop the request silently when a table is full.
 // Nothing here allocates, opens a file or throws while a level runs.

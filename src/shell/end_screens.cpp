@@ -95,8 +95,13 @@ void finish_game(const GameSummary& game) {
   game_running = 0;
   const std::string path = score_file();
   std::vector<ScoreEntry> entries = read_scores(path);
-  ScoreEntry entry{"",         game.score,          game.level,
-                   date_now(), game.continues_used, table_campaign(game.campaign)};
+  ScoreEntry entry{"",
+                   game.score,
+                   game.level,
+                   date_now(),
+                   game.continues_used,
+                   table_campaign(game.campaign),
+                   game.difficulty};
   std::vector<ScoreEntry> trial = entries;
   int place = add_score(trial, entry);
   if (place >= 0) {
@@ -107,7 +112,7 @@ void finish_game(const GameSummary& game) {
     else
       save_scores(path, entries);
   }
-  score_table_screen(campaign_scores(entries, entry.campaign), place);
+  score_table_screen(entries, entry.campaign, entry.difficulty, place);
   read_folder_campaign();
 }
 
@@ -128,7 +133,8 @@ GameOverAnswer game_over_screen(const GameSummary& game) {
   const int offered = game.continues_used + game.continues_left;
   PageText text{"Game over",
                 {printed("Score %d", game.score), printed("Level reached %d", game.level),
-                 printed("Continues used %d of %d", game.continues_used, offered), ""}};
+                 printed("Continues used %d of %d", game.continues_used, offered),
+                 std::string("Difficulty ") + difficulty_name(game.difficulty), ""}};
   if (game.continues_left > 0) {
     text.lines.push_back(printed("Enter: continue (%d left)", game.continues_left));
     text.lines.push_back("Esc: give up");
@@ -176,27 +182,37 @@ std::string name_entry_screen(int score) {
   return entered_name(entry);
 }
 
-void score_table_screen(const std::vector<ScoreEntry>& entries, int highlight) {
-  // The campaign, the columns' names, then a row per entry.
-  PageText text{"High scores", {}, highlight < 0 ? -1 : highlight + 2};
-  text.lines.push_back(entries.empty() ? "No scores yet" : entries.front().campaign);
-  if (!entries.empty()) text.lines.push_back("    Name           Score Level Cont");
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const ScoreEntry& e = entries[i];
-    char line[64];
-    std::snprintf(line, sizeof line, "%2d. %-12s %7d %5d %4d", static_cast<int>(i) + 1,
-                  e.name.c_str(), e.score, e.level, e.continues);
-    text.lines.push_back(line);
-  }
-  text.lines.push_back("");
-  text.lines.push_back("Enter to go on");
-  run_screen(
-      [&] { return text; },
-      [](const ScreenKey& key) { return key.scancode == KEY_ENTER || key.scancode == KEY_ESC; });
+// The difficulty as a heading rather than a column: a row of the table is
+// 35 characters of the 8-pixel font, and "Normal" would take it past 320.
+void score_table_screen(std::span<const ScoreEntry> all, const std::string& campaign,
+                        int difficulty, int highlight) {
+  const int opened = difficulty;
+  const auto text = [&] {
+    // The campaign, the difficulty, the columns' names, then a row per entry.
+    const std::vector<ScoreEntry> entries = campaign_scores(all, campaign, difficulty);
+    PageText page{"High scores",
+                  {campaign, std::string("< ") + difficulty_name(difficulty) + " >"},
+                  difficulty == opened && highlight >= 0 ? highlight + 3 : -1};
+    page.lines.push_back(entries.empty() ? "No scores yet" : "    Name           Score Level Cont");
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const ScoreEntry& e = entries[i];
+      char line[64];
+      std::snprintf(line, sizeof line, "%2d. %-12s %7d %5d %4d", static_cast<int>(i) + 1,
+                    e.name.c_str(), e.score, e.level, e.continues);
+      page.lines.push_back(line);
+    }
+    page.lines.push_back("");
+    page.lines.push_back("Left/Right difficulty, Enter go on");
+    return page;
+  };
+  run_screen(text, [&](const ScreenKey& key) {
+    difficulty = option_value_after(setting_row(&Settings::difficulty), difficulty, key.scancode);
+    return key.scancode == KEY_ENTER || key.scancode == KEY_ESC;
+  });
 }
 
 void show_high_scores() {
-  score_table_screen(campaign_scores(read_scores(score_file()), folder_campaign.name), -1);
+  score_table_screen(read_scores(score_file()), folder_campaign.name, settings.difficulty, -1);
 }
 
 int after_play(PlayEnd end) {

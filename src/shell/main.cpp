@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
     selection = 0;
     notice = nullptr;
     if (choice == MENU_QUIT) break;
-    if (choice == MENU_START) {
+    // Escape from the difficulty comes back to the menu; a paused game stays as it was.
+    if (choice == MENU_START && folder_campaign.rules.chooses_difficulty && !difficulty_menu()) {
+      selection = 0;
+    } else if (choice == MENU_START) {
       in_menu = 0;
       new_game();
       selection = after_play(play_level("level1.wif"));

@@ -109,7 +109,7 @@ void options_apply_key(OptionsState& state, int scancode) {
       break;
     case KEY_LEFT:
     case KEY_RIGHT:
-      if (state.selection >= 0 && state.selection < SETTING_COUNT) {
+      if (state.selection >= 0 && state.selection < OPTION_SETTING_COUNT) {
         const SettingRow& row = SETTING_ROWS[static_cast<std::size_t>(state.selection)];
         int& value = state.chosen.*row.field;
         value = option_value_after(row, value, scancode);
@@ -136,10 +136,13 @@ Settings default_settings() {
 Settings normalise_settings(const Settings& read) {
   Settings values = read;
   for (const SettingRow& row : SETTING_ROWS) {
+    const int value = read.*row.field;
     if (row.highest > 0)
-      values.*row.field = std::clamp(read.*row.field, 0, row.highest);
+      values.*row.field = std::clamp(value, 0, row.highest);
+    else if (option_value_count(row) > 2)
+      values.*row.field = value >= 0 && value < option_value_count(row) ? value : row.fallback;
     else if (!row.keeps_read_value)
-      values.*row.field = read.*row.field != 0 ? 1 : 0;
+      values.*row.field = value != 0 ? 1 : 0;
   }
   return values;
 }

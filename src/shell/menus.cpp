@@ -4,6 +4,7 @@
 #include <alleggl.h>
 #include <allegro.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <span>
@@ -22,19 +23,17 @@ constexpr int OPTION_LABEL_X = 80;
 constexpr int OPTION_VALUE_X = OPTION_LABEL_X + 130;
 constexpr int TRANSPARENT = -1;  // text background
 
+// The menu's picture with `items`, the help line at its foot and, when given,
+// a notice across the middle.
 void draw_main_menu(BITMAP* page, std::span<const char* const> items, int selection,
-                    const char* notice) {
+                    const char* notice, const char* help) {
   const int white = makecol(255, 255, 255);
   draw_sprite(page, static_cast<BITMAP*>(game_data[DATA_MENU_BACKGROUND].dat), 0, 0);
   textprintf_ex(page, font, 0, 0, white, TRANSPARENT, "Version %s", "2003-03-30");
   textprintf_right_ex(page, font, PLAYFIELD_W, 0, white, TRANSPARENT, "%s",
                       renderer == Renderer::OpenGL ? "OpenGL" : "Software");
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 380, white, TRANSPARENT, "Mirvo");
-  // Under the arcade rules Escape pauses: the menu opens on Resume.
-  textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 390, white, TRANSPARENT, "%s",
-                       folder_campaign.rules.menus_in_window
-                           ? "Arrows move, Space/Ctrl fire, Esc pause"
-                           : "Arrows move, Space/Ctrl fire, Esc menu");
+  textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 390, white, TRANSPARENT, "%s", help);
   const int count = static_cast<int>(items.size());
   for (int i = 0; i < count; ++i)
     textprintf_ex(page, menu_font(), MENU_ITEM_X, menu_item_y(i, count), item_colour(i, selection),
@@ -53,7 +52,7 @@ void draw_options(BITMAP* page, const OptionsState& state) {
     const int y = option_row_y(i);
     const int colour = item_colour(i, state.selection);
     textprintf_ex(page, menu_font(), OPTION_LABEL_X, y, colour, TRANSPARENT, "%s", option_label(i));
-    if (i < SETTING_COUNT) {
+    if (i < OPTION_SETTING_COUNT) {
       const SettingRow& row = SETTING_ROWS[static_cast<std::size_t>(i)];
       textprintf_ex(page, menu_font(), OPTION_VALUE_X, y, colour, TRANSPARENT, "%s",
                     option_value_text(row, state.chosen.*row.field).data());
@@ -85,7 +84,11 @@ MenuChoice main_menu(int selection, const char* notice) {
                                                  notice_until - std::chrono::steady_clock::now())
                                                  .count());
     if (notice_left <= 0) notice = nullptr;
-    draw_main_menu(page, items, selection, notice);
+    // Under the arcade rules Escape pauses: the menu opens on Resume.
+    draw_main_menu(page, items, selection, notice,
+                   folder_campaign.rules.menus_in_window
+                       ? "Arrows move, Space/Ctrl fire, Esc pause"
+                       : "Arrows move, Space/Ctrl fire, Esc menu");
     show_page(page);
     last_key = wait_for_screen_key(notice != nullptr ? notice_left : -1, false).scancode;
   }
@@ -120,4 +123,32 @@ int options_menu() {
   settings = state.chosen;
   write_settings();
   return 1;
+}
+
+bool difficulty_menu() {
+  const SettingRow& row = setting_row(&Settings::difficulty);
+  const std::span<const char* const> items(row.choices.data(), DIFFICULTY_NAMES.size());
+  const int count = static_cast<int>(items.size());
+  int selection = std::clamp(settings.difficulty, 0, count - 1);
+  if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
+  BITMAP* page = make_page();
+  clear_keybuf();
+  int last_key = 0;
+  for (;;) {
+    const int before = selection;
+    selection = menu_selection_after(selection, last_key, count);
+    play_menu_key(last_key, selection != before);
+    if (selection < 0 || last_key == KEY_ENTER) break;
+    draw_main_menu(page, items, selection, "Difficulty", "Enter play, Esc back");
+    show_page(page);
+    last_key = wait_for_screen_key().scancode;
+  }
+  if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
+  destroy_bitmap(page);
+  if (selection < 0) return false;
+  settings.difficulty = selection;
+  // Only its own line changes: the other settings stay as the file has them.
+  const SettingValue chosen{row.key, selection};
+  save_settings(std::span(&chosen, 1));
+  return true;
 }

@@ -40,6 +40,8 @@ constexpr int GAME_OVER_DELAY_TICKS = 300;
 void check_campaign(const char* first_script) {
   campaign = load_campaign();
   campaign.levels.front().script = first_script;
+  // The difficulty Start asked for, under rules that choose one; the plain rules stay as they are.
+  campaign.rules = rules_at_difficulty(campaign.rules, settings.difficulty);
   if (const std::string why = campaign_problem(campaign); !why.empty()) {
     fatal_error("%s", why.c_str());
   }
@@ -185,6 +187,7 @@ GameSummary game_summary() {
   game.continues_used = continues_used;
   game.continues_left = std::max(0, campaign.rules.continues - continues_used);
   game.campaign = campaign.name;
+  game.difficulty = campaign.rules.difficulty;
   return game;
 }
 

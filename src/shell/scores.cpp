@@ -1,5 +1,5 @@
 // The score table, "scores.toml" in the player's data folder: the ten best
-// games of each campaign. A pure parser and writer over its text, the rank a
+// games of each campaign at each difficulty. A pure parser and writer over its text, the rank a
 // new score takes, and the loader and saver that keep a broken file aside
 // instead of losing it.
 #include <toml++/toml.h>
@@ -31,14 +31,26 @@ std::string entry_problem(const toml::table& t, ScoreEntry& e) {
   const auto date = t["date"].value<std::string>();
   const auto continues = t["continues"].value<std::int64_t>();
   const auto campaign = t["campaign"].value<std::string>();
+  // Tables written before there was a choice of difficulty were played at Normal.
+  const auto difficulty = t.contains("difficulty")
+                              ? t["difficulty"].value<std::string>()
+                              : std::string(DIFFICULTY_NAMES[DIFFICULTY_NORMAL]);
   if (!name || !plain_text(*name, MAX_SCORE_NAME)) return "name is not 1 to 12 plain characters";
   if (!score || *score < 0 || *score > INT32_MAX) return "score is not a whole number from 0";
   if (!level || *level < 1 || *level > 999) return "level is not a whole number from 1";
   if (!date || !plain_text(*date, 40)) return "date is not a short text";
   if (!continues || *continues < 0 || *continues > 99) return "continues is not 0 to 99";
   if (!campaign || !plain_text(*campaign, 64)) return "campaign is not a short text";
-  e = ScoreEntry{*name, static_cast<int>(*score),     static_cast<int>(*level),
-                 *date, static_cast<int>(*continues), *campaign};
+  const auto named =
+      std::find(DIFFICULTY_NAMES.begin(), DIFFICULTY_NAMES.end(), difficulty.value_or(""));
+  if (named == DIFFICULTY_NAMES.end()) return "difficulty is not Easy, Normal or Hard";
+  e = ScoreEntry{*name,
+                 static_cast<int>(*score),
+                 static_cast<int>(*level),
+                 *date,
+                 static_cast<int>(*continues),
+                 *campaign,
+                 static_cast<int>(named - DIFFICULTY_NAMES.begin())};
   return {};
 }
 
@@ -47,13 +59,18 @@ bool ranks_above(const ScoreEntry& a, const ScoreEntry& b) {
   return a.score > b.score;
 }
 
-// The campaign's entries beyond its first SCORE_TABLE_SIZE are dropped.
+// Whether two entries stand in the same table.
+bool same_table(const ScoreEntry& a, const ScoreEntry& b) {
+  return a.campaign == b.campaign && a.difficulty == b.difficulty;
+}
+
+// A table's entries beyond its first SCORE_TABLE_SIZE are dropped.
 void keep_best(std::vector<ScoreEntry>& entries) {
   std::stable_sort(entries.begin(), entries.end(), ranks_above);
   std::vector<ScoreEntry> kept;
   for (const ScoreEntry& e : entries) {
     const auto same = std::count_if(kept.begin(), kept.end(),
-                                    [&](const ScoreEntry& k) { return k.campaign == e.campaign; });
+                                    [&](const ScoreEntry& k) { return same_table(k, e); });
     if (same < SCORE_TABLE_SIZE) kept.push_back(e);
   }
   entries = std::move(kept);
@@ -68,8 +85,8 @@ ScoreTable parse_scores(std::span<const std::uint8_t> bytes) {
   try {
     root = toml::parse(text);
   } catch (const toml::parse_error& e) {
-    table.error = "line " + std::to_string(e.source().begin.line) + ": " +
-                  std::string(e.description());
+    table.error =
+        "line " + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
     return table;
   }
   for (auto&& [key, node] : root) {
@@ -90,12 +107,12 @@ ScoreTable parse_scores(std::span<const std::uint8_t> bytes) {
 }
 
 std::string scores_text(std::span<const ScoreEntry> entries) {
-  std::string text = "# Mirvo's best games, ten for each campaign.\n";
+  std::string text = "# Mirvo's best games, ten for each campaign at each difficulty.\n";
   for (const ScoreEntry& e : entries) {
     text += "\n[[score]]\nname = \"" + e.name + "\"\nscore = " + std::to_string(e.score) +
             "\nlevel = " + std::to_string(e.level) + "\ndate = \"" + e.date +
             "\"\ncontinues = " + std::to_string(e.continues) + "\ncampaign = \"" + e.campaign +
-            "\"\n";
+            "\"\ndifficulty = \"" + difficulty_name(e.difficulty) + "\"\n";
   }
   return text;
 }
@@ -106,7 +123,7 @@ int add_score(std::vector<ScoreEntry>& entries, const ScoreEntry& entry) {
   // An older equal score keeps its place above the new one.
   const auto above = [&](const ScoreEntry& e) { return e.score >= entry.score; };
   const auto rank = std::count_if(entries.begin(), entries.end(), [&](const ScoreEntry& e) {
-    return e.campaign == entry.campaign && above(e);
+    return same_table(e, entry) && above(e);
   });
   if (rank >= SCORE_TABLE_SIZE) return -1;
   entries.insert(std::find_if_not(entries.begin(), entries.end(), above), entry);

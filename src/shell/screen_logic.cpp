@@ -93,10 +93,15 @@ std::vector<std::string> ending_lines(std::string_view text) {
   return lines;
 }
 
+const char* difficulty_name(int difficulty) {
+  if (difficulty < 0 || difficulty > DIFFICULTY_HARD) difficulty = DIFFICULTY_NORMAL;
+  return DIFFICULTY_NAMES[static_cast<std::size_t>(difficulty)];
+}
+
 std::vector<ScoreEntry> campaign_scores(std::span<const ScoreEntry> entries,
-                                        const std::string& campaign) {
+                                        const std::string& campaign, int difficulty) {
   std::vector<ScoreEntry> kept;
   for (const ScoreEntry& e : entries)
-    if (e.campaign == campaign) kept.push_back(e);
+    if (e.campaign == campaign && e.difficulty == difficulty) kept.push_back(e);
   return kept;
 }

@@ -106,21 +106,25 @@ struct GameSummary {
   int continues_used = 0;
   int continues_left = 0;
   std::string campaign;
+  int difficulty = DIFFICULTY_NORMAL;  // played at
 };
 GameSummary game_summary();
 // A continue: the current level from its start with full energy and score 0,
 // one continue more used. The next play_level resumes it.
 void continue_game();
 
-// The entries of one campaign, best first.
+// The entries of one campaign at one difficulty, best first.
 std::vector<ScoreEntry> campaign_scores(std::span<const ScoreEntry> entries,
-                                        const std::string& campaign);
+                                        const std::string& campaign, int difficulty);
 
 GameOverAnswer game_over_screen(const GameSummary& game);
 void ending_screen(int score);
 std::string name_entry_screen(int score);
-// The campaign's table; row `highlight` (-1: none) stands out in red.
-void score_table_screen(const std::vector<ScoreEntry>& entries, int highlight);
+// The campaign's table at one difficulty, opening on `difficulty`; Left and
+// Right show the other difficulties' tables. Row `highlight` (-1: none) of
+// the opening one stands out in red.
+void score_table_screen(std::span<const ScoreEntry> entries, const std::string& campaign,
+                        int difficulty, int highlight);
 // The score table read and shown, from the main menu's "High scores".
 void show_high_scores();
 // What follows a stretch of play: nothing after Escape; after a lost game the

@@ -38,6 +38,11 @@ enum MenuChoice : int {
 MenuChoice main_menu(int selection = 0, const char* notice = nullptr);
 inline constexpr int NOTICE_MS = 2000;
 int options_menu();  // 1 when the player accepted (settings stored)
+// Start's question under rules that choose a difficulty: Easy, Normal or Hard,
+// opening on the last choice. Enter (or the joystick's first button) stores
+// the choice in `settings` and in the settings file and returns true; Escape
+// returns false and changes nothing.
+bool difficulty_menu();
 
 // Bumps loop_wakes and wakes a play loop waiting in wait_for_wake.
 void wake_play_loop();
@@ -98,6 +103,7 @@ struct Settings {
   int music_volume = 0;    // 0 (silent) to SOUND_LEVELS
   int effects_volume = 0;  // 0 (silent) to SOUND_LEVELS
   int screen_effects = 0;  // 0: no shake and no full-screen flash
+  int difficulty = 0;      // a Difficulty: what Start plays the arcade rules at
   bool operator==(const Settings&) const = default;
 };
 
@@ -106,10 +112,12 @@ inline constexpr int MAX_SETTING_CHOICES = 4;
 
 // One setting: its key in "mirvo.cfg", its row on the options screen, the
 // value a missing key reads as, and the field of Settings it fills. A row of
-// texts shows value v as choices[v], and the reader turns any non-zero value
-// into 1 unless the setting keeps what it read. A row of numbers (highest
-// above 0, no texts) takes any whole number from 0 to highest, shown in
-// digits; the reader holds a value outside that range at its nearer end.
+// texts shows value v as choices[v]; for a row of two texts the reader turns
+// any non-zero value into 1 unless the setting keeps what it read, and a
+// longer row reads a value it does not have as its fallback. A row of numbers
+// (highest above 0, no texts) takes any whole number from 0 to highest, shown
+// in digits; the reader holds a value outside that range at its nearer end.
+// A row asked at Start is not on the options screen.
 struct SettingRow {
   const char* key;
   const char* label;
@@ -118,7 +126,14 @@ struct SettingRow {
   int Settings::*field;
   bool keeps_read_value = false;
   int highest = 0;
+  bool asked_at_start = false;
 };
+
+// The difficulties by name, Easy first, as the menus and the score table say them.
+inline constexpr std::array<const char*, 3> DIFFICULTY_NAMES = {"Easy", "Normal", "Hard"};
+static_assert(DIFFICULTY_NAMES.size() == DIFFICULTY_HARD + 1);
+// The name of a difficulty; Normal for a value that is none.
+const char* difficulty_name(int difficulty);
 // A row of the numbers 0 to highest.
 constexpr SettingRow number_row(const char* key, const char* label, int highest, int fallback,
                                 int Settings::*field) {
@@ -141,8 +156,34 @@ inline constexpr auto SETTING_ROWS = std::to_array<SettingRow>({
     {"framecap", "Frame cap:", {"No", "Yes"}, 0, &Settings::frame_cap},
     // For players who need calm pictures.
     {"screenfx", "Screen effects:", {"Off", "On"}, 1, &Settings::screen_effects},
+    // Asked at Start, so changing it never restarts the game as Accept does.
+    {"difficulty",
+     "Difficulty:",
+     {DIFFICULTY_NAMES[0], DIFFICULTY_NAMES[1], DIFFICULTY_NAMES[2]},
+     DIFFICULTY_NORMAL,
+     &Settings::difficulty,
+     false,
+     0,
+     true},
 });
 inline constexpr int SETTING_COUNT = static_cast<int>(SETTING_ROWS.size());
+// The rows the options screen shows: those before the first asked at Start,
+// which all stand last.
+inline constexpr int OPTION_SETTING_COUNT = [] {
+  int shown = 0;
+  while (shown < SETTING_COUNT && !SETTING_ROWS[static_cast<std::size_t>(shown)].asked_at_start)
+    ++shown;
+  for (int i = shown; i < SETTING_COUNT; ++i)
+    if (!SETTING_ROWS[static_cast<std::size_t>(i)].asked_at_start) return -1;
+  return shown;
+}();
+static_assert(OPTION_SETTING_COUNT >= 0, "a row asked at Start stands before an options row");
+// The row of the setting kept in `field`.
+constexpr const SettingRow& setting_row(int Settings::*field) {
+  for (const SettingRow& row : SETTING_ROWS)
+    if (row.field == field) return row;
+  return SETTING_ROWS.front();
+}
 
 // The settings in use: as read at start-up (scale as the window is: 1 when
 // doubled), or as the player accepted them.
@@ -171,10 +212,10 @@ int window_doubled(int renderer, int scale);
 
 // ---- Options screen ----
 
-// A row per setting, then Accept and Cancel.
-inline constexpr int OPTION_ACCEPT_ROW = SETTING_COUNT;
-inline constexpr int OPTION_CANCEL_ROW = SETTING_COUNT + 1;
-inline constexpr int OPTION_ROW_COUNT = SETTING_COUNT + 2;
+// A row per setting not asked at Start, then Accept and Cancel.
+inline constexpr int OPTION_ACCEPT_ROW = OPTION_SETTING_COUNT;
+inline constexpr int OPTION_CANCEL_ROW = OPTION_SETTING_COUNT + 1;
+inline constexpr int OPTION_ROW_COUNT = OPTION_SETTING_COUNT + 2;
 
 // The rows stand from y 60 down to at most y 340 of the 320 x 400 screen,
 // 40 pixels apart while they fit and closer when there are more; the
@@ -183,7 +224,7 @@ inline constexpr int OPTION_FIRST_Y = 60;
 inline constexpr int OPTION_LAST_Y = 340;
 inline constexpr int OPTION_ROW_STEP =
     std::min(40, (OPTION_LAST_Y - OPTION_FIRST_Y) / (OPTION_ROW_COUNT - 1));
-static_assert(SETTING_COUNT <= 12 && OPTION_ROW_STEP >= 20,
+static_assert(OPTION_SETTING_COUNT <= 12 && OPTION_ROW_STEP >= 20,
               "more settings than the options screen can show");
 constexpr int option_row_y(int row) {
   return OPTION_FIRST_Y + OPTION_ROW_STEP * row;
@@ -283,7 +324,7 @@ std::string replace_file(const std::string& path, const std::string& text);
 
 // ---- The score table ----
 
-inline constexpr int SCORE_TABLE_SIZE = 10;        // entries kept per campaign
+inline constexpr int SCORE_TABLE_SIZE = 10;        // entries kept per campaign and difficulty
 inline constexpr std::size_t MAX_SCORE_NAME = 12;  // bytes of a player's name
 
 struct ScoreEntry {
@@ -292,22 +333,25 @@ struct ScoreEntry {
   int level = 1;     // the level reached, from 1
   std::string date;  // ISO 8601
   int continues = 0;
-  std::string campaign;  // the campaign's name, else its first level's title
+  std::string campaign;                // the campaign's name, else its first level's title
+  int difficulty = DIFFICULTY_NORMAL;  // a Difficulty
   bool operator==(const ScoreEntry&) const = default;
 };
 
-// A parsed score table, best first, at most SCORE_TABLE_SIZE per campaign; or
+// A parsed score table, best first, at most SCORE_TABLE_SIZE per campaign and
+// difficulty; or
 // why it cannot be read (empty error on success).
 struct ScoreTable {
   std::vector<ScoreEntry> entries;
   std::string error;
 };
 // Parses "scores.toml": only [[score]] tables, each with every key of a
-// ScoreEntry in range. Never exits.
+// ScoreEntry in range; the difficulty is one of DIFFICULTY_NAMES, and an entry
+// without one (written before there was a choice) is Normal. Never exits.
 ScoreTable parse_scores(std::span<const std::uint8_t> bytes);
 // The file's text; parse_scores(scores_text(e)).entries == e for a table in order.
 std::string scores_text(std::span<const ScoreEntry> entries);
-// Puts entry into its campaign's table and returns its place there (0 the
+// Puts entry into its campaign's table at its difficulty and returns its place there (0 the
 // best), or -1 when it does not make the table (a score of 0 never does);
 // an older equal score stays above it.
 int add_score(std::vector<ScoreEntry>& entries, const ScoreEntry& entry);

@@ -12,8 +12,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-ScoreEntry entry(const std::string& name, int score, const std::string& campaign = "Mirvo") {
-  return ScoreEntry{name, score, 2, "2026-12-08T20:00:00", 1, campaign};
+ScoreEntry entry(const std::string& name, int score, const std::string& campaign = "Mirvo",
+                 int difficulty = DIFFICULTY_NORMAL) {
+  return ScoreEntry{name, score, 2, "2026-12-08T20:00:00", 1, campaign, difficulty};
 }
 
 ScoreTable parse_text(const std::string& text) {
@@ -22,8 +23,9 @@ ScoreTable parse_text(const std::string& text) {
 
 }  // namespace
 
-// Eleven scores of one campaign keep the best ten; another campaign has a
-// table of its own; an equal score ranks below the older one; 0 never enters.
+// Eleven scores of one campaign keep the best ten; another campaign, and the
+// same one at another difficulty, have tables of their own; an equal score
+// ranks below the older one; 0 never enters.
 TEST(ScoreTable, RanksKeepTenPerCampaignAndReadBackExactly) {
   std::vector<ScoreEntry> table;
   for (int i = 1; i <= 10; ++i)
@@ -32,7 +34,9 @@ TEST(ScoreTable, RanksKeepTenPerCampaignAndReadBackExactly) {
   EXPECT_EQ(add_score(table, entry("ZERO", 0, "Other")), -1);
   EXPECT_EQ(add_score(table, entry("TIE", 500)), 6);  // below the older 500
   EXPECT_EQ(add_score(table, entry("pilot7", 50, "Other")), 0);
-  ASSERT_EQ(table.size(), 11u);
+  EXPECT_EQ(add_score(table, entry("HARD", 50, "Mirvo", DIFFICULTY_HARD)), 0);
+  EXPECT_EQ(add_score(table, entry("EASY", 40, "Mirvo", DIFFICULTY_EASY)), 0);
+  ASSERT_EQ(table.size(), 13u);
   EXPECT_EQ(table.front().name, "P10");
   EXPECT_EQ(std::count_if(table.begin(), table.end(), [](auto& e) { return e.name == "P1"; }), 0);
 
@@ -51,8 +55,22 @@ TEST(ScoreTable, BrokenTextIsRefusedWithItsLine) {
       {good + "[[score]]\nname = \"ThirteenChars\"\n", "line 8: name is not 1 to 12"},
       {good + "[[score]]\nname = \"A\"\nscore = -1\n", "line 8: score is not"},
       {good + "[[score]]\nname = \"A\"\nscore = 1\nlevel = 0\n", "line 8: level is not"},
+      {good + "difficulty = \"Insane\"\n", "line 1: difficulty is not Easy, Normal or Hard"},
+      {good + "difficulty = 2\n", "line 1: difficulty is not"},
+      {good + "difficulty = \"hard\"\n", "line 1: difficulty is not"},
   };
-  EXPECT_EQ(parse_text(good).error, "");
+  // A table written before there was a choice of difficulty was played at Normal.
+  const std::pair<std::string, int> reads[] = {
+      {good, DIFFICULTY_NORMAL},
+      {good + "difficulty = \"Easy\"\n", DIFFICULTY_EASY},
+      {good + "difficulty = \"Hard\"\n", DIFFICULTY_HARD},
+  };
+  for (const auto& [text, played] : reads) {
+    const ScoreTable read = parse_text(text);
+    EXPECT_EQ(read.error, "") << text;
+    ASSERT_EQ(read.entries.size(), 1u) << text;
+    EXPECT_EQ(read.entries.front().difficulty, played) << text;
+  }
   for (const auto& [text, says] : cases)
     EXPECT_NE(parse_text(text).error.find(says), std::string::npos)
         << text << parse_text(text).error;

@@ -164,9 +164,12 @@ TEST(OptionsRows, LabelsAndValueTexts) {
     EXPECT_EQ(option_row(labels[i]), i);
   }
   EXPECT_EQ(option_row("Volume:"), -1);
-  // Two texts each, but the volumes: the numbers 0 to 10.
-  for (const SettingRow& row : SETTING_ROWS)
+  // Two texts each, but the volumes: the numbers 0 to 10; and the difficulty's
+  // three, which Start asks for and this screen does not show.
+  for (const SettingRow& row : std::span(SETTING_ROWS).first(OPTION_SETTING_COUNT))
     EXPECT_EQ(option_value_count(row), row.highest > 0 ? SOUND_LEVELS + 1 : 2) << row.label;
+  EXPECT_EQ(option_value_count(setting_row(&Settings::difficulty)), 3);
+  EXPECT_EQ(option_row("Difficulty:"), -1);
   for (const auto& [row, value, text] :
        {std::tuple{0, 1, "OpenGL"}, {7, 1, "Yes"}, {7, 9, "No"}, {4, 10, "10"}, {5, 0, "0"}})
     EXPECT_STREQ(option_value_text(SETTING_ROWS[row], value).data(), text);
@@ -210,6 +213,10 @@ TEST(Settings, EverySettingButScaleBecomesZeroOrOne) {
   // The volumes are held to 0..10.
   const Settings held = normalise_settings(Settings{.music_volume = -1, .effects_volume = 1000});
   EXPECT_EQ(std::make_pair(held.music_volume, held.effects_volume), std::make_pair(0, 10));
+  // The difficulty keeps Easy, Normal or Hard; anything else reads as Normal.
+  const std::pair<int, int> difficulties[] = {{0, 0}, {1, 1}, {2, 2}, {3, 1}, {-1, 1}};
+  for (const auto& [read, kept] : difficulties)
+    EXPECT_EQ(normalise_settings(Settings{.difficulty = read}).difficulty, kept) << read;
 }
 
 TEST(Settings, MissingKeysReadAsNoExceptTheSound) {
@@ -239,11 +246,11 @@ TEST(Settings, AcceptWritesEveryKeyInTheOrderStartUpReadsThem) {
   const std::string text = settings_text("", setting_values(chosen));
   EXPECT_EQ(text,
             "renderer = 1\nscale = 1\nusejoystick = 0\nsound = 0\nmusicvolume = 3\n"
-            "effectsvolume = 10\nfullscreen = 1\nframecap = 1\nscreenfx = 0\n");
+            "effectsvolume = 10\nfullscreen = 1\nframecap = 1\nscreenfx = 0\ndifficulty = 0\n");
   // And start-up reads back exactly what was accepted, the volumes included.
   ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
   for (const Settings s :
-       {chosen, Settings{0, 0, 1, 1, 0, 0, 0, 7, 1}, Settings{0, 1, 0, 1, 0, 1, 10, 0, 1}}) {
+       {chosen, Settings{0, 0, 1, 1, 0, 0, 0, 7, 1, 2}, Settings{0, 1, 0, 1, 0, 1, 10, 0, 1, 1}}) {
     const std::string written = settings_text("# kept\nfullscreen=1\n", setting_values(s));
     set_config_data(written.data(), static_cast<int>(written.size()));
     EXPECT_TRUE(settings_from_config() == s) << written;

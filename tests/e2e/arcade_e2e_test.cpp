@@ -1,7 +1,8 @@
 // The arcade rules, in a campaign of the scenarios' own with one level each.
-// A whole game lost within seconds: Escape in play and back, the game-over
-// screen, the name entry and the score table written in the player's data
-// folder, where a corrupt table was moved aside first. And a hit ship: it
+// A whole game lost within seconds: Start's difficulty (Escape back, then
+// Hard), Escape in play and back, the game-over screen, the name entry and
+// the score table at Hard written in the player's data folder, where a
+// corrupt table was moved aside first. And a hit ship: it
 // blinks, and the bullets right behind the first go through it for nothing.
 #include <filesystem>
 #include <fstream>
@@ -128,8 +129,22 @@ TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
   ASSERT_TRUE(s->wait_window(15000ms));
   ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }, 15000ms))
       << "no menu with Start selected and a High scores row";
+  // Start asks for the difficulty, Normal first; Escape goes back to the menu.
+  const auto difficulty = [&](int selected) {
+    return screen([=](const Image& i) { return difficulty_menu_shows(i, selected); }).has_value();
+  };
+  s->keys({"Return"});
+  ASSERT_TRUE(difficulty(1)) << "Start did not ask for the difficulty";
+  s->keys({"Escape"});
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }))
+      << "Escape did not go back to the main menu";
+  s->keys({"Return"});
+  ASSERT_TRUE(difficulty(1));
+  s->keys({"Down"});
+  ASSERT_TRUE(difficulty(2));
   s->keys({"Return"});
   ASSERT_TRUE(play());
+  EXPECT_EQ(config_value(s->folder.read("mirvo.cfg"), "difficulty"), std::optional<int>(2));
   // Escape comes back on Resume, so Enter goes on with the same game.
   s->key_down("Escape");
   const bool on_resume = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
@@ -140,7 +155,8 @@ TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
   s->key_down("space");  // brings the first dart down: the score is above 0
 
   const auto game_over = [](const Image& i) {
-    return line_reads(i, 1, "Level reached 1") && line_reads(i, 2, "Continues used 0 of 3");
+    return line_reads(i, 1, "Level reached 1") && line_reads(i, 2, "Continues used 0 of 3") &&
+           line_reads(i, 3, "Difficulty Hard");
   };
   const bool over = screen(game_over, 60000ms).has_value();
   s->key_up("space");
@@ -152,11 +168,15 @@ TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
   s->keys({"shift+a", "c", "e", "x", "BackSpace", "7"});
   ASSERT_TRUE(screen([](const Image& i) { return line_reads(i, 2, "Name: Ace7_"); }));
   s->keys({"Return"});
-  // The table shows the new entry first, in red.
+  // The table at Hard shows the new entry first, in red; Easy's has none.
   ASSERT_TRUE(screen([](const Image& i) {
-    return line_reads(i, 0, "Test run") &&
-           count_pixels(i, Box{0, screen_line_y(2), 320, 8}, is_red) > 50;
+    return line_reads(i, 0, "Test run") && line_reads(i, 1, "< Hard >") &&
+           count_pixels(i, Box{0, screen_line_y(3), 320, 8}, is_red) > 50;
   })) << "the score table did not show the new entry highlighted";
+  s->keys({"Right"});
+  EXPECT_TRUE(screen([](const Image& i) {
+    return line_reads(i, 1, "< Easy >") && line_reads(i, 2, "No scores yet");
+  })) << "Right did not show Easy's table";
 
   // The one entry, written as the player confirmed it.
   const std::string written = file_text(table);
@@ -165,6 +185,7 @@ TEST_F(Arcade, ALostGameEndsInTheScoreTable) {
   EXPECT_EQ(config_value(written, "level"), std::optional<int>(1));
   EXPECT_EQ(config_value(written, "continues"), std::optional<int>(0));
   EXPECT_NE(written.find("\ncampaign = \"Test run\"\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\ndifficulty = \"Hard\"\n"), std::string::npos) << written;
   EXPECT_EQ(file_text(fs::path(table.string() + ".broken")), "[[score]]\nname = \"broken");
   EXPECT_NE(s->game_stderr().find("it is kept as scores.toml.broken"), std::string::npos);
 
@@ -185,7 +206,7 @@ TEST_F(Arcade, AHitShipBlinksAndTakesNoSecondBlowWithinASecond) {
   s->start_game();
   ASSERT_TRUE(s->wait_window(15000ms));
   ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }, 15000ms));
-  s->keys({"Return"});
+  ASSERT_TRUE(start_arcade_game());
   ASSERT_TRUE(play());
   ASSERT_TRUE(screen([](const Image& i) { return energy_shown(i) == 10; }));
   // The first bullet costs a point: the second begins the second the ship is untouchable.

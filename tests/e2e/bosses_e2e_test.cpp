@@ -53,7 +53,7 @@ TEST_P(BossFight, TheBarAppearsMarksItsPhaseAndShrinksUnderFire) {
   ASSERT_EQ(s->folder.write_first_level("boss.wis", SCRIPTS), 0);
   s->start_game();
   ASSERT_TRUE(menu(0));
-  s->keys({"Return"});
+  ASSERT_TRUE(start_arcade_game()) << "Start did not ask for the difficulty";
   SeenBar full, later;
   ASSERT_TRUE(s->wait_for_screen(
       [&](const Image& i) { return play_shows(i) && (full = read_bar(i)).filled >= 298; }, 15000ms))

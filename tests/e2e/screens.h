@@ -95,6 +95,19 @@ inline bool line_reads(const Image& img, int line, const std::string& text,
   return text_reads(img, text, 160 + half, screen_line_y(line), colour);
 }
 
+// Start's question under the arcade rules: the menu's picture, the three
+// difficulties where the main menu's items stand, and its own help line.
+inline Box difficulty_item_box(int item) {
+  return Box{225, menu_item_y(item, static_cast<int>(DIFFICULTY_NAMES.size())), 95, 30};
+}
+inline bool difficulty_menu_shows(const Image& img, int selected) {
+  const std::string help = "Enter play, Esc back";
+  return !options_background(img) &&
+         highlighted(img, difficulty_item_box, static_cast<int>(DIFFICULTY_NAMES.size()),
+                     selected) &&
+         text_reads(img, help, 160 + 4 * static_cast<int>(help.size()), 390, is_white);
+}
+
 // Play: the white outline of the energy bar runs along y 10 from x 10 to 110
 // (in a doubled window the OpenGL renderer draws it one pixel lower).
 inline bool play_shows(const Image& img) {
@@ -131,6 +144,17 @@ class Scenario : public ::testing::Test {
 
   std::optional<Image> play(Millis timeout = 15000ms) {
     return s->wait_for_screen(play_shows, timeout);
+  }
+
+  // From the main menu on Start, under the arcade rules: Start, then Enter on
+  // the difficulty it asks for (Normal, in a folder without a setting). The
+  // question clears the keys on entry, so the second Enter waits for it.
+  bool start_arcade_game() {
+    s->keys({"Return"});
+    if (!s->wait_for_screen([](const Image& i) { return difficulty_menu_shows(i, 1); }, 5000ms))
+      return false;
+    s->keys({"Return"});
+    return true;
   }
 
   // Escape in play is looked at once per frame, not queued: hold it until the

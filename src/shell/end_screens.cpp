@@ -202,7 +202,7 @@ void score_table_screen(std::span<const ScoreEntry> all, const std::string& camp
       page.lines.push_back(line);
     }
     page.lines.push_back("");
-    page.lines.push_back("Left/Right difficulty, Enter go on");
+    page.lines.push_back("Left/Right: difficulty, Enter: go on");
     return page;
   };
   run_screen(text, [&](const ScreenKey& key) {

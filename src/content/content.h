@@ -312,8 +312,8 @@ std::string enemy_extras_mismatch(const EnemyFile& file, const EnemyExtras& extr
 // The companion of an enemy file read and parsed: the defaults when there is
 // none, the error when it cannot be read or parsed. Never exits.
 EnemyExtras read_enemy_extras(const char* enemy_file);
-// Fills every enemy_types entry's score, boss flag, name and (for a boss) full
-// health from the companion of enemy_file, or with the defaults when `used`
+// Fills every enemy_types entry's score, boss flag, name, drop and (for a
+// boss) full health from the companion of enemy_file, or with the defaults when `used`
 // is false; the enemy types are loaded already. Shows the message and ends
 // the program with status 1 on a broken companion.
 void load_enemy_extras(const char* enemy_file, bool used);

@@ -44,6 +44,7 @@ void reset_world_for_new_game() {
   player.score = 0;
   // The first level's start raises it to 1 under rules with power-ups.
   player.power = 0;
+  player.bombs = 0;
   free_all_particles();
   for (Enemy& e : enemies) e.type = 0;
   for (Bullet& b : enemy_bullets) b.type = 0;

@@ -29,8 +29,9 @@ constexpr int MARGIN_MAX = 4;
 constexpr int LAPSE_PER_THOUSAND = 10;
 constexpr int HOME_ROW_MIN = 290;  // where the pilot likes to sit
 constexpr int HOME_ROW_MAX = 330;
-// How high the ship goes to meet an item: well below where enemies come in.
-constexpr int ITEM_ROW_MIN = 170;
+// How high the ship goes to meet an item: just above its home rows, so it
+// waits for an item more than it climbs into the fire for one.
+constexpr int ITEM_ROW_MIN = 260;
 
 struct Box {
   float x, y, w, h;

@@ -2,6 +2,7 @@
 // what touching one gives, a blow's cost and the level a level starts with.
 #include <vector>
 
+#include "render/hud_local.h"
 #include "world_fixture.h"
 
 namespace {
@@ -184,6 +185,12 @@ TEST_F(Power, ABlowCostsALevelAndEachLevelStartsWithWhatTheLastEndedWith) {
   rules = PLAIN_RULES;
   start_level_power();
   EXPECT_EQ(player.power, 0);
+}
+
+// Both renderers draw this text; the plain rules' 0 draws nothing.
+TEST(PowerHud, ShowsTheLevelOnlyUnderPowerUpRules) {
+  EXPECT_STREQ(format_power(0).data(), "");
+  EXPECT_STREQ(format_power(3).data(), "PWR 3");
 }
 
 }  // namespace

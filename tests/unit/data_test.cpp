@@ -153,7 +153,7 @@ int lightness(int c) {
 TEST_P(BulletArt, EnemyBulletIsARoundWarmBallInADarkRim) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr);
-  ASSERT_EQ(data.count(), 9);
+  ASSERT_EQ(data.count(), 12);
   const MeanColour shot = mean_of_opaque(data.bitmap(4));
   for (int index : {7, 8}) {
     BITMAP* b = data.bitmap(index);

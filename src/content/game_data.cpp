@@ -131,7 +131,9 @@ void load_builtin_shot_type(int index) {
 // The item pictures, their masks and textures; an archive made before they
 // existed gives each the ship's shot's picture, so its campaigns still play.
 void load_item_pictures() {
-  const bool own = frame_bitmap(game_data, DATA_ITEM + ITEM_KINDS - 1) != nullptr;
+  bool own = true;
+  for (int k = 0; k < ITEM_KINDS; ++k)
+    own = own && frame_bitmap(game_data, DATA_ITEM + k) != nullptr;
   if (!own) std::fprintf(stderr, "data.dat has no item pictures: items are drawn as shots\n");
   for (int k = 0; k < ITEM_KINDS; ++k) {
     Animation& picture = item_pictures[k];

@@ -263,6 +263,8 @@ std::string install_enemy_types(const EnemyFile& file);
 //   boss = true
 //   name = "Tyrant"     # a boss's, 1..20 printable ASCII characters
 //   health = 1200       # a boss's, 256..MAX_BOSS_HEALTH; the enemy file holds 255
+//   drop = "power"      # an item kind of ITEM_KIND_NAMES
+//   drop_every = 8      # with drop: every 8th kill by a shot drops one, 1..MAX_DROP_EVERY
 
 inline constexpr const char* ENEMY_EXTRAS_EXTENSION = ".eix";
 inline constexpr int MAX_TYPE_SCORE = 1000000;
@@ -271,12 +273,20 @@ inline constexpr int MAX_BOSS_HEALTH = 32767;
 // A byte of the enemy file: health above it lives in the companion.
 inline constexpr int MAX_FILE_HEALTH = 255;
 inline constexpr std::size_t MAX_ENEMY_EXTRAS_BYTES = 64 * 1024;
+inline constexpr int MAX_DROP_EVERY = 1000;
+// The item kinds as enemy definitions name them, entry kind - 1.
+inline constexpr std::array<std::string_view, ITEM_KINDS> ITEM_KIND_NAMES = {"power", "energy",
+                                                                             "bomb"};
+// The kind of an item name, or 0 for any other text.
+int item_kind_named(std::string_view name);
 
 struct EnemyTypeExtras {
   int score = ENEMY_SCORE;
   bool boss = false;
-  std::string name;  // a boss's; "" for any other type
-  int health = 0;    // a boss's health above MAX_FILE_HEALTH; 0: the enemy file's
+  std::string name;    // a boss's; "" for any other type
+  int health = 0;      // a boss's health above MAX_FILE_HEALTH; 0: the enemy file's
+  int drop = 0;        // the item kind its kills drop, 0 none
+  int drop_every = 0;  // with a drop: every how many kills, else 0
   bool operator==(const EnemyTypeExtras&) const = default;
 };
 
@@ -302,8 +312,8 @@ std::string enemy_extras_mismatch(const EnemyFile& file, const EnemyExtras& extr
 // The companion of an enemy file read and parsed: the defaults when there is
 // none, the error when it cannot be read or parsed. Never exits.
 EnemyExtras read_enemy_extras(const char* enemy_file);
-// Fills every enemy_types entry's score, boss flag, name and (for a boss) full
-// health from the companion of enemy_file, or with the defaults when `used`
+// Fills every enemy_types entry's score, boss flag, name, drop and (for a
+// boss) full health from the companion of enemy_file, or with the defaults when `used`
 // is false; the enemy types are loaded already. Shows the message and ends
 // the program with status 1 on a broken companion.
 void load_enemy_extras(const char* enemy_file, bool used);

@@ -8,6 +8,9 @@
 // The enemy bullet's two frames, 5 x 5, at this object and the next. An
 // archive without them still loads: enemy bullets then borrow DATA_SHOT.
 inline constexpr int DATA_ENEMY_BULLET = 7;
+// The item pictures, 16 x 16, one per kind from this object on. An archive
+// without them still loads: items then borrow DATA_SHOT.
+inline constexpr int DATA_ITEM = 9;
 
 // How long the next level's title shows: 3 s.
 inline constexpr int LEVEL_TITLE_TICKS = 300;

@@ -34,15 +34,32 @@ std::string read_number(const toml::table& table, const char* key, int lo, int h
   return {};
 }
 
+// The drop keys: an item name and, with it only, every how many kills (1 when left out).
+std::string read_drop(const toml::table& table, const char* path, EnemyTypeExtras& type) {
+  const toml::node* drop = table.get("drop");
+  if (!drop) {
+    if (table.get("drop_every")) return at_line(path, table.source(), "drop_every without a drop");
+    return {};
+  }
+  const auto* name = drop->as_string();
+  type.drop = name ? item_kind_named(name->get()) : 0;
+  if (type.drop == 0)
+    return at_line(path, drop->source(), "drop must be \"power\", \"energy\" or \"bomb\"");
+  type.drop_every = 1;
+  return read_number(table, "drop_every", 1, MAX_DROP_EVERY, path, type.drop_every);
+}
+
 // One [[type]] table into its entry, or why it cannot.
 std::string read_type(const toml::table& table, const char* path, EnemyExtras& extras,
                       std::array<bool, MAX_ENEMY_TYPES>& seen) {
-  constexpr std::array<std::string_view, 5> KEYS = {"number", "score", "boss", "name", "health"};
+  constexpr std::array<std::string_view, 7> KEYS = {"number", "score",      "boss", "name",
+                                                    "health", "drop_every", "drop"};
   for (auto&& [key, node] : table)
     if (std::find(KEYS.begin(), KEYS.end(), key.str()) == KEYS.end())
       return at_line(path, key.source(),
                      "unknown key \"" + std::string(key.str()) +
-                         "\" in [[type]] (known: number, score, boss, name, health)");
+                         "\" in [[type]] (known: number, score, boss, name, health, drop, "
+                         "drop_every)");
   int number = 0;
   if (!table.get("number")) return at_line(path, table.source(), "[[type]] has no number");
   if (std::string why = read_number(table, "number", 1, MAX_ENEMY_TYPES, path, number);
@@ -70,7 +87,11 @@ std::string read_type(const toml::table& table, const char* path, EnemyExtras& e
   }
   if (table.get("health") && !type.boss)
     return at_line(path, table.source(), "only a boss has health beyond the enemy file's");
-  return read_number(table, "health", MAX_FILE_HEALTH + 1, MAX_BOSS_HEALTH, path, type.health);
+  if (std::string why =
+          read_number(table, "health", MAX_FILE_HEALTH + 1, MAX_BOSS_HEALTH, path, type.health);
+      !why.empty())
+    return why;
+  return read_drop(table, path, type);
 }
 
 EnemyExtras refused(std::string why) {
@@ -89,6 +110,12 @@ std::string quoted(const std::string& text) {
 }
 
 }  // namespace
+
+int item_kind_named(std::string_view name) {
+  for (int k = 0; k < ITEM_KINDS; ++k)
+    if (name == ITEM_KIND_NAMES[k]) return k + 1;
+  return 0;
+}
 
 // The bar draws the name with the game's font: printable ASCII only.
 bool boss_name_fits(std::string_view name) {
@@ -134,6 +161,10 @@ std::string serialize_enemy_extras(const EnemyExtras& extras, const std::string&
     if (type.boss) out += "boss = true\n";
     if (!type.name.empty()) out += "name = " + quoted(type.name) + "\n";
     if (type.health != 0) out += "health = " + std::to_string(type.health) + "\n";
+    if (type.drop != 0) {
+      out += "drop = \"" + std::string(ITEM_KIND_NAMES[type.drop - 1]) + "\"\n";
+      out += "drop_every = " + std::to_string(type.drop_every) + "\n";
+    }
   }
   return out;
 }
@@ -186,5 +217,7 @@ void load_enemy_extras(const char* enemy_file, bool used) {
     type.name.fill('\0');
     std::memcpy(type.name.data(), from.name.data(), std::min(from.name.size(), MAX_BOSS_NAME));
     if (from.health != 0) type.health = from.health;
+    type.drop = from.drop;
+    type.drop_every = from.drop_every;
   }
 }

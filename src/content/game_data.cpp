@@ -7,6 +7,7 @@
 
 #include "content/content.h"
 #include "content/content_local.h"
+#include "content/textures_local.h"
 #include "mask/mask.h"
 #include "script/script.h"
 #include "world/world.h"
@@ -127,6 +128,22 @@ void load_builtin_shot_type(int index) {
   }
 }
 
+// The item pictures, their masks and textures; an archive made before they
+// existed gives each the ship's shot's picture, so its campaigns still play.
+void load_item_pictures() {
+  bool own = true;
+  for (int k = 0; k < ITEM_KINDS; ++k)
+    own = own && frame_bitmap(game_data, DATA_ITEM + k) != nullptr;
+  if (!own) std::fprintf(stderr, "data.dat has no item pictures: items are drawn as shots\n");
+  for (int k = 0; k < ITEM_KINDS; ++k) {
+    Animation& picture = item_pictures[k];
+    destroy_mask(picture.mask);
+    picture.frame = own ? DATA_ITEM + k : DATA_SHOT;
+    picture.mask = create_mask_from_bitmap(frame_bitmap(game_data, picture.frame));
+    make_item_texture(k);
+  }
+}
+
 }  // namespace
 
 int game_data_usable(const DATAFILE* data) {
@@ -151,6 +168,7 @@ void load_game_data() {
   // could never move. Every type is worth the same instead.
   for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
   load_builtin_shot_types();
+  load_item_pictures();
 }
 
 void load_builtin_shot_types() {

@@ -100,6 +100,12 @@ void make_enemy_texture(int type_index, int step) {
   make_frame_texture(type.data, type.anims[step], owner);
 }
 
+void make_item_texture(int kind_index) {
+  char owner[32];
+  std::snprintf(owner, sizeof owner, "item %d", kind_index + 1);
+  make_frame_texture(game_data, item_pictures[kind_index], owner);
+}
+
 void make_white_texture() {
   if (!gl_context_ready()) return;
   delete_texture(white_texture);

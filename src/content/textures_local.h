@@ -14,6 +14,8 @@ inline constexpr std::array<int, 10> TEXTURE_SIZES = {2, 4, 8, 16, 32, 64, 128, 
 // The plain white texture untextured quads are drawn with, and the ship's.
 void make_white_texture();
 void make_player_texture();
+// The texture of item picture `kind_index` (kind - 1), its frame filled already.
+void make_item_texture(int kind_index);
 
 // Why frame `frame` of `owner` (e.g. "enemy type 2") cannot become a texture,
 // or an empty text when it can. A frame must be a picture no larger than

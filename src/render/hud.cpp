@@ -23,6 +23,14 @@ HudText format_score(int value, int multiplier) {
   return text;
 }
 
+HudText format_power(int power) {
+  HudText text{};
+  if (power <= 0) return text;
+  std::memcpy(text.data(), "PWR ", 4);  // NOLINT(bugprone-not-null-terminated-result)
+  put_int(text.data() + 4, text.data() + text.size() - 1, power);
+  return text;
+}
+
 HudText format_fps_line(int fps, const char* renderer_name) {
   HudText text{};
   char* const end = text.data() + text.size() - 1;  // the last byte stays NUL

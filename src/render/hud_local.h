@@ -15,6 +15,12 @@ using HudText = std::array<char, HUD_TEXT_SIZE>;
 
 // "%d" of value; a chain's multiplier above 1 stands before it ("x3  1200").
 HudText format_score(int value, int multiplier = 1);
+// "PWR <level>" under rules with power-ups; an empty text (drawn as
+// nothing) when the level is 0.
+HudText format_power(int power);
+// Where the weapon level stands: right of the energy bar, in playfield pixels.
+inline constexpr int POWER_TEXT_X = 118;
+inline constexpr int POWER_TEXT_Y = 11;
 // "FPS: <fps> | <renderer_name>".
 HudText format_fps_line(int fps, const char* renderer_name);
 

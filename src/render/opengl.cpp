@@ -94,6 +94,14 @@ void draw_projectiles(const std::array<Bullet, N>& table) {
   }
 }
 
+void draw_items() {
+  for (const Item& item : items) {
+    if (item.kind == 0 || !item_shown(item)) continue;
+    const Animation& picture = item_pictures[item.kind - 1];
+    draw_sprite_quad(picture.texture, item.x, item.y, picture);
+  }
+}
+
 // Added onto the picture, weighted by alpha / 255.
 void draw_particles() {
   for (const Particle& p : particles) {
@@ -155,6 +163,13 @@ void draw_boss_bar(const BossBar& bar) {
     draw_bar_quad({255, 255, 255}, BOSS_BAR_X + bar.marks[i], BOSS_BAR_Y - 2, 1, BOSS_BAR_H + 4);
 }
 
+// The weapon level at its playfield place, enlarged `factor` times with the
+// window, as the boss's name.
+void draw_power(int factor, int white) {
+  textout_ex(screen, font, format_power(player.power).data(), POWER_TEXT_X * factor,
+             POWER_TEXT_Y * factor, white, -1);
+}
+
 // Text and the energy frame go straight onto the screen in window pixels.
 // Full screen draws them as the plain 320 x 400 window does, in its corner.
 void draw_hud_text() {
@@ -168,6 +183,7 @@ void draw_hud_text() {
   textout_ex(screen, font, format_fps_line(fps.load(), "OpenGL").data(), at.fps_left, at.fps_top,
              white, -1);
   rect(screen, at.frame_x1, at.frame_y1, at.frame_x2, at.frame_y2, white);
+  draw_power(full ? 1 : scale + 1, white);
   // The boss's name at its playfield place, enlarged with the window.
   if (const BossBar bar = boss_bar(); bar.shown) {
     const int factor = full ? 1 : scale + 1;
@@ -251,6 +267,7 @@ void render_frame_opengl() {
   draw_enemies();
   draw_projectiles(player_shots);
   draw_projectiles(enemy_bullets);
+  draw_items();
   draw_particles();
   end_shake();
   if (const int flash = flash_strength(screen_feedback, screen_effects); flash > 0)

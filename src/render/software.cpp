@@ -70,6 +70,14 @@ void draw_projectiles(const std::array<Bullet, N>& table) {
 // Each particle is a 2 x 2 square added onto the picture at its alpha; the
 // blend clips squares that stick out of the frame. One call for the whole
 // table: per square, a call's clipping and dispatch would cost more than its pixels.
+void draw_items() {
+  for (const Item& item : items) {
+    if (item.kind == 0 || !item_shown(item)) continue;
+    draw_sprite(back_buffer, bitmap_object(game_data, item_pictures[item.kind - 1].frame),
+                static_cast<int>(item.x), static_cast<int>(item.y));
+  }
+}
+
 void draw_particles() {
   blend_particles(back_buffer, particles);
 }
@@ -103,6 +111,12 @@ void draw_boss_bar(int white) {
     vline(back_buffer, BOSS_BAR_X + bar.marks[i], BOSS_BAR_Y - 2, bottom + 2, white);
 }
 
+// The weapon level, when the rules give the weapon levels.
+void draw_power(int white) {
+  textout_ex(back_buffer, font, format_power(player.power).data(), POWER_TEXT_X, POWER_TEXT_Y,
+             white, -1);
+}
+
 void draw_hud() {
   const int white = makecol(255, 255, 255);
   textout_ex(back_buffer, font, format_fps_line(fps.load(), "Software").data(), 0, 390, white, -1);
@@ -114,6 +128,7 @@ void draw_hud() {
   blend_add_rect(back_buffer, 10 + lost.x, 10, lost.w, 10, white, 192);
   rect(back_buffer, 10, 10, 110, 20, white);
 
+  draw_power(white);
   textout_right_ex(back_buffer, font, format_score(player.score, score_multiplier()).data(), 310,
                    10, white, -1);
   draw_boss_bar(white);
@@ -153,6 +168,7 @@ void draw_frame_software() {
     draw_sprite(back_buffer, bitmap_object(game_data, DATA_PLAYER_SHIP), player.x, player.y);
   draw_projectiles(player_shots);
   draw_projectiles(enemy_bullets);
+  draw_items();
   draw_particles();
   shift_playfield(playfield_shift(screen_feedback, screen_effects));
   blend_add_rect(back_buffer, 0, 0, PLAYFIELD_W, PLAYFIELD_H, makecol(255, 255, 255),

@@ -190,6 +190,10 @@ void shut_down() {
   release_shot_types();
   destroy_mask(player.mask);
   player.mask = nullptr;
+  for (Animation& picture : item_pictures) {
+    destroy_mask(picture.mask);
+    picture.mask = nullptr;
+  }
   // While the context is still up: a texture name kept past it could later
   // delete a texture the next context gave the same name.
   release_level_graphics();

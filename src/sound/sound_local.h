@@ -54,6 +54,8 @@ inline constexpr std::array<EffectRow, SOUND_EFFECT_COUNT> EFFECT_TABLE = {{
     {SOUND_MENU_BACK, "menu_back", 100, NO_EVENT, 0.05, 0.25},
     // Heard out with the lost game's fall, a little below it.
     {SOUND_SHIP_EXPLOSION, "ship_explosion", 200, EVENT_SHIP_EXPLODED, 0.6, 2.0},
+    // Above the shots and explosions it is taken among; short, items come one at a time.
+    {SOUND_PICKUP, "pickup", 160, EVENT_ITEM_TAKEN, 0.08, 0.4},
 }};
 
 // The compiler refuses a table that lost a row or holds one out of order, and

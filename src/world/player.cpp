@@ -1,7 +1,10 @@
 // Player control: the keyboard and the first joystick move the ship one pixel
-// per tick on each axis and fire its shot with a 20-tick cooldown.
+// per tick on each axis and fire its shot with a 20-tick cooldown; under rules
+// with power-ups the weapon level chooses the volley and its cooldown.
 
 #include <allegro.h>
+
+#include <algorithm>
 
 #include "world/world.h"
 #include "world/world_local.h"
@@ -10,6 +13,28 @@ namespace {
 
 constexpr int FIRE_COOLDOWN = 20;  // ticks: five shots per second
 constexpr int PLAYER_SHOT_TYPE = 1;
+// Where the ordinary shot leaves the ship: its 3 x 3 box about the ship's middle.
+constexpr float MUZZLE_X = 18.0f;
+
+// One shot of a volley: how far from the ship's left it leaves and its sideways speed.
+struct Muzzle {
+  float dx = MUZZLE_X;
+  float vx = 0.0f;
+};
+struct WeaponLevel {
+  int cooldown = FIRE_COOLDOWN;  // ticks
+  int shots = 1;
+  std::array<Muzzle, 3> muzzles{};
+};
+// Level 1 is the plain game's single shot; 2 two streams 12 pixels apart; 3
+// the middle stream with one to each side, spreading 0.6 pixels a tick; 4
+// that spread at 12 ticks: 8.3 volleys a second instead of 5.
+constexpr std::array<WeaponLevel, MAX_POWER> WEAPON_LEVELS = {{
+    {FIRE_COOLDOWN, 1, {{{MUZZLE_X, 0.0f}}}},
+    {FIRE_COOLDOWN, 2, {{{MUZZLE_X - 6.0f, 0.0f}, {MUZZLE_X + 6.0f, 0.0f}}}},
+    {FIRE_COOLDOWN, 3, {{{MUZZLE_X, 0.0f}, {MUZZLE_X - 6.0f, -0.6f}, {MUZZLE_X + 6.0f, 0.6f}}}},
+    {12, 3, {{{MUZZLE_X, 0.0f}, {MUZZLE_X - 6.0f, -0.6f}, {MUZZLE_X + 6.0f, 0.6f}}}},
+}};
 
 struct ShipInput {
   bool left = false;
@@ -89,21 +114,27 @@ void update_player() {
 
   // The cooldown restarts and the flash shows even when every shot slot is busy.
   if (in.fire && player.fire_cooldown == 0) {
-    fire_player_shot(PLAYER_SHOT_TYPE);
-    player.fire_cooldown = FIRE_COOLDOWN;
+    const WeaponLevel& weapon = WEAPON_LEVELS[std::clamp(player.power, 1, MAX_POWER) - 1];
+    for (int k = 0; k < weapon.shots; ++k)
+      fire_player_shot_from(PLAYER_SHOT_TYPE, weapon.muzzles[k].dx, weapon.muzzles[k].vx);
+    player.fire_cooldown = weapon.cooldown;
     emit_muzzle_flash();
   }
 }
 
-// Type 1 flies straight up at PLAYER_SHOT_SPEED; type 2 stands at the top of the
-// playfield. Any other type stands still where it was fired.
 void fire_player_shot(int shot_type) {
+  fire_player_shot_from(shot_type, MUZZLE_X, 0.0f);
+}
+
+// Type 1 flies up at PLAYER_SHOT_SPEED and `vx` aside; type 2 stands at the
+// top of the playfield. Any other type stands still where it was fired.
+void fire_player_shot_from(int shot_type, float dx, float vx) {
   const ShotType* st = world_local::shot_type_of(shot_type);
   if (st == nullptr) return;
   for (Bullet& b : player_shots) {
     if (b.type != 0) continue;
     b.type = shot_type;
-    b.x = static_cast<float>(player.x) + 18.0f;
+    b.x = static_cast<float>(player.x) + dx;
     b.y = static_cast<float>(player.y);
     b.hit = 0;
     b.anim = st->start_anim;
@@ -111,6 +142,7 @@ void fire_player_shot(int shot_type) {
     b.vx = 0.0f;
     b.vy = 0.0f;
     if (shot_type == 1) {
+      b.vx = vx;
       b.vy = -PLAYER_SHOT_SPEED;
     } else if (shot_type == 2) {
       b.y = 1.0f;

@@ -42,6 +42,9 @@ void put_ship_at_start() {
 void reset_world_for_new_game() {
   put_ship_at_start();
   player.score = 0;
+  // The first level's start raises it to 1 under rules with power-ups.
+  player.power = 0;
+  player.bombs = 0;
   free_all_particles();
   for (Enemy& e : enemies) e.type = 0;
   for (Bullet& b : enemy_bullets) b.type = 0;
@@ -58,12 +61,18 @@ void reset_world_for_next_level() {
   reset_world_for_level_start();
 }
 
+void start_level_power() {
+  player.power = rules.power_ups ? std::clamp(player.power, 1, MAX_POWER) : 0;
+}
+
 void reset_world_for_level_start() {
   player.invulnerable = 0;
   player.chain = 0;
   player.chain_left = 0;
   level_tally = LevelTally{};
   screen_feedback = ScreenFeedback{};
+  items = {};
+  kills_toward_drop = {};
   forget_reported_opcodes();
   for (Enemy& e : enemies) {
     e.type = 0;

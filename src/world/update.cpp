@@ -29,6 +29,7 @@ void ship_was_hit(int energy_before) {
   player.invulnerable = rules.invulnerable_ticks;
   player.chain = 0;
   player.chain_left = 0;
+  world_local::lose_power();
   if (rules.keeps_tally) ++level_tally.hits;
   const float centre = static_cast<float>(player.x + SHIP_SIZE / 2);
   record_world_event(EVENT_SHIP_HIT, centre);
@@ -142,6 +143,8 @@ void shoot_enemy(int slot, const EnemyType& def, int w, int h) {
       // The group falls before the trigger's own death step starts.
       const int group_score = e.group_trigger > 0 ? trigger_group(e.group) : 0;
       score_kill(e, rules.group_scores ? group_score : 0);
+      world_local::count_kill_for_drop(e.type, e.x + static_cast<float>(w) / 2.0f,
+                                       e.y + static_cast<float>(h) / 2.0f);
       enter_death_step(slot, def);
     }
   }
@@ -320,6 +323,7 @@ void update_world() {
   update_player_shots();
   if (player.fire_cooldown != 0) --player.fire_cooldown;
   update_enemy_bullets();
+  world_local::update_items();
   if (player.invulnerable > 0) --player.invulnerable;
   if (player.chain_left > 0 && --player.chain_left == 0) player.chain = 0;
   update_particles();

@@ -31,6 +31,11 @@ inline constexpr int SHIP_MAX_Y = PLAYFIELD_H - SHIP_SIZE;  // 360
 inline constexpr int SHIP_START_X = 140;
 inline constexpr int SHIP_START_Y = 300;
 inline constexpr int START_ENERGY = 10;
+// Under rules with power-ups the ship's weapon has levels 1..MAX_POWER; under
+// rules with bombs it starts each level with START_BOMBS and holds at most MAX_BOMBS.
+inline constexpr int MAX_POWER = 4;
+inline constexpr int START_BOMBS = 3;
+inline constexpr int MAX_BOMBS = 5;
 // The ship's ordinary shot flies straight up this many pixels per tick.
 inline constexpr float PLAYER_SHOT_SPEED = 3.0f;
 // The background is rows of square tiles this many pixels high; it scrolls
@@ -96,6 +101,8 @@ struct Player {
   std::int32_t invulnerable = 0;  // ticks left in which the ship collides with nothing
   std::int32_t chain = 0;         // kills in a row: the multiplier is chain + 1, at most the rules'
   std::int32_t chain_left = 0;    // ticks until the chain breaks without another kill
+  std::int32_t power = 0;  // weapon level 1..MAX_POWER under rules with power-ups; 0 otherwise
+  std::int32_t bombs = 0;  // bombs left, 0..MAX_BOMBS under rules with bombs; 0 otherwise
 };
 
 // How long the screen answers a blow, in ticks, and how far it shakes.
@@ -137,6 +144,7 @@ struct Rules {
   bool chooses_difficulty = false;
   std::int32_t difficulty = DIFFICULTY_NORMAL;  // what skip_unless compares with
   float enemy_bullet_speed = 1.0f;              // every enemy bullet's velocity is times this
+  bool power_ups = false;  // enemy types drop items; the weapon has levels; a blow costs one
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -155,6 +163,7 @@ inline constexpr Rules ARCADE_RULES{
     .enemy_extras = true,
     .wait_health = true,
     .chooses_difficulty = true,
+    .power_ups = true,
 };
 // `base` played at `difficulty` (clamped to Easy..Hard) when it chooses one;
 // otherwise `base` unchanged, so the plain rules stay exactly as they were.
@@ -182,6 +191,9 @@ struct LevelTally {
   // What each type's kills scored (index type - 1), counted under every
   // rule set: where the score came from, for the level runner.
   std::array<std::int32_t, MAX_ENEMY_TYPES> score_by_type{};
+  // Items by kind (index kind - 1), under rules with power-ups.
+  std::array<std::int32_t, 3> items_dropped{};
+  std::array<std::int32_t, 3> items_taken{};
 };
 extern LevelTally level_tally;
 
@@ -232,6 +244,10 @@ struct EnemyType {
   std::array<char, BOSS_NAME_SIZE> name{};  // a boss's, NUL-terminated
   std::int32_t start_anim = 0;
   std::int32_t death_anim = 0;
+  // Under rules with power-ups every drop_every-th kill of the type by a
+  // player shot drops an item of kind `drop` (0: it drops none).
+  std::int32_t drop = 0;
+  std::int32_t drop_every = 0;
   DATAFILE* data = nullptr;
   std::array<Animation, MAX_ANIMATIONS> anims{};
 };
@@ -290,6 +306,43 @@ extern std::array<Particle, MAX_PARTICLES> particles;
 extern std::array<ShotType, MAX_SHOT_TYPES> shot_types;     // entries 0 to 2 are built in
 extern std::array<EnemyType, MAX_ENEMY_TYPES> enemy_types;  // filled from the enemy file
 
+// ---- Items ----
+// Dropped by enemy types that say so, under rules with power-ups only. An item
+// drifts down ITEM_FALL_SPEED pixels a tick swaying ITEM_SWAY pixels either
+// side of its line (a fixed wave of its age, no random draw), blinks over its
+// last ITEM_BLINK_TICKS before it leaves the bottom, and is taken when its
+// picture's mask touches the ship's.
+enum ItemKind : std::int32_t { ITEM_POWER = 1, ITEM_ENERGY = 2, ITEM_BOMB = 3 };
+inline constexpr int ITEM_KINDS = 3;
+inline constexpr int MAX_ITEMS = 16;
+inline constexpr int ITEM_SIZE = 16;  // every item's picture is ITEM_SIZE x ITEM_SIZE
+inline constexpr float ITEM_FALL_SPEED = 0.5f;
+inline constexpr int ITEM_SWAY = 10;
+inline constexpr int ITEM_SWAY_TICKS = 160;  // one whole sway, there and back
+// 2 s: at ITEM_FALL_SPEED the last 100 pixels above the bottom.
+inline constexpr int ITEM_BLINK_TICKS = 200;
+inline constexpr int ENERGY_ITEM_POINTS = 2;
+
+struct Item {
+  std::int32_t kind = 0;  // 0 = free, else ITEM_POWER..ITEM_BOMB
+  float x = 0.0f;         // top-left of its picture: line_x and the sway of its age
+  float y = 0.0f;
+  float line_x = 0.0f;   // where it sways about
+  std::int32_t age = 0;  // ticks since it dropped
+};
+
+extern std::array<Item, MAX_ITEMS> items;
+// Kills by player shots of each type (index type - 1) since its last drop.
+extern std::array<std::int32_t, MAX_ENEMY_TYPES> kills_toward_drop;
+// The item pictures by kind (index kind - 1): frame (object of "data.dat"),
+// size, mask and texture. Filled at start-up.
+extern std::array<Animation, ITEM_KINDS> item_pictures;
+
+// Drops an item of `kind` centred on (cx, cy); dropped silently when the table is full.
+void drop_item(int kind, float cx, float cy);
+// Whether an item is drawn this tick: always, but on the hidden spans of its blink.
+bool item_shown(const Item& item);
+
 extern std::int32_t scroll_row;  // whole 64-pixel tile rows scrolled so far
 extern float scroll_offset;      // pixels within the current row, 0 up to 64
 
@@ -309,6 +362,7 @@ enum WorldEventKind : int {
   EVENT_GAME_LOST,        // the ship's energy fell below 1
   EVENT_LEVEL_WON,        // a victory step ended
   EVENT_SHIP_EXPLODED,    // the lost ship burst (only under rules where it does)
+  EVENT_ITEM_TAKEN,       // the ship took an item
   WORLD_EVENT_KIND_COUNT
 };
 
@@ -363,6 +417,7 @@ void visit_world_tables(Visit&& visit) {
   visit(scroll_row, scroll_offset);
   visit(level_tally);
   visit(screen_feedback);
+  visit(items, kills_toward_drop);
 }
 
 // The ship where a new game starts it, with START_ENERGY.
@@ -374,6 +429,10 @@ void reset_world_for_level_start();
 // every particle and enemy bullet freed as well.
 void reset_world_for_next_level();
 void free_all_particles();
+// The weapon level a level starts with, once its rules are chosen: under rules
+// with power-ups the level the last one ended with (1 after a new game or a
+// continue, whose reset leaves it 0); 0 otherwise.
+void start_level_power();
 
 // One logic tick as the game runs it, for the play loop and the level runner
 // alike: the ship's controls (update_player), the world (update_world) and the
@@ -402,7 +461,11 @@ void keep_ship_alive(GameOutcome before);
 
 // Keyboard and first joystick to ship movement and fire, once per tick.
 void update_player();
+// One shot from the ship's middle, as the plain game fires it.
 void fire_player_shot(int shot_type);
+// One shot leaving `dx` pixels right of the ship's left edge, type 1 moving
+// `vx` pixels a tick aside; dropped when every shot slot is busy.
+void fire_player_shot_from(int shot_type, float dx, float vx);
 
 void spawn_bullet(int enemy_slot, int shot_type, float x, float y, float vx, float vy, int offset_x,
                   int offset_y);

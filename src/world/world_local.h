@@ -59,6 +59,16 @@ void settle_game_outcome();
 // event its sound is heard by.
 void burst_ship();
 
+// A player shot has brought down an enemy of `type` whose box centre is
+// (cx, cy): counts the kill toward the type's drop and drops its item on
+// every drop_every-th, under rules with power-ups.
+void count_kill_for_drop(int type, float cx, float cy);
+// Phase of the tick after the enemy bullets: items drift, sway, are taken by
+// the ship or leave the bottom.
+void update_items();
+// A blow to the ship under rules with power-ups: one weapon level less, never below 1.
+void lose_power();
+
 // Two positioned masks touch; a side without a mask counts by its box alone,
 // so the caller has already made the box test.
 inline bool masks_touch(const PixelMask* a, const PixelMask* b, int ax, int ay, int bx, int by) {

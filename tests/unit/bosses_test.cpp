@@ -34,6 +34,9 @@ TEST(EnemyExtras, ParsesEachKeyAndRefusesWithTheLine) {
       {seven + "health = 300\n", "e.eix:1: only a boss has health"},
       {seven + "boss = true\nhealth = 255\n", "from 256 to 32767"},
       {seven + "speed = 3\n", "e.eix:3: unknown key \"speed\" in [[type]]"},
+      {seven + "drop = \"laser\"\n", "e.eix:3: drop must be \"power\", \"energy\" or \"bomb\""},
+      {seven + "drop_every = 3\n", "e.eix:1: drop_every without a drop"},
+      {seven + "drop = \"power\"\ndrop_every = 0\n", "e.eix:4: drop_every must be a whole number"},
   };
   for (const auto& [text, expected] : refused)
     EXPECT_NE(parse(text).error.find(expected), std::string::npos) << parse(text).error;
@@ -46,12 +49,12 @@ TEST(EnemyExtras, RoundTripThroughTheEnemyCompiler) {
   const std::string source =
       "[[enemy]]\ndatafile = \"d.dat\"\nhealth = 1\ndeath = 0\n" + step +
       "[[enemy]]\nname = \"Tyrant\"\nboss = true\nscore = 5000\ndatafile = \"b.dat\"\n"
-      "health = 1200\ndeath = 0\n" +
+      "health = 1200\ndrop = \"bomb\"\ndrop_every = 2\ndeath = 0\n" +
       step;
   const EifCompiled first = compile_enemy_toml(source, "t.toml");
   ASSERT_TRUE(first.errors.empty()) << first.errors[0];
   EXPECT_EQ(first.file.types[1].health, MAX_FILE_HEALTH);
-  EXPECT_EQ(first.extras.types[1], (EnemyTypeExtras{5000, true, "Tyrant", 1200}));
+  EXPECT_EQ(first.extras.types[1], (EnemyTypeExtras{5000, true, "Tyrant", 1200, ITEM_BOMB, 2}));
   const std::string text = serialize_enemy_extras(first.extras, "t.eif");
   EXPECT_EQ(parse(text).types, first.extras.types);
   const EifCompiled again =

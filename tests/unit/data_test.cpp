@@ -75,10 +75,11 @@ class BuiltData : public ::testing::TestWithParam<int> {
 TEST_P(BuiltData, DataDatHasTheObjectsTheGameReadsAtTheirIndexes) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr) << game_file("data.dat");
-  ASSERT_EQ(data.count(), 9);
+  ASSERT_EQ(data.count(), 12);
   const struct {
     int index, w, h;
-  } bitmaps[] = {{3, 40, 40}, {4, 3, 3}, {5, 320, 400}, {7, 5, 5}, {8, 5, 5}};
+  } bitmaps[] = {{3, 40, 40}, {4, 3, 3},   {5, 320, 400}, {7, 5, 5},
+                 {8, 5, 5},   {9, 16, 16}, {10, 16, 16},  {11, 16, 16}};
   for (const auto& b : bitmaps) {
     ASSERT_EQ(data.dat[b.index].type, DAT_BITMAP) << "object " << b.index;
     EXPECT_EQ(data.bitmap(b.index)->w, b.w) << "object " << b.index;
@@ -152,7 +153,7 @@ int lightness(int c) {
 TEST_P(BulletArt, EnemyBulletIsARoundWarmBallInADarkRim) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr);
-  ASSERT_EQ(data.count(), 9);
+  ASSERT_EQ(data.count(), 12);
   const MeanColour shot = mean_of_opaque(data.bitmap(4));
   for (int index : {7, 8}) {
     BITMAP* b = data.bitmap(index);

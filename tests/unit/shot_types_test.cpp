@@ -146,8 +146,9 @@ TEST_F(ShotTypes, AnArchiveWithoutTheBulletsFramesStillPlaysWithTheShotsPicture)
   fs::create_directories(folder);
   fs::copy_file(fs::path(MIRVO_GAME_DIR) / "data.dat", folder / "data.dat",
                 fs::copy_options::overwrite_existing);
-  const std::string strip = std::string(MIRVO_DAT) + " " + (folder / "data.dat").string() +
-                            " -d O7_BULLET00_BMP O7_BULLET01_BMP > /dev/null";
+  const std::string strip =
+      std::string(MIRVO_DAT) + " " + (folder / "data.dat").string() +
+      " -d O7_BULLET00_BMP O7_BULLET01_BMP O9_ITEM00_BMP O9_ITEM01_BMP O9_ITEM02_BMP > /dev/null";
   ASSERT_EQ(std::system(strip.c_str()), 0) << strip;
 
   const std::string said = load_shot_types_in(folder);

@@ -161,11 +161,13 @@ std::vector<unsigned char> bytes_of(const Tables&... tables) {
 }
 
 TEST_F(WorldEvents, RecordingLeavesTheTickAsItWas) {
-  // Gunners drifting onto a climbing, firing ship, a beam and a level won.
+  // Gunners drifting onto a climbing, firing ship that takes an item, a beam
+  // and a level won.
   auto busy_scene = [this](int recording) {
     fresh();
     world_events_recording = recording;
     rules.ship_explodes = true;  // so the lost ship's burst is heard too
+    drop_item(ITEM_POWER, static_cast<float>(player.x), static_cast<float>(player.y));
     key[KEY_SPACE] = 1;
     key[KEY_UP] = 1;
     for (int i = 0; i < 6; ++i) {
@@ -182,7 +184,7 @@ TEST_F(WorldEvents, RecordingLeavesTheTickAsItWas) {
       clear_world_events();
     }
     return std::make_pair(bytes_of(player, player_shots, enemy_bullets, enemies, enemy_anim_states,
-                                   particles, messages, scroll_row, scroll_offset),
+                                   particles, messages, scroll_row, scroll_offset, items),
                           heard);
   };
   const auto [with, heard] = busy_scene(1);

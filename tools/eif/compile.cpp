@@ -37,6 +37,7 @@ class Compiler {
   void compile_type(const toml::table& table, int k);
   void compile_datafile(const toml::table& table, EnemyTypeRecord& type);
   void compile_extras(const toml::table& table, int k);
+  void compile_drop(const toml::table& table, EnemyTypeExtras& extras);
   std::vector<std::string> step_names(const toml::array& steps);
   void compile_step(const toml::table& table, const std::vector<std::string>& names,
                     EnemyStepRecord& step);
@@ -181,10 +182,10 @@ std::vector<std::string> Compiler::step_names(const toml::array& steps) {
 }
 
 void Compiler::compile_type(const toml::table& table, int k) {
-  check_keys(
-      table,
-      {"name", "datafile", "datafile_bytes", "health", "start", "death", "step", "boss", "score"},
-      "an [[enemy]]");
+  check_keys(table,
+             {"name", "datafile", "datafile_bytes", "health", "start", "death", "step", "boss",
+              "score", "drop", "drop_every"},
+             "an [[enemy]]");
   out_.type_where.push_back(position(source_, table.source()));
   out_.step_where.emplace_back();
   EnemyTypeRecord& type = out_.file.types.emplace_back();
@@ -235,6 +236,7 @@ void Compiler::compile_extras(const toml::table& table, int k) {
       fail(boss->source(), "\"boss\" is true or false");
   }
   extras.score = integer(table, "score", 0, MAX_TYPE_SCORE, false).value_or(ENEMY_SCORE);
+  compile_drop(table, extras);
   const toml::node* name = table.get("name");
   if (name && !name->is_string())
     return fail(name->source(), "an enemy's \"name\" must be a string");
@@ -244,6 +246,21 @@ void Compiler::compile_extras(const toml::table& table, int k) {
     return fail(name->source(), "a boss's \"name\" is 1 to " + std::to_string(BOSS_NAME_SIZE - 1) +
                                     " printable ASCII characters: its health bar shows it");
   extras.name = text;
+}
+
+// The item a type's kills drop: `drop` names the kind, `drop_every` (1 when
+// left out) every how many kills by a shot; drop_every alone is refused.
+void Compiler::compile_drop(const toml::table& table, EnemyTypeExtras& extras) {
+  const toml::node* drop = table.get("drop");
+  if (!drop) {
+    if (const toml::node* every = table.get("drop_every"))
+      fail(every->source(), "\"drop_every\" needs a \"drop\": the item its kills drop");
+    return;
+  }
+  extras.drop = drop->is_string() ? item_kind_named(drop->as_string()->get()) : 0;
+  if (extras.drop == 0)
+    return fail(drop->source(), "\"drop\" is \"power\", \"energy\" or \"bomb\"");
+  extras.drop_every = integer(table, "drop_every", 1, MAX_DROP_EVERY, false).value_or(1);
 }
 
 std::optional<int> Compiler::flags(const toml::node& node) {

@@ -116,6 +116,10 @@ std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_n
     if (!more.name.empty()) out += "name = " + toml_string(more.name) + "\n";
     if (more.boss) out += "boss = true\n";
     if (more.score != ENEMY_SCORE) out += "score = " + std::to_string(more.score) + "\n";
+    if (more.drop != 0) {
+      out += "drop = " + toml_string(std::string(ITEM_KIND_NAMES[more.drop - 1])) + "\n";
+      out += "drop_every = " + std::to_string(more.drop_every) + "\n";
+    }
     out += datafile_line(type.datafile);
     out += "health = " + std::to_string(more.health != 0 ? more.health : type.health) + "\n";
     out += "start = \"" + step_name(type.start_anim) + "\"\n";

@@ -99,6 +99,10 @@ std::string write_report(const SeedReport& report) {
   write_numbers(out, r.hit_ticks);
   write_numbers(out, r.enemies_by_second);
   write_numbers(out, r.enemy_bullets_by_second);
+  write_numbers(out, r.power_by_second);
+  std::vector<int> items(r.items_dropped.begin(), r.items_dropped.end());
+  items.insert(items.end(), r.items_taken.begin(), r.items_taken.end());
+  write_numbers(out, items);
   write_numbers(out, std::vector<int>(r.score_by_type.begin(), r.score_by_type.end()));
   std::vector<int> tally{r.max_multiplier, r.hits_ignored};
   for (const RunResult::Cleared& c : r.tally)
@@ -120,8 +124,14 @@ bool read_report(std::string_view bytes, SeedReport* report) {
     return false;
   r.outcome = static_cast<Outcome>(outcome);
   if (!read_numbers(in, &r.hits_by_stretch) || !read_numbers(in, &r.hit_ticks) ||
-      !read_numbers(in, &r.enemies_by_second) || !read_numbers(in, &r.enemy_bullets_by_second))
+      !read_numbers(in, &r.enemies_by_second) || !read_numbers(in, &r.enemy_bullets_by_second) ||
+      !read_numbers(in, &r.power_by_second))
     return false;
+  // The items dropped by kind, then those taken.
+  std::vector<int> items;
+  if (!read_numbers(in, &items) || items.size() != 2 * ITEM_KINDS) return false;
+  std::copy(items.begin(), items.begin() + ITEM_KINDS, r.items_dropped.begin());
+  std::copy(items.begin() + ITEM_KINDS, items.end(), r.items_taken.begin());
   // The score by type, then the multiplier, the touches ignored and five
   // figures per cleared level.
   std::vector<int> by_type;

@@ -18,14 +18,15 @@ constexpr const char* USAGE =
     "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif] [--tiles FILE.dat]\n"
     "                 [--campaign]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
-    "                 [--difficulty easy|normal|hard]\n"
+    "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
     "                 [--record FILE] [--replay FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
     "with --campaign every level of its campaign.toml in a row, as Start does;\n"
     "every run plays by the rules of that campaign.toml, a --level run too.\n"
-    "--difficulty (default normal) counts only under its arcade rules.\n"
+    "--difficulty (default normal) counts only under its arcade rules; --power\n"
+    "holds the weapon level there for the whole run.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
     "processes (default: one per processor); the output is the same.\n";
 
@@ -73,6 +74,7 @@ Options parse_options(int argc, char** argv) {
     TICKS,
     IMMORTAL,
     DIFFICULTY,
+    POWER,
     RECORD,
     REPLAY,
     EXPECT,
@@ -96,6 +98,7 @@ Options parse_options(int argc, char** argv) {
                                         {"ticks", required_argument, nullptr, TICKS},
                                         {"immortal", no_argument, nullptr, IMMORTAL},
                                         {"difficulty", required_argument, nullptr, DIFFICULTY},
+                                        {"power", required_argument, nullptr, POWER},
                                         {"record", required_argument, nullptr, RECORD},
                                         {"replay", required_argument, nullptr, REPLAY},
                                         {"expect", required_argument, nullptr, EXPECT},
@@ -149,6 +152,9 @@ Options parse_options(int argc, char** argv) {
       case DIFFICULTY:
         if (!difficulty_named(optarg, &o.run.difficulty))
           usage_error("--difficulty is easy, normal or hard");
+        break;
+      case POWER:
+        o.run.power = number_argument("--power", optarg, 1, MAX_POWER);
         break;
       case RECORD:
         o.record_file = from_here(optarg);

@@ -1,5 +1,7 @@
-// The pilots: idle touches nothing, sweep flies side to side with fire held,
-// dodge plays like a careful person, and the replay pilot plays a recording.
+// The pilots: idle touches nothing, sweep flies side to side with fire held
+// (taking what crosses its path), dodge plays like a careful person and goes
+// for items when that is as safe as anything else, and the replay pilot plays
+// a recording.
 #include <allegro.h>
 
 #include <algorithm>
@@ -27,6 +29,9 @@ constexpr int MARGIN_MAX = 4;
 constexpr int LAPSE_PER_THOUSAND = 10;
 constexpr int HOME_ROW_MIN = 290;  // where the pilot likes to sit
 constexpr int HOME_ROW_MAX = 330;
+// How high the ship goes to meet an item: just above its home rows, so it
+// waits for an item more than it climbs into the fire for one.
+constexpr int ITEM_ROW_MIN = 260;
 
 struct Box {
   float x, y, w, h;
@@ -138,6 +143,29 @@ int aim_x(Pilot& pilot) {
   return static_cast<int>(target) - SHIP_SIZE / 2 + pilot.random.between(-AIM_ERROR, AIM_ERROR);
 }
 
+// The place the ship's top-left should reach to take the nearest item, when
+// one is on the screen: the item goes before the target and the home row,
+// but only among moves that are equally safe.
+bool item_goal(int* x, int* y) {
+  int best = -1;
+  float best_cost = 0;
+  for (int i = 0; i < MAX_ITEMS; ++i) {
+    const Item& item = items[i];
+    if (item.kind == 0) continue;
+    const float cost = std::fabs(item.x - player.x) + std::fabs(item.y - player.y);
+    if (best < 0 || cost < best_cost) {
+      best = i;
+      best_cost = cost;
+    }
+  }
+  if (best < 0) return false;
+  const Item& item = items[best];
+  *x = std::clamp(static_cast<int>(item.x) + ITEM_SIZE / 2 - SHIP_SIZE / 2, 0, SHIP_MAX_X);
+  *y = std::clamp(static_cast<int>(item.y) + ITEM_SIZE / 2 - SHIP_SIZE / 2, ITEM_ROW_MIN,
+                  SHIP_MAX_Y);
+  return true;
+}
+
 int keys_for(const Move& m) {
   int keys = PILOT_FIRE;
   if (m.dx < 0) keys |= PILOT_LEFT;
@@ -156,8 +184,9 @@ int decide(Pilot& pilot, int hold) {
   const int n = lapse ? 0 : collect_threats(pilot, reaction, threats);
   const int look_ahead = pilot.random.between(LOOK_AHEAD_MIN, LOOK_AHEAD_MAX);
   const float margin = static_cast<float>(pilot.random.between(MARGIN_MIN, MARGIN_MAX));
-  const int target_x = std::clamp(aim_x(pilot), 0, SHIP_MAX_X);
-  const int home_y = pilot.random.between(HOME_ROW_MIN, HOME_ROW_MAX);
+  int target_x = std::clamp(aim_x(pilot), 0, SHIP_MAX_X);
+  int home_y = pilot.random.between(HOME_ROW_MIN, HOME_ROW_MAX);
+  item_goal(&target_x, &home_y);
 
   Move best{0, 0, 0};
   long best_danger = -1;

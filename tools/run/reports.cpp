@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "content/content.h"
 #include "run/cli.h"
 
 namespace runcli {
@@ -42,6 +43,15 @@ void append_arcade_figures(std::string& out, const RunResult& r) {
   out += "]";
 }
 
+// {"power": N, "energy": N, "bomb": N}
+void append_items(std::string& out, const char* key, const std::array<int, ITEM_KINDS>& counts) {
+  appendf(out, ", \"%s\": {", key);
+  for (int k = 0; k < ITEM_KINDS; ++k)
+    appendf(out, "%s\"%s\": %d", k == 0 ? "" : ", ", std::string(ITEM_KIND_NAMES[k]).c_str(),
+            counts[k]);
+  out += "}";
+}
+
 int percent(int part, int whole) {
   return whole > 0 ? static_cast<int>(std::lround(100.0 * part / whole)) : 0;
 }
@@ -67,6 +77,9 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
     append_numbers(out, "hit_ticks", r.hit_ticks);
     append_numbers(out, "enemies_by_second", r.enemies_by_second);
     append_numbers(out, "enemy_bullets_by_second", r.enemy_bullets_by_second);
+    append_numbers(out, "power_by_second", r.power_by_second);
+    append_items(out, "items_dropped", r.items_dropped);
+    append_items(out, "items_taken", r.items_taken);
     append_arcade_figures(out, r);
     appendf(out,
             ", \"seconds_before_boss\": %d, \"empty_seconds_before_boss\": %d, "

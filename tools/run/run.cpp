@@ -68,6 +68,16 @@ void add_level_figures(RunResult& r, const LevelTally& level) {
   for (int k = 0; k < MAX_ENEMY_TYPES; ++k) r.score_by_type[k] += level.score_by_type[k];
   r.max_multiplier = std::max(r.max_multiplier, level.max_chain);
   r.hits_ignored += level.hits_ignored;
+  for (int k = 0; k < ITEM_KINDS; ++k) {
+    r.items_dropped[k] += level.items_dropped[k];
+    r.items_taken[k] += level.items_taken[k];
+  }
+}
+
+// --power: the level held before every tick; a rule set without weapon
+// levels (power 0) is left alone.
+void hold_power(int power) {
+  if (power > 0 && player.power > 0) player.power = power;
 }
 
 }  // namespace
@@ -171,6 +181,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   r.hits_by_stretch.assign(settings.max_ticks / STRETCH_TICKS + 1, 0);
   r.enemies_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);
   r.enemy_bullets_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);
+  r.power_by_second.reserve(settings.max_ticks / TICKS_PER_SECOND);
   RunCounter counter;
   for (int tick = 1; tick <= settings.max_ticks; ++tick) {
     r.tick = tick;
@@ -179,6 +190,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     if (recording != nullptr) record_keys(*recording, keys);
     const int energy_before = player.energy;
     const GameOutcome outcome_before = game_outcome();
+    hold_power(settings.power);
     run_tick();
     const LevelTally level_now = level_tally;
     const bool cleared_before = progress.cleared;
@@ -199,6 +211,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
       const ScreenCount on_screen = count_on_screen();
       r.enemies_by_second.push_back(on_screen.enemies);
       r.enemy_bullets_by_second.push_back(on_screen.enemy_bullets);
+      r.power_by_second.push_back(player.power);
     }
     if (settings.immortal) keep_ship_alive(outcome_before);
 

@@ -151,6 +151,9 @@ struct RunSettings {
   std::uint32_t seed = 1;
   int max_ticks = 15 * 60 * TICKS_PER_SECOND;
   bool immortal = false;
+  // Under rules with power-ups, the weapon level held for the whole run
+  // (1..MAX_POWER), for measuring what power is worth; 0 leaves it to the game.
+  int power = 0;
 };
 
 // The digest of what a run plays: its level's two files, or those of every
@@ -184,11 +187,14 @@ struct RunResult {
   // the count after tick (i + 1) * TICKS_PER_SECOND (see count_on_screen).
   std::vector<int> enemies_by_second;
   std::vector<int> enemy_bullets_by_second;
+  std::vector<int> power_by_second;  // the weapon level; 0 under rules without power-ups
   // Summed over the levels played; under the plain rules no touch is ignored
   // and the multiplier stays 1.
   std::array<int, MAX_ENEMY_TYPES> score_by_type{};  // entry k: what type k + 1's kills scored
   int max_multiplier = 1;
   int hits_ignored = 0;  // bullets and enemies that touched the untouchable ship
+  std::array<int, ITEM_KINDS> items_dropped{};  // by kind, entry kind - 1
+  std::array<int, ITEM_KINDS> items_taken{};
   // One entry per level cleared under rules that keep a tally, as the
   // campaign took it on the tick the level was won.
   struct Cleared {

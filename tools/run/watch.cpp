@@ -42,6 +42,8 @@ struct HashTables {
     d.add(p.x, p.y, p.fire_cooldown, p.energy, p.score);
     if (p.invulnerable != 0 || p.chain != 0 || p.chain_left != 0)
       d.add(p.invulnerable, p.chain, p.chain_left);
+    if (p.power != 0) d.add(p.power);
+    if (p.bombs != 0) d.add(p.bombs);
   }
   template <std::size_t N>
   void operator()(const std::array<Bullet, N>& table) {
@@ -81,6 +83,19 @@ struct HashTables {
     if (t.appeared != 0 || t.destroyed != 0 || t.hits != 0 || t.max_chain != 0)
       d.add(t.appeared, t.destroyed, t.hits, t.max_chain);
     if (t.hits_ignored != 0) d.add(t.hits_ignored);
+    for (int k = 0; k < ITEM_KINDS; ++k)
+      if (t.items_dropped[k] != 0 || t.items_taken[k] != 0)
+        d.add(k, t.items_dropped[k], t.items_taken[k]);
+  }
+  // Items and drop counts exist only under rules with power-ups.
+  void operator()(const std::array<Item, MAX_ITEMS>& table,
+                  const std::array<std::int32_t, MAX_ENEMY_TYPES>& kills) {
+    for (int i = 0; i < MAX_ITEMS; ++i) {
+      const Item& item = table[i];
+      if (item.kind != 0) d.add(i, item.kind, item.x, item.y, item.line_x, item.age);
+    }
+    for (int k = 0; k < MAX_ENEMY_TYPES; ++k)
+      if (kills[k] != 0) d.add(k, kills[k]);
   }
   // Only what the screen shows, never read by the tick's rules.
   void operator()(const ScreenFeedback&) {}

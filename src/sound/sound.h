@@ -26,6 +26,7 @@ enum SoundEffect : int {
   SOUND_MENU_BACK,    // Escape out of a menu
   // The lost ship bursts (a rule of some campaigns).
   SOUND_SHIP_EXPLOSION,
+  SOUND_BOMB,  // the ship dropped a bomb (a rule of some campaigns)
   SOUND_EFFECT_COUNT
 };
 

@@ -54,6 +54,9 @@ inline constexpr std::array<EffectRow, SOUND_EFFECT_COUNT> EFFECT_TABLE = {{
     {SOUND_MENU_BACK, "menu_back", 100, NO_EVENT, 0.05, 0.25},
     // Heard out with the lost game's fall, a little below it.
     {SOUND_SHIP_EXPLOSION, "ship_explosion", 200, EVENT_SHIP_EXPLODED, 0.6, 2.0},
+    // The panic button is answered over everything but the game's end, and
+    // lasts about the bomb's 1.5 s.
+    {SOUND_BOMB, "bomb", 210, EVENT_BOMB, 0.8, 2.0},
 }};
 
 // The compiler refuses a table that lost a row or holds one out of order, and

@@ -1,5 +1,6 @@
-// The pilots: idle touches nothing, sweep flies side to side with fire held,
-// dodge plays like a careful person, and the replay pilot plays a recording.
+// The pilots: idle touches nothing, sweep flies side to side with fire held
+// (and never bombs), dodge plays like a careful person who bombs when no
+// move is safe, and the replay pilot plays a recording.
 #include <allegro.h>
 
 #include <algorithm>
@@ -27,6 +28,10 @@ constexpr int MARGIN_MAX = 4;
 constexpr int LAPSE_PER_THOUSAND = 10;
 constexpr int HOME_ROW_MIN = 290;  // where the pilot likes to sit
 constexpr int HOME_ROW_MAX = 330;
+// No safe place: even the best move is as dangerous as one sure contact
+// within this many ticks. The pilot then bombs, if it has one and is not
+// untouchable past that time already.
+constexpr int PANIC_TICKS = 20;
 
 struct Box {
   float x, y, w, h;
@@ -147,6 +152,13 @@ int keys_for(const Move& m) {
   return keys;
 }
 
+bool should_bomb(long best_danger, int look_ahead) {
+  if (!rules.bombs || player.bombs <= 0 || player.bomb_left > 0) return false;
+  if (player.invulnerable > PANIC_TICKS) return false;
+  const long sure_contact = look_ahead + 1 - PANIC_TICKS;
+  return best_danger >= sure_contact * sure_contact;
+}
+
 // One decision: the safest move, and among the equally safe the one that
 // brings the gun under the target and the ship towards its home row.
 int decide(Pilot& pilot, int hold) {
@@ -179,7 +191,7 @@ int decide(Pilot& pilot, int hold) {
       }
     }
   }
-  return keys_for(best);
+  return keys_for(best) | (should_bomb(best_danger, look_ahead) ? PILOT_BOMB : 0);
 }
 
 // Notes when each bullet and enemy slot last took a new occupant.

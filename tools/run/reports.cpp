@@ -20,7 +20,7 @@ void append_numbers(std::string& out, const char* key, const std::vector<int>& n
 
 // What the arcade rules add to a run: where the score came from (types that
 // scored nothing left out), the best multiplier, the touches the untouchable
-// ship let pass, the continues (a pilot never takes one) and each cleared
+// ship let pass, the bombs dropped, the continues (a pilot never takes one) and each cleared
 // level's tally.
 void append_arcade_figures(std::string& out, const RunResult& r) {
   out += ", \"score_by_type\": {";
@@ -30,14 +30,17 @@ void append_arcade_figures(std::string& out, const RunResult& r) {
     appendf(out, "%s\"%d\": %d", separator, k + 1, r.score_by_type[k]);
     separator = ", ";
   }
-  appendf(out, "}, \"max_multiplier\": %d, \"hits_ignored\": %d, \"continues\": 0, \"tally\": [",
-          r.max_multiplier, r.hits_ignored);
+  appendf(out,
+          "}, \"max_multiplier\": %d, \"hits_ignored\": %d, \"bombs_used\": %d, "
+          "\"continues\": 0, \"tally\": [",
+          r.max_multiplier, r.hits_ignored, r.bombs_used);
   for (std::size_t i = 0; i < r.tally.size(); ++i) {
     const LevelTally& t = r.tally[i].tally;
     appendf(out,
             "%s{\"destroyed\": %d, \"appeared\": %d, \"hits\": %d, \"max_chain\": %d, "
-            "\"bonus\": %d}",
-            i == 0 ? "" : ", ", t.destroyed, t.appeared, t.hits, t.max_chain, r.tally[i].bonus);
+            "\"bombs\": %d, \"bonus\": %d}",
+            i == 0 ? "" : ", ", t.destroyed, t.appeared, t.hits, t.max_chain, t.bombs,
+            r.tally[i].bonus);
   }
   out += "]";
 }

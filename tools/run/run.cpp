@@ -68,6 +68,7 @@ void add_level_figures(RunResult& r, const LevelTally& level) {
   for (int k = 0; k < MAX_ENEMY_TYPES; ++k) r.score_by_type[k] += level.score_by_type[k];
   r.max_multiplier = std::max(r.max_multiplier, level.max_chain);
   r.hits_ignored += level.hits_ignored;
+  r.bombs_used += level.bombs;
 }
 
 }  // namespace
@@ -78,6 +79,7 @@ void press_keys(int keys) {
   key[KEY_UP] = (keys & PILOT_UP) != 0;
   key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
   key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
+  key[KEY_X] = (keys & PILOT_BOMB) != 0;
 }
 
 const char* outcome_name(Outcome outcome) {

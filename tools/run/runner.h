@@ -21,7 +21,8 @@ inline constexpr int PILOT_RIGHT = 2;
 inline constexpr int PILOT_UP = 4;
 inline constexpr int PILOT_DOWN = 8;
 inline constexpr int PILOT_FIRE = 16;
-inline constexpr int PILOT_KEY_MASK = 31;
+inline constexpr int PILOT_BOMB = 32;  // X: a bomb under rules with bombs
+inline constexpr int PILOT_KEY_MASK = 63;
 // The longest run asked for, by --ticks or by a recording: about 11.6 days of play.
 inline constexpr int MAX_RUN_TICKS = 100000000;
 
@@ -189,6 +190,7 @@ struct RunResult {
   std::array<int, MAX_ENEMY_TYPES> score_by_type{};  // entry k: what type k + 1's kills scored
   int max_multiplier = 1;
   int hits_ignored = 0;  // bullets and enemies that touched the untouchable ship
+  int bombs_used = 0;
   // One entry per level cleared under rules that keep a tally, as the
   // campaign took it on the tick the level was won.
   struct Cleared {

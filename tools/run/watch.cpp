@@ -42,6 +42,8 @@ struct HashTables {
     d.add(p.x, p.y, p.fire_cooldown, p.energy, p.score);
     if (p.invulnerable != 0 || p.chain != 0 || p.chain_left != 0)
       d.add(p.invulnerable, p.chain, p.chain_left);
+    if (p.bombs != 0) d.add(p.bombs);
+    if (p.bomb_left != 0) d.add(p.bomb_left);
   }
   template <std::size_t N>
   void operator()(const std::array<Bullet, N>& table) {
@@ -81,6 +83,7 @@ struct HashTables {
     if (t.appeared != 0 || t.destroyed != 0 || t.hits != 0 || t.max_chain != 0)
       d.add(t.appeared, t.destroyed, t.hits, t.max_chain);
     if (t.hits_ignored != 0) d.add(t.hits_ignored);
+    if (t.bombs != 0) d.add(t.bombs);
   }
   // Only what the screen shows, never read by the tick's rules.
   void operator()(const ScreenFeedback&) {}

@@ -30,11 +30,13 @@ void draw_main_menu(BITMAP* page, std::span<const char* const> items, int select
   textprintf_right_ex(page, font, PLAYFIELD_W, 0, white, TRANSPARENT, "%s",
                       renderer == Renderer::OpenGL ? "OpenGL" : "Software");
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 380, white, TRANSPARENT, "Mirvo");
-  // Under the arcade rules Escape pauses: the menu opens on Resume.
+  // Under the arcade rules Escape pauses: the menu opens on Resume. With
+  // bombs the line names X and is shortened to fit the 40 columns.
+  const Rules& r = folder_campaign.rules;
   textprintf_centre_ex(page, font, PLAYFIELD_W / 2, 390, white, TRANSPARENT, "%s",
-                       folder_campaign.rules.menus_in_window
-                           ? "Arrows move, Space/Ctrl fire, Esc pause"
-                           : "Arrows move, Space/Ctrl fire, Esc menu");
+                       r.bombs             ? "Arrows, Space fire, X bomb, Esc pause"
+                       : r.menus_in_window ? "Arrows move, Space/Ctrl fire, Esc pause"
+                                           : "Arrows move, Space/Ctrl fire, Esc menu");
   const int count = static_cast<int>(items.size());
   for (int i = 0; i < count; ++i)
     textprintf_ex(page, menu_font(), MENU_ITEM_X, menu_item_y(i, count), item_colour(i, selection),

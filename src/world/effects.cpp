@@ -113,14 +113,15 @@ void spawn_beam(int px) {
 }
 
 // The sweep's columns: the beam's colours, a particle every SWEEP_ROW_STEP
-// rows alternating core and glow (67 per column), gone in about 20 ticks.
-constexpr int SWEEP_ROW_STEP = 6;
-constexpr int SWEEP_FADE_STEP = 40;
+// rows alternating core and glow (100 per column), gone in 24 ticks, so at
+// most about 1600 of them live beside the beam's 600.
+constexpr int SWEEP_ROW_STEP = 4;
+constexpr int SWEEP_FADE_STEP = 32;
 constexpr int SWEEP_FADE_PERIOD = 2;
 // A new pair of columns every SWEEP_STEP_TICKS, SWEEP_STEP_PIXELS further
 // out: both edges are reached within 40 ticks from any column.
-constexpr int SWEEP_STEP_TICKS = 2;
-constexpr int SWEEP_STEP_PIXELS = 16;
+constexpr int SWEEP_STEP_TICKS = 3;
+constexpr int SWEEP_STEP_PIXELS = 24;
 
 void spawn_sweep_column(int px) {
   if (px < 0 || px >= PLAYFIELD_W) return;

@@ -3,6 +3,7 @@
 // that the plain rules never drop one.
 #include <tuple>
 
+#include "render/hud_local.h"
 #include "world_fixture.h"
 
 namespace {
@@ -136,6 +137,12 @@ TEST_F(Bomb, DropsOnlyWhenTheRulesTheCountAndTheButtonAllow) {
             std::make_tuple(3, 0, 0));
   EXPECT_EQ(live_bullets(), 4);
   EXPECT_EQ(world_events[EVENT_BOMB].count, 0);
+}
+
+TEST(BombCount, TheHudShowsItOnlyUnderRulesWithBombs) {
+  EXPECT_STREQ(format_bombs(ARCADE_RULES, 3).data(), "BOMB x3");
+  EXPECT_STREQ(format_bombs(ARCADE_RULES, 0).data(), "BOMB x0");
+  EXPECT_STREQ(format_bombs(PLAIN_RULES, 3).data(), "");
 }
 
 }  // namespace

@@ -77,7 +77,8 @@ RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
     int keys = 0;
     std::istringstream fields(line);
     if (!(fields >> count >> keys) || count < 1 || keys < 0 || keys > PILOT_KEY_MASK)
-      return failed(number, "expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0..31");
+      return failed(number, "expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0.." +
+                                std::to_string(PILOT_KEY_MASK));
     total += count;
     if (total > r.ticks) return failed(number, "more key ticks than the run's ticks");
     r.keys.emplace_back(count, keys);

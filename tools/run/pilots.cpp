@@ -28,10 +28,11 @@ constexpr int MARGIN_MAX = 4;
 constexpr int LAPSE_PER_THOUSAND = 10;
 constexpr int HOME_ROW_MIN = 290;  // where the pilot likes to sit
 constexpr int HOME_ROW_MAX = 330;
-// No safe place: even the best move is as dangerous as one sure contact
-// within this many ticks. The pilot then bombs, if it has one and is not
-// untouchable past that time already.
-constexpr int PANIC_TICKS = 20;
+// No safe place: even the safest move meets a threat sooner than the pilot
+// could see a way out and take it (its slowest reaction and decision). The
+// pilot then bombs, if it has one and is not untouchable past that time
+// already.
+constexpr int PANIC_TICKS = REACTION_MAX + DECISION_MAX;
 
 struct Box {
   float x, y, w, h;
@@ -97,8 +98,11 @@ struct Move {
   int hold;  // ticks the keys are held; then the ship is still
 };
 
-long danger_of(const Move& m, std::span<const Threat> threats, int look_ahead, float margin) {
+// With `first`, the tick of the first contact goes there (0: none).
+long danger_of(const Move& m, std::span<const Threat> threats, int look_ahead, float margin,
+               int* first = nullptr) {
   long danger = 0;
+  if (first != nullptr) *first = 0;
   int x = player.x;
   int y = player.y;
   for (int t = 1; t <= look_ahead; ++t) {
@@ -112,6 +116,7 @@ long danger_of(const Move& m, std::span<const Threat> threats, int look_ahead, f
       if (boxes_meet(ship[0], at) || boxes_meet(ship[1], at)) {
         const long weight = look_ahead + 1 - t;
         danger += weight * weight;
+        if (first != nullptr && *first == 0) *first = t;
       }
     }
   }
@@ -152,11 +157,13 @@ int keys_for(const Move& m) {
   return keys;
 }
 
-bool should_bomb(long best_danger, int look_ahead) {
+// Whether the safest move, `best`, still leaves no safe place.
+bool should_bomb(const Move& best, std::span<const Threat> threats, int look_ahead, float margin) {
   if (!rules.bombs || player.bombs <= 0 || player.bomb_left > 0) return false;
   if (player.invulnerable > PANIC_TICKS) return false;
-  const long sure_contact = look_ahead + 1 - PANIC_TICKS;
-  return best_danger >= sure_contact * sure_contact;
+  int first = 0;
+  danger_of(best, threats, look_ahead, margin, &first);
+  return first > 0 && first <= PANIC_TICKS;
 }
 
 // One decision: the safest move, and among the equally safe the one that
@@ -191,7 +198,8 @@ int decide(Pilot& pilot, int hold) {
       }
     }
   }
-  return keys_for(best) | (should_bomb(best_danger, look_ahead) ? PILOT_BOMB : 0);
+  const bool bomb = should_bomb(best, std::span(threats.data(), n), look_ahead, margin);
+  return keys_for(best) | (bomb ? PILOT_BOMB : 0);
 }
 
 // Notes when each bullet and enemy slot last took a new occupant.

@@ -9,6 +9,7 @@ void load_level(const char* script_file, const char* enemy_file, const char* til
   reset_world_for_level_start();
   rules = level_rules;
   start_level_power();
+  player.bombs = rules.bombs ? START_BOMBS : 0;
   load_scripts(script_file);
   load_tile_set(tile_file);
   load_enemy_types(enemy_file);

@@ -69,6 +69,20 @@ GlHudLayout gl_hud_layout(int doubled) {
           110 + 112 * s, 20 + 20 * s};
 }
 
+HudText format_bombs(const Rules& r, int bombs) {
+  HudText text{};
+  if (!r.bombs) return text;
+  char* const end = text.data() + text.size() - 1;
+  std::memcpy(text.data(), "BOMB x", 6);  // NOLINT(bugprone-not-null-terminated-result)
+  put_int(text.data() + 6, end, bombs);
+  return text;
+}
+
+HudPoint bombs_place(int doubled) {
+  const int s = doubled != 0 ? 1 : 0;
+  return {310 + 320 * s, 390 + 400 * s};
+}
+
 MessageText message_text(const Message& m) {
   MessageText text{};
   for (int k = 0; k < MESSAGE_TEXT_SIZE && m.text[k] != '\0'; ++k) text[k] = m.text[k];

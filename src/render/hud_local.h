@@ -124,6 +124,18 @@ struct BossBar {
 // while none does.
 BossBar boss_bar();
 
+// ---- The bombs left ----
+// "BOMB x3" under rules with bombs, empty (nothing drawn) otherwise; drawn
+// right-aligned on the bottom text line, across from the frame rate.
+HudText format_bombs(const Rules& r, int bombs);
+struct HudPoint {
+  int x = 0;
+  int y = 0;
+};
+// The text's right end and top: playfield pixels for the software renderer
+// (doubled 0), window pixels for OpenGL (doubled 1 in the 640 x 800 window).
+HudPoint bombs_place(int doubled);
+
 // A message slot's text, ending inside the copy even if the slot has no NUL.
 using MessageText = std::array<char, MESSAGE_TEXT_SIZE + 1>;
 MessageText message_text(const Message& m);

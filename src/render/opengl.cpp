@@ -184,6 +184,9 @@ void draw_hud_text() {
              white, -1);
   rect(screen, at.frame_x1, at.frame_y1, at.frame_x2, at.frame_y2, white);
   draw_power(full ? 1 : scale + 1, white);
+  const HudPoint bombs_at = bombs_place(full ? 0 : scale);
+  textout_right_ex(screen, font, format_bombs(rules, player.bombs).data(), bombs_at.x, bombs_at.y,
+                   white, -1);
   // The boss's name at its playfield place, enlarged with the window.
   if (const BossBar bar = boss_bar(); bar.shown) {
     const int factor = full ? 1 : scale + 1;

@@ -132,6 +132,9 @@ void draw_hud() {
   textout_right_ex(back_buffer, font, format_score(player.score, score_multiplier()).data(), 310,
                    10, white, -1);
   draw_boss_bar(white);
+  const HudPoint bombs_at = bombs_place(0);
+  textout_right_ex(back_buffer, font, format_bombs(rules, player.bombs).data(), bombs_at.x,
+                   bombs_at.y, white, -1);
 
   FONT* menu_font = static_cast<FONT*>(game_data[DATA_MENU_FONT].dat);
   for (const Message& m : messages) {

@@ -84,11 +84,13 @@ MenuChoice main_menu(int selection, const char* notice) {
                                                  notice_until - std::chrono::steady_clock::now())
                                                  .count());
     if (notice_left <= 0) notice = nullptr;
-    // Under the arcade rules Escape pauses: the menu opens on Resume.
+    // Under the arcade rules Escape pauses: the menu opens on Resume. With
+    // bombs the line names X and is shortened to fit the 40 columns.
+    const Rules& r = folder_campaign.rules;
     draw_main_menu(page, items, selection, notice,
-                   folder_campaign.rules.menus_in_window
-                       ? "Arrows move, Space/Ctrl fire, Esc pause"
-                       : "Arrows move, Space/Ctrl fire, Esc menu");
+                   r.bombs             ? "Arrows, Space fire, X bomb, Esc pause"
+                   : r.menus_in_window ? "Arrows move, Space/Ctrl fire, Esc pause"
+                                       : "Arrows move, Space/Ctrl fire, Esc menu");
     show_page(page);
     last_key = wait_for_screen_key(notice != nullptr ? notice_left : -1, false).scancode;
   }

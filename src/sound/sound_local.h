@@ -56,6 +56,9 @@ inline constexpr std::array<EffectRow, SOUND_EFFECT_COUNT> EFFECT_TABLE = {{
     {SOUND_SHIP_EXPLOSION, "ship_explosion", 200, EVENT_SHIP_EXPLODED, 0.6, 2.0},
     // Above the shots and explosions it is taken among; short, items come one at a time.
     {SOUND_PICKUP, "pickup", 160, EVENT_ITEM_TAKEN, 0.08, 0.4},
+    // The panic button is answered over everything but the game's end, and
+    // lasts about the bomb's 1.5 s.
+    {SOUND_BOMB, "bomb", 210, EVENT_BOMB, 0.8, 2.0},
 }};
 
 // The compiler refuses a table that lost a row or holds one out of order, and

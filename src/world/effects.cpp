@@ -73,15 +73,12 @@ void spawn_beam_particle(float x, float y, int colour) {
   spawn_particle(x, y, vx, vy, colour, 8, 8, 5);
 }
 
-// A grey core down the whole playfield at column px, with two blue glow
-// particles zigzagging 6 pixels either side of it: 600 particles.
-void spawn_beam(int px) {
-  const int grey = makecol(128, 128, 128);
-  const int blue = makecol(0, 0, 255);
+// The glow's zigzag: the swing at each row, turning and holding a row at
+// either extreme.
+struct BeamSwing {
   int d = 0;
   bool increasing = true;
-  for (int row = 0; row < PLAYFIELD_H; ++row) {
-    // At either extreme the swing turns and holds for this row.
+  int next() {
     if (increasing) {
       if (d == BEAM_SWING) {
         increasing = false;
@@ -95,6 +92,18 @@ void spawn_beam(int px) {
         --d;
       }
     }
+    return d;
+  }
+};
+
+// A grey core down the whole playfield at column px, with two blue glow
+// particles zigzagging 6 pixels either side of it: 600 particles.
+void spawn_beam(int px) {
+  const int grey = makecol(128, 128, 128);
+  const int blue = makecol(0, 0, 255);
+  BeamSwing swing;
+  for (int row = 0; row < PLAYFIELD_H; ++row) {
+    const int d = swing.next();
     if (row % 2 != 0) continue;
     const float y = static_cast<float>(row);
     spawn_beam_particle(static_cast<float>(px), y, grey);
@@ -103,7 +112,54 @@ void spawn_beam(int px) {
   }
 }
 
+// The sweep's columns: the beam's colours, a particle every SWEEP_ROW_STEP
+// rows alternating core and glow (100 per column), gone in 24 ticks, so at
+// most about 1600 of them live beside the beam's 600.
+constexpr int SWEEP_ROW_STEP = 4;
+constexpr int SWEEP_FADE_STEP = 32;
+constexpr int SWEEP_FADE_PERIOD = 2;
+// A new pair of columns every SWEEP_STEP_TICKS, SWEEP_STEP_PIXELS further
+// out: both edges are reached within 40 ticks from any column.
+constexpr int SWEEP_STEP_TICKS = 3;
+constexpr int SWEEP_STEP_PIXELS = 24;
+
+void spawn_sweep_column(int px) {
+  if (px < 0 || px >= PLAYFIELD_W) return;
+  const int grey = makecol(128, 128, 128);
+  const int blue = makecol(0, 0, 255);
+  BeamSwing swing;
+  for (int row = 0; row < PLAYFIELD_H; ++row) {
+    const int d = swing.next();
+    if (row % SWEEP_ROW_STEP != 0) continue;
+    const bool core = (row / SWEEP_ROW_STEP) % 2 == 0;
+    const float vx = hundredths(-10, 10);
+    const float vy = hundredths(-30, 30);
+    spawn_particle(static_cast<float>(core ? px : px + d), static_cast<float>(row), vx, vy,
+                   core ? grey : blue, SWEEP_FADE_STEP, 8, SWEEP_FADE_PERIOD);
+  }
+}
+
 }  // namespace
+
+void world_local::spawn_bomb_sweep(int origin, int tick) {
+  if (tick == 0) {
+    spawn_beam(origin);
+    return;
+  }
+  if (tick % SWEEP_STEP_TICKS != 0) return;
+  const int reach = tick / SWEEP_STEP_TICKS * SWEEP_STEP_PIXELS;
+  spawn_sweep_column(origin - reach);
+  spawn_sweep_column(origin + reach);
+}
+
+void world_local::sparks_from_enemy_bullets() {
+  for (Bullet& b : enemy_bullets) {
+    if (b.type == 0) continue;
+    spawn_spark(static_cast<float>(static_cast<int>(b.x)),
+                static_cast<float>(static_cast<int>(b.y)));
+    b.type = 0;
+  }
+}
 
 // For an enemy whose current step has just ended: the explosion bursts from
 // the frame's centre moved by the step's drawing offset.
@@ -162,12 +218,7 @@ void world_local::boss_falls(int slot) {
     spawn_burst_particle(x, y, fire_colour, BOSS_EXPLOSION_SPREAD);
     spawn_burst_particle(x, y, smoke_colour, BOSS_EXPLOSION_SPREAD);
   }
-  for (Bullet& b : enemy_bullets) {
-    if (b.type == 0) continue;
-    spawn_spark(static_cast<float>(static_cast<int>(b.x)),
-                static_cast<float>(static_cast<int>(b.y)));
-    b.type = 0;
-  }
+  world_local::sparks_from_enemy_bullets();
   screen_feedback.flash_left = BOSS_FLASH_TICKS;
   screen_feedback.shake_left = SHAKE_TICKS;
 }

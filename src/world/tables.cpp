@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "world/world.h"
+#include "world/world_local.h"
 
 Player player;
 LevelTally level_tally;
@@ -69,6 +70,8 @@ void reset_world_for_level_start() {
   player.invulnerable = 0;
   player.chain = 0;
   player.chain_left = 0;
+  player.bomb_left = 0;
+  world_local::release_bomb_button();
   level_tally = LevelTally{};
   screen_feedback = ScreenFeedback{};
   items = {};

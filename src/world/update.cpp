@@ -62,16 +62,16 @@ void enter_death_step(int slot, const EnemyType& def) {
 }
 
 // The kill of `e`, with what its group was worth when it fell with it, scores
-// them times the multiplier, and under a chain rule raises the chain and gives
-// the next kill the chain's time.
-void score_kill(const Enemy& e, int group_score) {
+// them times the multiplier, and under a chain rule (unless told not to)
+// raises the chain and gives the next kill the chain's time.
+void score_kill(const Enemy& e, int group_score, bool raises_chain = true) {
   world_local::count_type_score(e.type, e.score * score_multiplier());
   player.score += (e.score + group_score) * score_multiplier();
   if (rules.keeps_tally) {
     ++level_tally.destroyed;
     level_tally.max_chain = std::max(level_tally.max_chain, score_multiplier());
   }
-  if (rules.chain_ticks <= 0) return;
+  if (rules.chain_ticks <= 0 || !raises_chain) return;
   if (player.chain + 1 < rules.max_multiplier) ++player.chain;
   player.chain_left = rules.chain_ticks;
 }
@@ -324,12 +324,24 @@ void update_world() {
   if (player.fire_cooldown != 0) --player.fire_cooldown;
   update_enemy_bullets();
   world_local::update_items();
+  world_local::play_bomb();
   if (player.invulnerable > 0) --player.invulnerable;
   if (player.chain_left > 0 && --player.chain_left == 0) player.chain = 0;
   update_particles();
   if (player.energy < 0) player.energy = 0;
   scroll_background();
   world_local::settle_game_outcome();
+}
+
+// Scored and fallen as a shot's kill is, its group with it, but a bomb's
+// kills raise no chain.
+void world_local::bomb_destroys(int slot) {
+  Enemy& e = enemies[slot];
+  const EnemyType* def = enemy_type_of(e.type);
+  if (def == nullptr) return;
+  const int group_score = e.group_trigger > 0 ? trigger_group(e.group) : 0;
+  score_kill(e, rules.group_scores ? group_score : 0, false);
+  enter_death_step(slot, *def);
 }
 
 bool ship_shown() {

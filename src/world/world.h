@@ -102,7 +102,8 @@ struct Player {
   std::int32_t chain = 0;         // kills in a row: the multiplier is chain + 1, at most the rules'
   std::int32_t chain_left = 0;    // ticks until the chain breaks without another kill
   std::int32_t power = 0;  // weapon level 1..MAX_POWER under rules with power-ups; 0 otherwise
-  std::int32_t bombs = 0;  // bombs left, 0..MAX_BOMBS under rules with bombs; 0 otherwise
+  std::int32_t bombs = 0;         // bombs left, 0..MAX_BOMBS under rules with bombs; 0 otherwise
+  std::int32_t bomb_left = 0;     // ticks the bomb still plays
 };
 
 // How long the screen answers a blow, in ticks, and how far it shakes.
@@ -145,6 +146,7 @@ struct Rules {
   std::int32_t difficulty = DIFFICULTY_NORMAL;  // what skip_unless compares with
   float enemy_bullet_speed = 1.0f;              // every enemy bullet's velocity is times this
   bool power_ups = false;  // enemy types drop items; the weapon has levels; a blow costs one
+  bool bombs = false;  // the second button drops a bomb; START_BOMBS at every level start
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -164,6 +166,7 @@ inline constexpr Rules ARCADE_RULES{
     .wait_health = true,
     .chooses_difficulty = true,
     .power_ups = true,
+    .bombs = true,
 };
 // `base` played at `difficulty` (clamped to Easy..Hard) when it chooses one;
 // otherwise `base` unchanged, so the plain rules stay exactly as they were.
@@ -184,10 +187,11 @@ int score_multiplier();
 // that make the ship untouchable.
 struct LevelTally {
   std::int32_t appeared = 0;      // enemies spawned, the level director left out
-  std::int32_t destroyed = 0;     // of those, the ones the ship's shots brought down
+  std::int32_t destroyed = 0;     // of those, the ones the ship's shots and bombs brought down
   std::int32_t hits = 0;          // blows that cost the ship energy
   std::int32_t max_chain = 0;     // the highest multiplier reached
   std::int32_t hits_ignored = 0;  // bullets and enemies that touched the ship while untouchable
+  std::int32_t bombs = 0;         // bombs dropped
   // What each type's kills scored (index type - 1), counted under every
   // rule set: where the score came from, for the level runner.
   std::array<std::int32_t, MAX_ENEMY_TYPES> score_by_type{};
@@ -211,6 +215,19 @@ struct ScreenFeedback {
 extern ScreenFeedback screen_feedback;
 // A boss's fall flashes the screen white this long.
 inline constexpr int BOSS_FLASH_TICKS = 6;
+
+// ---- The bomb ----
+// Under rules with bombs the second button drops one, when the ship has one
+// and none is playing: every enemy bullet turns into a spark, every enemy on
+// the screen that can be hit loses BOMB_DAMAGE (a boss BOSS_BOMB_SHARE of its
+// full health, never its last point), the chain breaks, and the ship is
+// untouchable, blinking, while the beam sweeps the playfield.
+inline constexpr int BOMB_TICKS = 150;       // 1.5 s
+inline constexpr float BOMB_DAMAGE = 10.0f;  // twenty shots: more than any ordinary enemy has
+// 12 %: the three bombs of a level take at most a third of a boss, five
+// bombs less than two thirds, so a fight is shortened but still shot out.
+inline constexpr float BOSS_BOMB_SHARE = 0.12f;
+inline constexpr int BOMB_FLASH_TICKS = 4;  // shown only with the player's screen effects
 
 struct Bullet {
   std::int32_t type = 0;  // 0 = free, else the 1-based shot type
@@ -363,6 +380,7 @@ enum WorldEventKind : int {
   EVENT_LEVEL_WON,        // a victory step ended
   EVENT_SHIP_EXPLODED,    // the lost ship burst (only under rules where it does)
   EVENT_ITEM_TAKEN,       // the ship took an item
+  EVENT_BOMB,             // the ship dropped a bomb (only under rules with bombs)
   WORLD_EVENT_KIND_COUNT
 };
 

@@ -50,6 +50,25 @@ inline void count_type_score(int type, int points) {
 // spark, so the player is not hit by the fight that has just ended.
 void boss_falls(int slot);
 
+// Every enemy bullet in flight turns into a spark where it is and is freed.
+void sparks_from_enemy_bullets();
+
+// The bomb: drop_bomb starts one when the rules, the bombs left and the
+// button allow it (see world.h); play_bomb sweeps its beam and counts it down
+// once per tick. Neither draws a random number unless a bomb plays.
+void drop_bomb();
+void play_bomb();
+// Every level start forgets a bomb button held down, so a run plays the same
+// whatever the one before it ended with.
+void release_bomb_button();
+// The bomb's look on tick `tick` (0 first) of its play: the ship's beam at
+// column `origin` first, then columns of its core and glow running out from
+// there to both edges, short-lived so the whole sweep fits beside the other
+// particles.
+void spawn_bomb_sweep(int origin, int tick);
+// Kill of enemy `slot` by a bomb, which has just taken its last health.
+void bomb_destroys(int slot);
+
 // A victory step has ended in this tick; the tick's end settles the outcome.
 void note_victory_step();
 // The outcome after the tick's last phase (see GameOutcome in world.h).

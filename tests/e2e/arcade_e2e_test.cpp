@@ -94,9 +94,10 @@ bool bullet_below_ship(const Image& i) {
                       [](Rgb c) { return c.r >= 200 && c.g <= 90 && c.b <= 90; }) >= 3;
 }
 
-// The arcade menu: five rows, and its help line tells that Escape pauses.
+// The arcade menu: five rows, and its help line names the bomb and tells that
+// Escape pauses.
 bool arcade_menu(const Image& i, int selected) {
-  const std::string help = "Arrows move, Space/Ctrl fire, Esc pause";
+  const std::string help = "Arrows, Space fire, X bomb, Esc pause";
   return menu_shows(i, selected, true) && !play_shows(i) &&
          text_reads(i, help, 160 + 4 * static_cast<int>(help.size()), 390);
 }

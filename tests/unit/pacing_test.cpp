@@ -194,7 +194,8 @@ SeedReport full_report() {
   r.score_by_type = {0, 500, 0, 0, 0, 0, 400, 0};
   r.max_multiplier = 5;
   r.hits_ignored = 7;
-  r.tally = {{{31, 9, 3, 5, {}}, 0}, {{40, 12, 0, 2, {}}, NO_HIT_BONUS}};
+  r.bombs_used = 4;
+  r.tally = {{{31, 9, 3, 5, {}, 3}, 0}, {{40, 12, 0, 2, {}, 1}, NO_HIT_BONUS}};
   report.text = "seed 4000000000  dodge  lost\ntick 100 hash 00\n";
   return report;
 }
@@ -211,14 +212,14 @@ TEST(SeedReports, ReadBackWhole) {
             std::tie(y.seed, y.outcome, y.tick, y.score, y.spawned, y.destroyed, y.hits_taken,
                      y.energy, y.level, y.boss_tick, y.hash, y.hits_by_stretch, y.hit_ticks,
                      y.enemies_by_second, y.enemy_bullets_by_second));
-  EXPECT_EQ(std::tie(x.score_by_type, x.max_multiplier, x.hits_ignored),
-            std::tie(y.score_by_type, y.max_multiplier, y.hits_ignored));
+  EXPECT_EQ(std::tie(x.score_by_type, x.max_multiplier, x.hits_ignored, x.bombs_used),
+            std::tie(y.score_by_type, y.max_multiplier, y.hits_ignored, y.bombs_used));
   ASSERT_EQ(y.tally.size(), 2u);
   for (int i : {0, 1}) {
     const LevelTally& t = y.tally[i].tally;
     const LevelTally& u = x.tally[i].tally;
-    EXPECT_EQ(std::tie(t.appeared, t.destroyed, t.hits, t.max_chain, y.tally[i].bonus),
-              std::tie(u.appeared, u.destroyed, u.hits, u.max_chain, x.tally[i].bonus));
+    EXPECT_EQ(std::tie(t.appeared, t.destroyed, t.hits, t.max_chain, t.bombs, y.tally[i].bonus),
+              std::tie(u.appeared, u.destroyed, u.hits, u.max_chain, u.bombs, x.tally[i].bonus));
   }
   EXPECT_EQ(b.text, a.text);
 

@@ -161,13 +161,15 @@ std::vector<unsigned char> bytes_of(const Tables&... tables) {
 }
 
 TEST_F(WorldEvents, RecordingLeavesTheTickAsItWas) {
-  // Gunners drifting onto a climbing, firing ship that takes an item, a beam
-  // and a level won.
+  // Gunners drifting onto a climbing, firing ship that takes an item, a beam,
+  // a bomb and a level won.
   auto busy_scene = [this](int recording) {
     fresh();
     world_events_recording = recording;
     rules.ship_explodes = true;  // so the lost ship's burst is heard too
     drop_item(ITEM_POWER, static_cast<float>(player.x), static_cast<float>(player.y));
+    rules.bombs = true;
+    player.bombs = 1;
     key[KEY_SPACE] = 1;
     key[KEY_UP] = 1;
     for (int i = 0; i < 6; ++i) {
@@ -178,6 +180,10 @@ TEST_F(WorldEvents, RecordingLeavesTheTickAsItWas) {
     std::array<int, WORLD_EVENT_KIND_COUNT> heard{};
     for (int tick = 0; tick < 400; ++tick) {
       if (tick == 100) fire_player_shot(2);
+      // A bomb clears the first gunners; a second wave ends the ship after it.
+      key[KEY_X] = tick == 20;  // released at once, for the second scene's press
+      if (tick == 170)
+        for (int i = 0; i < 6; ++i) spawn_enemy(1, 2, 40.0f * i, 20.0f, 0.0f, 0.2f, 0, 0);
       update_player();
       update_world();
       for (int k = 0; k < WORLD_EVENT_KIND_COUNT; ++k) heard[k] += world_events[k].count;

@@ -104,10 +104,10 @@ std::string write_report(const SeedReport& report) {
   items.insert(items.end(), r.items_taken.begin(), r.items_taken.end());
   write_numbers(out, items);
   write_numbers(out, std::vector<int>(r.score_by_type.begin(), r.score_by_type.end()));
-  std::vector<int> tally{r.max_multiplier, r.hits_ignored};
+  std::vector<int> tally{r.max_multiplier, r.hits_ignored, r.bombs_used};
   for (const RunResult::Cleared& c : r.tally)
-    tally.insert(tally.end(),
-                 {c.tally.destroyed, c.tally.appeared, c.tally.hits, c.tally.max_chain, c.bonus});
+    tally.insert(tally.end(), {c.tally.destroyed, c.tally.appeared, c.tally.hits, c.tally.max_chain,
+                               c.tally.bombs, c.bonus});
   write_numbers(out, tally);
   out << report.text.size() << '\n' << report.text;
   return out.str();
@@ -132,23 +132,28 @@ bool read_report(std::string_view bytes, SeedReport* report) {
   if (!read_numbers(in, &items) || items.size() != 2 * ITEM_KINDS) return false;
   std::copy(items.begin(), items.begin() + ITEM_KINDS, r.items_dropped.begin());
   std::copy(items.begin() + ITEM_KINDS, items.end(), r.items_taken.begin());
-  // The score by type, then the multiplier, the touches ignored and five
-  // figures per cleared level.
+  // The score by type, then the multiplier, the touches ignored, the bombs
+  // used and six figures per cleared level.
+  constexpr std::size_t head_size = 3;
+  constexpr std::size_t per_level = 6;
   std::vector<int> by_type;
   std::vector<int> tally;
   if (!read_numbers(in, &by_type) || by_type.size() != r.score_by_type.size() ||
-      !read_numbers(in, &tally) || tally.size() < 2 || (tally.size() - 2) % 5 != 0)
+      !read_numbers(in, &tally) || tally.size() < head_size ||
+      (tally.size() - head_size) % per_level != 0)
     return false;
   std::copy(by_type.begin(), by_type.end(), r.score_by_type.begin());
   r.max_multiplier = tally[0];
   r.hits_ignored = tally[1];
-  for (std::size_t i = 2; i < tally.size(); i += 5) {
+  r.bombs_used = tally[2];
+  for (std::size_t i = head_size; i < tally.size(); i += per_level) {
     RunResult::Cleared& c = r.tally.emplace_back();
     c.tally.destroyed = tally[i];
     c.tally.appeared = tally[i + 1];
     c.tally.hits = tally[i + 2];
     c.tally.max_chain = tally[i + 3];
-    c.bonus = tally[i + 4];
+    c.tally.bombs = tally[i + 4];
+    c.bonus = tally[i + 5];
   }
   std::size_t size = 0;
   if (!(in >> size) || in.get() != '\n') return false;

@@ -127,7 +127,7 @@ int soak(const Options& o) {
     if (!broken.empty()) {
       std::printf("soak: %s after tick %d; reproduce with --seed %u --pilot %s%s --difficulty %s\n",
                   broken.c_str(), broken_at, settings.seed, pilot_name(kind),
-                  settings.immortal ? " --immortal" : "", difficulty_name(settings.difficulty));
+                  settings.immortal ? " --immortal" : "", difficulty_word(settings.difficulty));
       return 1;
     }
   } while (elapsed() < o.soak_seconds);

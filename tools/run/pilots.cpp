@@ -1,7 +1,8 @@
 // The pilots: idle touches nothing, sweep flies side to side with fire held
-// (taking what crosses its path), dodge plays like a careful person and goes
-// for items when that is as safe as anything else, and the replay pilot plays
-// a recording.
+// The pilots: idle touches nothing, sweep flies side to side with fire held
+// (taking what crosses its path, never bombing), dodge plays like a careful
+// person who goes for items when that is as safe as anything else and bombs
+// when no move is safe, and the replay pilot plays a recording.
 #include <allegro.h>
 
 #include <algorithm>
@@ -32,6 +33,11 @@ constexpr int HOME_ROW_MAX = 330;
 // How high the ship goes to meet an item: just above its home rows, so it
 // waits for an item more than it climbs into the fire for one.
 constexpr int ITEM_ROW_MIN = 260;
+// No safe place: even the safest move meets a threat sooner than the pilot
+// could see a way out and take it (its slowest reaction and decision). The
+// pilot then bombs, if it has one and is not untouchable past that time
+// already.
+constexpr int PANIC_TICKS = REACTION_MAX + DECISION_MAX;
 
 struct Box {
   float x, y, w, h;
@@ -97,8 +103,11 @@ struct Move {
   int hold;  // ticks the keys are held; then the ship is still
 };
 
-long danger_of(const Move& m, std::span<const Threat> threats, int look_ahead, float margin) {
+// With `first`, the tick of the first contact goes there (0: none).
+long danger_of(const Move& m, std::span<const Threat> threats, int look_ahead, float margin,
+               int* first = nullptr) {
   long danger = 0;
+  if (first != nullptr) *first = 0;
   int x = player.x;
   int y = player.y;
   for (int t = 1; t <= look_ahead; ++t) {
@@ -112,6 +121,7 @@ long danger_of(const Move& m, std::span<const Threat> threats, int look_ahead, f
       if (boxes_meet(ship[0], at) || boxes_meet(ship[1], at)) {
         const long weight = look_ahead + 1 - t;
         danger += weight * weight;
+        if (first != nullptr && *first == 0) *first = t;
       }
     }
   }
@@ -175,6 +185,15 @@ int keys_for(const Move& m) {
   return keys;
 }
 
+// Whether the safest move, `best`, still leaves no safe place.
+bool should_bomb(const Move& best, std::span<const Threat> threats, int look_ahead, float margin) {
+  if (!rules.bombs || player.bombs <= 0 || player.bomb_left > 0) return false;
+  if (player.invulnerable > PANIC_TICKS) return false;
+  int first = 0;
+  danger_of(best, threats, look_ahead, margin, &first);
+  return first > 0 && first <= PANIC_TICKS;
+}
+
 // One decision: the safest move, and among the equally safe the one that
 // brings the gun under the target and the ship towards its home row.
 int decide(Pilot& pilot, int hold) {
@@ -208,7 +227,8 @@ int decide(Pilot& pilot, int hold) {
       }
     }
   }
-  return keys_for(best);
+  const bool bomb = should_bomb(best, std::span(threats.data(), n), look_ahead, margin);
+  return keys_for(best) | (bomb ? PILOT_BOMB : 0);
 }
 
 // Notes when each bullet and enemy slot last took a new occupant.

@@ -77,7 +77,8 @@ RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
     int keys = 0;
     std::istringstream fields(line);
     if (!(fields >> count >> keys) || count < 1 || keys < 0 || keys > PILOT_KEY_MASK)
-      return failed(number, "expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0..31");
+      return failed(number, "expected \"COUNT KEYS\" with COUNT >= 1 and KEYS 0.." +
+                                std::to_string(PILOT_KEY_MASK));
     total += count;
     if (total > r.ticks) return failed(number, "more key ticks than the run's ticks");
     r.keys.emplace_back(count, keys);
@@ -92,7 +93,7 @@ std::string serialize_recording(const RunRecording& recording) {
   out << MAGIC << "\nseed " << recording.seed << "\nlevel " << hex_digest(recording.level_digest)
       << "\npilot " << recording.pilot << "\n";
   if (recording.difficulty != DIFFICULTY_NORMAL)
-    out << "difficulty " << difficulty_name(recording.difficulty) << "\n";
+    out << "difficulty " << difficulty_word(recording.difficulty) << "\n";
   out << "ticks " << recording.ticks << "\nkeys\n";
   for (const auto& [count, keys] : recording.keys) out << count << ' ' << keys << '\n';
   out << "end\n";

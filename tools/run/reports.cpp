@@ -21,7 +21,7 @@ void append_numbers(std::string& out, const char* key, const std::vector<int>& n
 
 // What the arcade rules add to a run: where the score came from (types that
 // scored nothing left out), the best multiplier, the touches the untouchable
-// ship let pass, the continues (a pilot never takes one) and each cleared
+// ship let pass, the bombs dropped, the continues (a pilot never takes one) and each cleared
 // level's tally.
 void append_arcade_figures(std::string& out, const RunResult& r) {
   out += ", \"score_by_type\": {";
@@ -31,14 +31,17 @@ void append_arcade_figures(std::string& out, const RunResult& r) {
     appendf(out, "%s\"%d\": %d", separator, k + 1, r.score_by_type[k]);
     separator = ", ";
   }
-  appendf(out, "}, \"max_multiplier\": %d, \"hits_ignored\": %d, \"continues\": 0, \"tally\": [",
-          r.max_multiplier, r.hits_ignored);
+  appendf(out,
+          "}, \"max_multiplier\": %d, \"hits_ignored\": %d, \"bombs_used\": %d, "
+          "\"continues\": 0, \"tally\": [",
+          r.max_multiplier, r.hits_ignored, r.bombs_used);
   for (std::size_t i = 0; i < r.tally.size(); ++i) {
     const LevelTally& t = r.tally[i].tally;
     appendf(out,
             "%s{\"destroyed\": %d, \"appeared\": %d, \"hits\": %d, \"max_chain\": %d, "
-            "\"bonus\": %d}",
-            i == 0 ? "" : ", ", t.destroyed, t.appeared, t.hits, t.max_chain, r.tally[i].bonus);
+            "\"bombs\": %d, \"bonus\": %d}",
+            i == 0 ? "" : ", ", t.destroyed, t.appeared, t.hits, t.max_chain, t.bombs,
+            r.tally[i].bonus);
   }
   out += "]";
 }
@@ -72,7 +75,7 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
             "\"level\": %d, \"boss_tick\": %d, \"worst_stretch\": %d, \"difficulty\": \"%s\"",
             r.seed, pilot, outcome_name(r.outcome), r.tick, r.score, r.spawned, r.destroyed,
             r.hits_taken, r.energy, r.level, r.boss_tick, worst_stretch(r),
-            difficulty_name(r.difficulty));
+            difficulty_word(r.difficulty));
     append_numbers(out, "hits_by_stretch", r.hits_by_stretch);
     append_numbers(out, "hit_ticks", r.hit_ticks);
     append_numbers(out, "enemies_by_second", r.enemies_by_second);

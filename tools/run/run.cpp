@@ -72,6 +72,7 @@ void add_level_figures(RunResult& r, const LevelTally& level) {
     r.items_dropped[k] += level.items_dropped[k];
     r.items_taken[k] += level.items_taken[k];
   }
+  r.bombs_used += level.bombs;
 }
 
 // --power: the level held before every tick; a rule set without weapon
@@ -88,6 +89,7 @@ void press_keys(int keys) {
   key[KEY_UP] = (keys & PILOT_UP) != 0;
   key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
   key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
+  key[KEY_X] = (keys & PILOT_BOMB) != 0;
 }
 
 const char* outcome_name(Outcome outcome) {
@@ -142,7 +144,7 @@ bool difficulty_named(const std::string& name, int* difficulty) {
   return false;
 }
 
-const char* difficulty_name(int difficulty) {
+const char* difficulty_word(int difficulty) {
   return difficulty >= 0 && difficulty < DIFFICULTIES ? DIFFICULTY_NAMES[difficulty] : "?";
 }
 

@@ -21,7 +21,8 @@ inline constexpr int PILOT_RIGHT = 2;
 inline constexpr int PILOT_UP = 4;
 inline constexpr int PILOT_DOWN = 8;
 inline constexpr int PILOT_FIRE = 16;
-inline constexpr int PILOT_KEY_MASK = 31;
+inline constexpr int PILOT_BOMB = 32;  // X: a bomb under rules with bombs
+inline constexpr int PILOT_KEY_MASK = 63;
 // The longest run asked for, by --ticks or by a recording: about 11.6 days of play.
 inline constexpr int MAX_RUN_TICKS = 100000000;
 
@@ -31,9 +32,10 @@ enum class PilotKind { idle, sweep, dodge, replay };
 // user); false for any other name.
 bool pilot_kind_named(const std::string& name, PilotKind* kind);
 const char* pilot_name(PilotKind kind);
-// "easy", "normal" and "hard" for DIFFICULTY_EASY..DIFFICULTY_HARD.
+// The words the runner reads and writes for DIFFICULTY_EASY..DIFFICULTY_HARD:
+// "easy", "normal" and "hard" (the game shows them capitalised).
 bool difficulty_named(const std::string& name, int* difficulty);
-const char* difficulty_name(int difficulty);
+const char* difficulty_word(int difficulty);
 
 // The pilot's own generator (splitmix64), so that its draws never touch the
 // rand() sequence the world's particles use: a replay, which has no pilot,
@@ -195,6 +197,7 @@ struct RunResult {
   int hits_ignored = 0;  // bullets and enemies that touched the untouchable ship
   std::array<int, ITEM_KINDS> items_dropped{};  // by kind, entry kind - 1
   std::array<int, ITEM_KINDS> items_taken{};
+  int bombs_used = 0;
   // One entry per level cleared under rules that keep a tally, as the
   // campaign took it on the tick the level was won.
   struct Cleared {

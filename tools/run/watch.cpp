@@ -44,6 +44,7 @@ struct HashTables {
       d.add(p.invulnerable, p.chain, p.chain_left);
     if (p.power != 0) d.add(p.power);
     if (p.bombs != 0) d.add(p.bombs);
+    if (p.bomb_left != 0) d.add(p.bomb_left);
   }
   template <std::size_t N>
   void operator()(const std::array<Bullet, N>& table) {
@@ -86,6 +87,7 @@ struct HashTables {
     for (int k = 0; k < ITEM_KINDS; ++k)
       if (t.items_dropped[k] != 0 || t.items_taken[k] != 0)
         d.add(k, t.items_dropped[k], t.items_taken[k]);
+    if (t.bombs != 0) d.add(t.bombs);
   }
   // Items and drop counts exist only under rules with power-ups.
   void operator()(const std::array<Item, MAX_ITEMS>& table,

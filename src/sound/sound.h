@@ -27,7 +27,7 @@ enum SoundEffect : int {
   // The lost ship bursts (a rule of some campaigns).
   SOUND_SHIP_EXPLOSION,
   SOUND_PICKUP,  // the ship took an item
-  SOUND_BOMB,  // the ship dropped a bomb (a rule of some campaigns)
+  SOUND_BOMB,    // the ship dropped a bomb (a rule of some campaigns)
   SOUND_EFFECT_COUNT
 };
 

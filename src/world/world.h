@@ -101,9 +101,9 @@ struct Player {
   std::int32_t invulnerable = 0;  // ticks left in which the ship collides with nothing
   std::int32_t chain = 0;         // kills in a row: the multiplier is chain + 1, at most the rules'
   std::int32_t chain_left = 0;    // ticks until the chain breaks without another kill
-  std::int32_t power = 0;  // weapon level 1..MAX_POWER under rules with power-ups; 0 otherwise
-  std::int32_t bombs = 0;         // bombs left, 0..MAX_BOMBS under rules with bombs; 0 otherwise
-  std::int32_t bomb_left = 0;     // ticks the bomb still plays
+  std::int32_t power = 0;      // weapon level 1..MAX_POWER under rules with power-ups; 0 otherwise
+  std::int32_t bombs = 0;      // bombs left, 0..MAX_BOMBS under rules with bombs; 0 otherwise
+  std::int32_t bomb_left = 0;  // ticks the bomb still plays
 };
 
 // How long the screen answers a blow, in ticks, and how far it shakes.
@@ -146,7 +146,7 @@ struct Rules {
   std::int32_t difficulty = DIFFICULTY_NORMAL;  // what skip_unless compares with
   float enemy_bullet_speed = 1.0f;              // every enemy bullet's velocity is times this
   bool power_ups = false;  // enemy types drop items; the weapon has levels; a blow costs one
-  bool bombs = false;  // the second button drops a bomb; START_BOMBS at every level start
+  bool bombs = false;      // the second button drops a bomb; START_BOMBS at every level start
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{

@@ -83,8 +83,14 @@ bool advance_campaign(const Campaign& campaign, CampaignProgress& progress) {
   ++progress.level;
   progress.victory_ticks = 0;
   player.energy = energy_for_next_level(player.energy);
+  progress.left_tally = level_tally;
   // The next level's start sets the outcome back to playing.
   reset_world_for_next_level();
   load_campaign_level(campaign, progress.level);
   return true;
+}
+
+bool campaign_tick(const Campaign& campaign, CampaignProgress& progress, const TickInput& input) {
+  run_tick(input);
+  return advance_campaign(campaign, progress);
 }

@@ -126,6 +126,7 @@ struct CampaignProgress {
   LevelTally tally;        // the won level's, taken on the tick it was won
   int bonus = 0;           // scored with it
   bool skip_wait = false;  // set by the player's fire: the next level starts at the next tick
+  LevelTally left_tally;   // the level just left, as it stood when the next one started
 };
 // Called after every logic tick, by the play loop and the level runner alike.
 // While the level is won (game_outcome() says so and the ship flies) and
@@ -138,6 +139,10 @@ struct CampaignProgress {
 // level's too), and TALLY_TICKS pass before the next level, fewer when the
 // player skips.
 bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
+// One tick of a campaign as the play loop, the runner and playback all play
+// it: run_tick with this tick's input, then advance_campaign. Returns true on
+// the tick a new level starts (progress.left_tally then holds the old one's).
+bool campaign_tick(const Campaign& campaign, CampaignProgress& progress, const TickInput& input);
 
 // ---- Allegro archives ----
 // Every archive the game and its tools open (data.dat, the enemies', the tile

@@ -120,23 +120,37 @@ static void hold_while_unfocused() {
   play_music(MUSIC_PLAY);
 }
 
+TickInput read_tick_input() {
+  poll_joystick();
+  TickInput in;
+  in.left = key[KEY_LEFT] != 0;
+  in.right = key[KEY_RIGHT] != 0;
+  in.up = key[KEY_UP] != 0;
+  in.down = key[KEY_DOWN] != 0;
+  in.fire = key[KEY_SPACE] != 0 || (key_shifts & KB_CTRL_FLAG) != 0;
+  in.bomb = key[KEY_X] != 0;
+  if (num_joysticks > 0) {
+    const JOYSTICK_INFO& j = joy[0];
+    in.left = in.left || j.stick[0].axis[0].d1 != 0;
+    in.right = in.right || j.stick[0].axis[0].d2 != 0;
+    in.up = in.up || j.stick[0].axis[1].d1 != 0;
+    in.down = in.down || j.stick[0].axis[1].d2 != 0;
+    in.fire = in.fire || j.button[0].b != 0;
+    in.bomb = in.bomb || (j.num_buttons > 1 && j.button[1].b != 0);
+  }
+  return in;
+}
+
 int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
   int ran = 0;
   // Re-read before every tick: ticks arriving during a catch-up join it.
   while (tick_count.load() > 0) {
-    run_tick();
-    if (advance_campaign(campaign, progress))
+    if (campaign_tick(campaign, progress, read_tick_input()))
       choose_play_music(campaign.levels[progress.level].music);
     tick_count.fetch_sub(1);
     ++ran;
   }
   return ran;
-}
-
-// Fire as the ship reads it: Space, Ctrl or the first joystick's button 1.
-static bool fire_held() {
-  if (key[KEY_SPACE] != 0 || (key_shifts & KB_CTRL_FLAG) != 0) return true;
-  return num_joysticks > 0 && joy[0].num_buttons > 0 && joy[0].button[0].b != 0;
 }
 
 static void put_line(int row, const char* format, int a = 0, int b = 0) {
@@ -167,7 +181,7 @@ static void show_tally() {
 // count of a tally and of a lost game's last seconds, and whether the game
 // has now ended.
 static PlayEnd watch_game_end(int ran) {
-  const bool fire = fire_held();
+  const bool fire = read_tick_input().fire;  // fire as the ship reads it
   if (progress.cleared && fire && !fire_was_held) progress.skip_wait = true;
   fire_was_held = fire;
   tally_ticks = progress.cleared ? tally_ticks + ran : 0;

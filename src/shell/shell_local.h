@@ -328,9 +328,14 @@ std::string replace_file(const std::string& path, const std::string& text);
 
 // ---- Play ----
 
-// The play loop's catch-up: every logic tick that has fallen due, run_tick
-// and the campaign's step after each, with the next level's music when one
-// starts. tick_count is re-read before every tick, so ticks arriving during a
+// The ship's input for one tick, read from the keyboard and the first
+// joystick (polled here): the arrows or the stick, Space, Ctrl or button 1 to
+// fire, X or button 2 for a bomb. No joystick reads as released.
+TickInput read_tick_input();
+
+// The play loop's catch-up: every logic tick that has fallen due, the
+// campaign's tick with the input read for it, with the next level's music
+// when one starts. tick_count is re-read before every tick, so ticks arriving during a
 // catch-up join it. Returns how many ran; the events are left for the caller.
 int run_due_ticks(const Campaign& campaign, CampaignProgress& progress);
 

@@ -125,7 +125,7 @@ void start_up() {
     start_sound("sound.dat");
     load_music();
   }
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  seed_world_random(static_cast<std::uint32_t>(std::time(nullptr)));
   set_color_depth(desktop_color_depth());
 
   screen_fit = {};

@@ -3,37 +3,32 @@
 #include "world/world.h"
 #include "world/world_local.h"
 
-namespace {
-
-GameOutcome outcome = GameOutcome::playing;
-bool victory_this_tick = false;
-
-}  // namespace
+OutcomeState outcome_state;
 
 GameOutcome game_outcome() {
-  return outcome;
+  return outcome_state.outcome;
 }
 
 void reset_game_outcome() {
-  outcome = GameOutcome::playing;
-  victory_this_tick = false;
+  outcome_state = OutcomeState{};
 }
 
 void keep_ship_alive(GameOutcome before) {
   player.energy = START_ENERGY;
-  if (outcome == GameOutcome::lost) outcome = before;
+  if (outcome_state.outcome == GameOutcome::lost) outcome_state.outcome = before;
 }
 
 void world_local::note_victory_step() {
-  victory_this_tick = true;
+  outcome_state.victory_step = 1;
 }
 
 // A win needs a game not lost before this tick; a loss needs no win in it.
 void world_local::settle_game_outcome() {
-  if (victory_this_tick && outcome != GameOutcome::lost) {
+  GameOutcome& outcome = outcome_state.outcome;
+  if (outcome_state.victory_step != 0 && outcome != GameOutcome::lost) {
     outcome = GameOutcome::won;
   } else if (player.energy < 1) {
     outcome = GameOutcome::lost;
   }
-  victory_this_tick = false;
+  outcome_state.victory_step = 0;
 }

@@ -1,7 +1,7 @@
-// Player control: the keyboard and the first joystick move the ship one pixel
-// per tick on each axis, fire its shot with a 20-tick cooldown (under rules
-// with power-ups the weapon level chooses the volley and its cooldown) and
-// drop a bomb (X or the second button) under rules with bombs.
+// Player control: the tick's input moves the ship one pixel per tick on each
+// axis, fires its shot with a 20-tick cooldown (under rules with power-ups the
+// weapon level chooses the volley and its cooldown) and drops a bomb under
+// rules with bombs.
 
 #include <allegro.h>
 
@@ -37,41 +37,6 @@ constexpr std::array<WeaponLevel, MAX_POWER> WEAPON_LEVELS = {{
     {12, 3, {{{MUZZLE_X, 0.0f}, {MUZZLE_X - 6.0f, -0.6f}, {MUZZLE_X + 6.0f, 0.6f}}}},
 }};
 
-struct ShipInput {
-  bool left = false;
-  bool right = false;
-  bool up = false;
-  bool down = false;
-  bool fire = false;
-  bool bomb = false;
-};
-
-// Whether the bomb button was down on the last tick: a bomb drops when it goes
-// down, so holding it never drops a second one.
-bool bomb_button_was_down = false;
-
-// Every input the ship obeys, read in one place: Allegro's key[] and
-// key_shifts, and joy[0] when a joystick is installed (none reads as released).
-ShipInput read_ship_input() {
-  ShipInput in;
-  in.left = key[KEY_LEFT] != 0;
-  in.right = key[KEY_RIGHT] != 0;
-  in.up = key[KEY_UP] != 0;
-  in.down = key[KEY_DOWN] != 0;
-  in.fire = key[KEY_SPACE] != 0 || (key_shifts & KB_CTRL_FLAG) != 0;
-  in.bomb = key[KEY_X] != 0;
-  if (num_joysticks > 0) {
-    const JOYSTICK_INFO& j = joy[0];
-    in.left = in.left || j.stick[0].axis[0].d1 != 0;
-    in.right = in.right || j.stick[0].axis[0].d2 != 0;
-    in.up = in.up || j.stick[0].axis[1].d1 != 0;
-    in.down = in.down || j.stick[0].axis[1].d2 != 0;
-    in.fire = in.fire || j.button[0].b != 0;
-    in.bomb = in.bomb || (j.num_buttons > 1 && j.button[1].b != 0);
-  }
-  return in;
-}
-
 // Two pairs of cyan particles drifting down from the ship's tail.
 void emit_exhaust() {
   for (int pair = 0; pair < 2; ++pair) {
@@ -102,11 +67,9 @@ void emit_muzzle_flash() {
 
 // One tick of control. A lost ship (energy 0 or less) ignores all input.
 // Left wins over right and up over down, except at the edge they cannot move.
-void update_player() {
-  poll_joystick();
-  const ShipInput in = read_ship_input();
-  const bool bomb_pressed = in.bomb && !bomb_button_was_down;
-  bomb_button_was_down = in.bomb;
+void update_player(const TickInput& in) {
+  const bool bomb_pressed = in.bomb && player.bomb_held == 0;
+  player.bomb_held = in.bomb ? 1 : 0;
   if (player.energy <= 0) return;
 
   if (in.left && player.x > 0) {
@@ -131,10 +94,6 @@ void update_player() {
     emit_muzzle_flash();
   }
   if (bomb_pressed) world_local::drop_bomb();
-}
-
-void world_local::release_bomb_button() {
-  bomb_button_was_down = false;
 }
 
 void fire_player_shot(int shot_type) {

@@ -71,7 +71,7 @@ void reset_world_for_level_start() {
   player.chain = 0;
   player.chain_left = 0;
   player.bomb_left = 0;
-  world_local::release_bomb_button();
+  player.bomb_held = 0;  // so a run plays the same whatever the one before it ended with
   level_tally = LevelTally{};
   screen_feedback = ScreenFeedback{};
   items = {};

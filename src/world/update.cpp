@@ -362,8 +362,8 @@ int score_multiplier() {
   return std::min(player.chain + 1, std::max(rules.max_multiplier, 1));
 }
 
-void run_tick() {
-  update_player();
+void run_tick(const TickInput& input) {
+  update_player(input);
   update_world();
   tick_messages();
 }

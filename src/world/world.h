@@ -104,6 +104,9 @@ struct Player {
   std::int32_t power = 0;      // weapon level 1..MAX_POWER under rules with power-ups; 0 otherwise
   std::int32_t bombs = 0;      // bombs left, 0..MAX_BOMBS under rules with bombs; 0 otherwise
   std::int32_t bomb_left = 0;  // ticks the bomb still plays
+  // 1 when the bomb input was down last tick: a bomb drops when it goes down,
+  // so holding it never drops a second one. Every level start clears it.
+  std::int32_t bomb_held = 0;
 };
 
 // How long the screen answers a blow, in ticks, and how far it shakes.
@@ -417,6 +420,42 @@ void show_message(const char* text, int ticks);
 void clear_messages();
 void tick_messages();
 
+// ---- The game's outcome, as the tick keeps it (read it with game_outcome) ----
+enum class GameOutcome : std::int32_t { playing = 0, won, lost };
+struct OutcomeState {
+  GameOutcome outcome = GameOutcome::playing;
+  std::int32_t victory_step = 0;  // 1 once a victory step ended in this tick
+};
+extern OutcomeState outcome_state;
+
+// ---- The world's random numbers ----
+// The sequence of the C library's rand() after srand(seed) (glibc's additive
+// feedback generator: 31 words, each draw adds the word 3 back into the
+// front one and gives its top 31 bits), kept as a record of the world so a
+// world is saved, restored and copied whole with the numbers it will draw.
+struct WorldRandom {
+  std::array<std::uint32_t, 31> words{};
+  std::int32_t front = 0;  // the word the next draw changes; its partner is 3 behind
+};
+extern WorldRandom world_random;
+// What srand(seed) does: the words from seed (0 counts as 1), 310 draws thrown away.
+void seed_world_random(std::uint32_t seed);
+// The next draw, 0..2^31-1, as rand() would give it.
+int world_rand();
+
+// ---- One tick's input ----
+// What the ship is told for one tick, filled by the shell from the keyboard
+// and joystick, by the runner from its pilot and by playback from a
+// recording; the world never reads a device.
+struct TickInput {
+  bool left = false;
+  bool right = false;
+  bool up = false;
+  bool down = false;
+  bool fire = false;
+  bool bomb = false;  // held: the tick drops a bomb when it goes down
+};
+
 // ---- Every piece of state the tick changes, in one list ----
 // Calls `visit` once per table (or pair of tables read together) in this
 // order. The runner's hash, the benchmark's save and restore and the tests'
@@ -436,6 +475,8 @@ void visit_world_tables(Visit&& visit) {
   visit(level_tally);
   visit(screen_feedback);
   visit(items, kills_toward_drop);
+  visit(outcome_state);
+  visit(world_random);
 }
 
 // The ship where a new game starts it, with START_ENERGY.
@@ -456,7 +497,7 @@ void start_level_power();
 // alike: the ship's controls (update_player), the world (update_world) and the
 // messages counted down. The tick's events join the list; the caller hears
 // them and empties it.
-void run_tick();
+void run_tick(const TickInput& input);
 
 // One logic tick of the whole world, in its seven phases; at its end the
 // outcome is settled.
@@ -467,7 +508,6 @@ void update_world();
 // from the tick a victory step ends while the game is not lost. A victory and
 // the last point of energy lost in the same tick make a win. Settled once per
 // tick, after every phase, so nothing has to read the messages to know it.
-enum class GameOutcome : std::int32_t { playing = 0, won, lost };
 GameOutcome game_outcome();
 // Back to playing: done by every level start, so the next level of a campaign
 // starts undecided.
@@ -477,8 +517,8 @@ void reset_game_outcome();
 // what it was before the tick.
 void keep_ship_alive(GameOutcome before);
 
-// Keyboard and first joystick to ship movement and fire, once per tick.
-void update_player();
+// One tick's input to ship movement, fire and bomb.
+void update_player(const TickInput& input);
 // One shot from the ship's middle, as the plain game fires it.
 void fire_player_shot(int shot_type);
 // One shot leaving `dx` pixels right of the ship's left edge, type 1 moving
@@ -537,5 +577,5 @@ inline int bullet_picture_offset(int frame_size) {
 // most `frame` objects. The one frame lookup of the world, the loaders and
 // the tools.
 BITMAP* frame_bitmap(const DATAFILE* data, int frame);
-// A random integer between a and b inclusive, in either order, from rand().
+// A random integer between a and b inclusive, in either order, from world_rand().
 int random_between(int a, int b);

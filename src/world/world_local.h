@@ -58,9 +58,6 @@ void sparks_from_enemy_bullets();
 // once per tick. Neither draws a random number unless a bomb plays.
 void drop_bomb();
 void play_bomb();
-// Every level start forgets a bomb button held down, so a run plays the same
-// whatever the one before it ended with.
-void release_bomb_button();
 // The bomb's look on tick `tick` (0 first) of its play: the ship's beam at
 // column `origin` first, then columns of its core and glow running out from
 // there to both edges, short-lived so the whole sweep fits beside the other

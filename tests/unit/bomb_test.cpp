@@ -18,9 +18,9 @@ class Bomb : public fixture::WorldTest {
   // `up` ticks with X up, then one with it down.
   void press_x(int up = 1) {
     key[KEY_X] = 0;
-    for (int t = 0; t < up; ++t) run_tick();
+    for (int t = 0; t < up; ++t) run_tick(read_tick_input());
     key[KEY_X] = 1;
-    run_tick();
+    run_tick(read_tick_input());
   }
   static void bullet_at(int slot, float x, float y) { enemy_bullets[slot] = {1, x, y, 0, 0, 0, 5}; }
 };
@@ -37,14 +37,14 @@ TEST_F(Bomb, TurnsBulletsIntoSparksAndLeavesTheShipUntouchableWhileItPlays) {
   bool blinked = false;
   for (int t = 1; t < BOMB_TICKS; ++t) {  // a bullet on the ship every tick costs nothing
     bullet_at(0, player.x + 20.0f, player.y + 20.0f);
-    run_tick();
+    run_tick(read_tick_input());
     blinked = blinked || !ship_shown();
   }
   EXPECT_TRUE(blinked);
   EXPECT_EQ(std::tie(player.energy, player.bomb_left, player.invulnerable),
             std::make_tuple(START_ENERGY, 0, 0));
   bullet_at(0, player.x + 20.0f, player.y + 20.0f);
-  run_tick();
+  run_tick(read_tick_input());
   EXPECT_LT(player.energy, START_ENERGY) << "the bomb over, bullets hit again";
 }
 
@@ -88,7 +88,7 @@ TEST_F(Bomb, HitsEveryEnemyOnTheScreenAndABossOnlyByItsShare) {
 
 TEST_F(Bomb, DropsOnlyOnAPressWithABombLeftNonePlayingAndRulesWithBombs) {
   press_x();
-  for (int t = 0; t < BOMB_TICKS + 10; ++t) run_tick();
+  for (int t = 0; t < BOMB_TICKS + 10; ++t) run_tick(read_tick_input());
   EXPECT_EQ(player.bombs, START_BOMBS - 1) << "held through the bomb and past it: one bomb";
   press_x();
   press_x(BOMB_TICKS / 2);

@@ -31,13 +31,13 @@ class StepEffects : public fixture::WorldTest {
 
 TEST_F(StepEffects, ExplosionBurstsFiftyParticlesFromTheFrameCentre) {
   const int slot = enemy_in_step(100.0f, 50.0f, ANIM_EXPLODE, 40, 20);
-  std::srand(3);
+  seed_world_random(3);
   enemy_step_event(slot);
   const std::vector<Particle> got = spawned();
   ASSERT_EQ(got.size(), 50u);
 
   // Fire then smoke, 25 times, each drawing vx, vy, colour, fade step, fade period.
-  std::srand(3);
+  seed_world_random(3);
   for (int i = 0; i < 50; ++i) {
     const bool fire = i % 2 == 0;
     const int vx = random_between(-75, 75);
@@ -154,11 +154,11 @@ TEST_P(Debris, FallsAwayFromTheTargetAtTheTruncatedPosition) {
   const DebrisCase c = GetParam();
   Bullet& b = c.owner == -1 ? player_shots[9] : enemy_bullets[9];
   b = Bullet{1, 33.9f, 71.5f, 0.0f, 0.0f, 1, 0, 1};
-  std::srand(11);
+  seed_world_random(11);
   shot_step_event(c.owner, 9, ANIM_EXPLODE | ANIM_UNHITTABLE);
   const std::vector<Particle> got = spawned();
   ASSERT_EQ(got.size(), 1u);
-  std::srand(11);
+  seed_world_random(11);
   const int vx = random_between(-75, 75);
   const int vy = random_between(100, 150);
   const int r = random_between(200, 255);
@@ -181,9 +181,9 @@ INSTANTIATE_TEST_SUITE_P(Owners, Debris,
 
 TEST_F(StepEffects, SparkIsYellowAndOnlyDriftsSideways) {
   enemy_bullets[2] = Bullet{1, 200.2f, 10.8f, 0.0f, 0.0f, 1, 0, 1};
-  std::srand(19);
+  seed_world_random(19);
   shot_step_event(2, 2, ANIM_SPARK);
-  std::srand(19);
+  seed_world_random(19);
   const int vx = random_between(-70, 70);
   const int v = random_between(200, 255);
   const std::vector<Particle> got = spawned();

@@ -75,7 +75,7 @@ class AimedFireExample : public ::testing::Test {
     std::vector<Fired> fired;
     std::array<int, MAX_ENEMY_BULLETS> was{};
     for (int tick = 1; tick <= 700; ++tick) {
-      update_player();
+      update_player(read_tick_input());
       // The ship as the turret saw it: before the tick's enemies ran.
       const double ship_x = player.x + SHIP_SIZE / 2.0;
       const double ship_y = player.y + SHIP_SIZE / 2.0;

@@ -1,5 +1,6 @@
 // Player control driven headless: tests hold keys by writing Allegro's key[]
-// and key_shifts, and the joystick by writing joy[0] with num_joysticks set.
+// and key_shifts, and the joystick by writing joy[0] with num_joysticks set;
+// the game's read_tick_input turns them into the tick's input.
 #include "world_fixture.h"
 
 namespace {
@@ -10,7 +11,7 @@ class PlayerControl : public fixture::WorldTest {
  protected:
   // One tick as the play loop runs it.
   void tick() {
-    update_player();
+    update_player(read_tick_input());
     update_world();
   }
 
@@ -31,7 +32,7 @@ class PlayerControl : public fixture::WorldTest {
 };
 
 TEST_F(PlayerControl, PollingWithoutAnInstalledJoystickIsHarmless) {
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.x, 140);
   EXPECT_EQ(player.y, 300);
   EXPECT_EQ(live_particles(), 0);
@@ -41,7 +42,7 @@ TEST_F(PlayerControl, PollingWithoutAnInstalledJoystickIsHarmless) {
 TEST_F(PlayerControl, LostShipIgnoresEveryInputEvenFire) {
   player.energy = 0;
   for (int k : {KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_DOWN, KEY_SPACE}) key[k] = 1;
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.x, 140);
   EXPECT_EQ(player.y, 300);
   EXPECT_EQ(player.fire_cooldown, 0);
@@ -63,7 +64,7 @@ TEST_P(HorizontalMove, LeftWinsExceptAtTheLeftEdge) {
   player.x = c.start;
   key[KEY_LEFT] = c.low;
   key[KEY_RIGHT] = c.high;
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.x, c.expected);
   EXPECT_EQ(player.y, 300);
 }
@@ -82,7 +83,7 @@ TEST_P(VerticalMove, UpWinsExceptAtTheTopAndOnlyClimbingLeavesExhaust) {
   player.y = c.start;
   key[KEY_UP] = c.low;
   key[KEY_DOWN] = c.high;
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.y, c.expected);
   EXPECT_EQ(player.x, 140);
   EXPECT_EQ(live_particles(), c.expected < c.start ? 4 : 0);
@@ -100,14 +101,14 @@ TEST_F(PlayerControl, JoystickSteersLikeTheKeys) {
   num_joysticks = 1;
   joy[0].stick[0].axis[0].d2 = 1;  // right
   joy[0].stick[0].axis[1].d1 = 1;  // up
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.x, 141);
   EXPECT_EQ(player.y, 299);
   joy[0].stick[0].axis[0] = {};
   joy[0].stick[0].axis[1] = {};
   joy[0].stick[0].axis[0].d1 = 1;  // left
   joy[0].stick[0].axis[1].d2 = 1;  // down
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.x, 140);
   EXPECT_EQ(player.y, 300);
 }
@@ -115,12 +116,12 @@ TEST_F(PlayerControl, JoystickSteersLikeTheKeys) {
 // The exhaust's draws, in the order the effect makes them, from a seed.
 TEST_F(PlayerControl, ExhaustIsTwoPairsOfCyanParticlesUnderTheTail) {
   key[KEY_UP] = 1;
-  std::srand(77);
-  update_player();
+  seed_world_random(77);
+  update_player(read_tick_input());
   const std::vector<Particle> got = spawned();
   ASSERT_EQ(got.size(), 4u);
 
-  std::srand(77);
+  seed_world_random(77);
   for (int i = 0; i < 4; ++i) {
     const int column = i % 2 == 0 ? 11 : 22;
     const int dx = random_between(0, 4);
@@ -159,8 +160,8 @@ TEST_P(FireButtons, EachFireInputShootsWithAMuzzleFlash) {
       joy[0].button[0].b = 1;
       break;
   }
-  std::srand(5);
-  update_player();
+  seed_world_random(5);
+  update_player(read_tick_input());
   EXPECT_EQ(player.fire_cooldown, 20);
   const Bullet& shot = player_shots[0];
   EXPECT_EQ(shot.type, 1);
@@ -172,7 +173,7 @@ TEST_P(FireButtons, EachFireInputShootsWithAMuzzleFlash) {
   EXPECT_EQ(shot.anim_timer, 5);
   EXPECT_EQ(shot.hit, 0);
 
-  std::srand(5);
+  seed_world_random(5);
   const int vx = random_between(-50, 50);
   const int vy = random_between(10, 50);
   const int r = random_between(200, 255);
@@ -213,7 +214,7 @@ TEST_F(PlayerControl, FireWithEveryShotSlotBusyStillRestartsTheCooldownAndFlashe
     b.x = 7.0f;
   }
   key[KEY_SPACE] = 1;
-  update_player();
+  update_player(read_tick_input());
   EXPECT_EQ(player.fire_cooldown, 20);
   EXPECT_EQ(live_particles(), 1);
   for (const Bullet& b : player_shots) EXPECT_FLOAT_EQ(b.x, 7.0f);

@@ -59,14 +59,14 @@ TEST_F(Power, EachWeaponLevelFiresItsVolleyAtItsRate) {
     fresh();
     player.power = row.power;
     key[KEY_SPACE] = 1;
-    update_player();
+    update_player(read_tick_input());
     ASSERT_EQ(live_shots(), static_cast<int>(row.dx.size()));
     for (std::size_t k = 0; k < row.dx.size(); ++k) {
       EXPECT_FLOAT_EQ(player_shots[k].x, SHIP_START_X + row.dx[k]);
       EXPECT_FLOAT_EQ(player_shots[k].vx, row.vx[k]);
       EXPECT_FLOAT_EQ(player_shots[k].vy, -PLAYER_SHOT_SPEED);
     }
-    for (int t = 1; t < 60; ++t) run_tick();
+    for (int t = 1; t < 60; ++t) run_tick(read_tick_input());
     EXPECT_EQ(live_shots(), row.volleys_in_60_ticks * static_cast<int>(row.dx.size()));
   }
 }

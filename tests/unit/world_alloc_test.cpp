@@ -134,7 +134,7 @@ TEST_F(TickAllocations, FullTicksOverBusyTablesAllocateNothing) {
     key[KEY_UP] = (t / 90) % 2;
     key[KEY_DOWN] = !key[KEY_UP];
     if (t % 500 == 0) player.energy = 10;
-    run_tick();
+    run_tick(read_tick_input());
     const int n = live_particles();
     if (n > most_particles) most_particles = n;
   }

@@ -92,7 +92,7 @@ TEST_F(WorldEvents, EachSceneRecordsItsKindsOnceWithTheMeanX) {
     fresh();
     scene.set_up();
     for (int i = 0; i < scene.ticks; ++i) {
-      update_player();
+      update_player(read_tick_input());
       update_world();
     }
     std::array<int, WORLD_EVENT_KIND_COUNT> counts{};
@@ -184,7 +184,7 @@ TEST_F(WorldEvents, RecordingLeavesTheTickAsItWas) {
       key[KEY_X] = tick == 20;  // released at once, for the second scene's press
       if (tick == 170)
         for (int i = 0; i < 6; ++i) spawn_enemy(1, 2, 40.0f * i, 20.0f, 0.0f, 0.2f, 0, 0);
-      update_player();
+      update_player(read_tick_input());
       update_world();
       for (int k = 0; k < WORLD_EVENT_KIND_COUNT; ++k) heard[k] += world_events[k].count;
       clear_world_events();

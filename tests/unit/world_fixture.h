@@ -19,6 +19,7 @@
 #include "mask/mask.h"
 #include "render/render.h"
 #include "script/script.h"
+#include "shell/shell_local.h"  // read_tick_input: the keys the tests hold, as the game reads them
 #include "world/world.h"
 
 namespace fixture {
@@ -163,7 +164,7 @@ inline void reset_world() {
   key_shifts = 0;
   num_joysticks = 0;
   std::memset(&joy[0], 0, sizeof(joy[0]));
-  std::srand(1);
+  seed_world_random(1);
 }
 
 inline ScriptInstruction op(int opcode, std::initializer_list<int> operands = {}) {

@@ -83,13 +83,15 @@ void hold_power(int power) {
 
 }  // namespace
 
-void press_keys(int keys) {
-  key[KEY_LEFT] = (keys & PILOT_LEFT) != 0;
-  key[KEY_RIGHT] = (keys & PILOT_RIGHT) != 0;
-  key[KEY_UP] = (keys & PILOT_UP) != 0;
-  key[KEY_DOWN] = (keys & PILOT_DOWN) != 0;
-  key[KEY_SPACE] = (keys & PILOT_FIRE) != 0;
-  key[KEY_X] = (keys & PILOT_BOMB) != 0;
+TickInput keys_input(int keys) {
+  TickInput in;
+  in.left = (keys & PILOT_LEFT) != 0;
+  in.right = (keys & PILOT_RIGHT) != 0;
+  in.up = (keys & PILOT_UP) != 0;
+  in.down = (keys & PILOT_DOWN) != 0;
+  in.fire = (keys & PILOT_FIRE) != 0;
+  in.bomb = (keys & PILOT_BOMB) != 0;
+  return in;
 }
 
 const char* outcome_name(Outcome outcome) {
@@ -157,7 +159,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
     recording->pilot = pilot_name(pilot.kind);
     recording->difficulty = settings.difficulty;
   }
-  std::srand(settings.seed);
+  seed_world_random(settings.seed);
   reset_world_for_new_game();
   // The campaign's levels follow each other through the game's own step. A
   // single level is a campaign of one, so its tally is taken as a
@@ -175,7 +177,6 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   CampaignProgress progress;
   load_campaign_level(*campaign, 0);
   const int last_level = static_cast<int>(campaign->levels.size()) - 1;
-  press_keys(0);
 
   RunResult r;
   r.seed = settings.seed;
@@ -188,16 +189,13 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   for (int tick = 1; tick <= settings.max_ticks; ++tick) {
     r.tick = tick;
     const int keys = pilot_keys(pilot);
-    press_keys(keys);
     if (recording != nullptr) record_keys(*recording, keys);
     const int energy_before = player.energy;
     const GameOutcome outcome_before = game_outcome();
     hold_power(settings.power);
-    run_tick();
-    const LevelTally level_now = level_tally;
     const bool cleared_before = progress.cleared;
-    if (advance_campaign(*campaign, progress)) {
-      add_level_figures(r, level_now);
+    if (campaign_tick(*campaign, progress, keys_input(keys))) {
+      add_level_figures(r, progress.left_tally);
       r.boss_tick = 0;
     }
     if (progress.cleared && !cleared_before) r.tally.push_back({progress.tally, progress.bonus});
@@ -229,7 +227,6 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
       break;
     }
   }
-  press_keys(0);
   add_level_figures(r, level_tally);
   r.level = progress.level + 1;
   r.hits_by_stretch.resize((r.tick - 1) / STRETCH_TICKS + 1);

@@ -15,7 +15,7 @@
 
 // ---- Pilots ----
 
-// One tick's keys as bits; the runner turns them into Allegro's key[].
+// One tick's keys as bits, as recordings store them; keys_input turns them into the tick's input.
 inline constexpr int PILOT_LEFT = 1;
 inline constexpr int PILOT_RIGHT = 2;
 inline constexpr int PILOT_UP = 4;
@@ -38,7 +38,7 @@ bool difficulty_named(const std::string& name, int* difficulty);
 const char* difficulty_word(int difficulty);
 
 // The pilot's own generator (splitmix64), so that its draws never touch the
-// rand() sequence the world's particles use: a replay, which has no pilot,
+// world_rand() sequence the world's particles use: a replay, which has no pilot,
 // meets exactly the same world.
 class PilotRandom {
  public:
@@ -77,9 +77,8 @@ Pilot make_pilot(PilotKind kind, std::uint32_t seed);
 Pilot make_replay_pilot(const RunRecording& recording);
 // The keys for the coming tick, from what the world shows now.
 int pilot_keys(Pilot& pilot);
-// Holds those keys down in Allegro's key array, where the tick reads a
-// player's keyboard.
-void press_keys(int keys);
+// Those keys as the tick's input.
+TickInput keys_input(int keys);
 
 // ---- Recordings ----
 
@@ -222,7 +221,7 @@ using TickWatcher = std::function<bool(int tick)>;
 // cannot be used.
 void start_runner();
 
-// One whole run, loaded as the game's first entry loads a level: srand(seed),
+// One whole run, loaded as the game's first entry loads a level: the seed,
 // the new-game reset, the level; then ticks as the play loop runs them. A
 // level that cannot be loaded ends the program with the loader's message.
 // With `recording`, it is filled with the run: seed, level digest, pilot and

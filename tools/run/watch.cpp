@@ -101,6 +101,13 @@ struct HashTables {
   }
   // Only what the screen shows, never read by the tick's rules.
   void operator()(const ScreenFeedback&) {}
+  // Left out, though the tick keeps them, so every hash recorded before they
+  // joined the list still matches: the outcome follows from the ship's energy
+  // and the level's victory, and the generator's words from the seed and the
+  // draws the hashed tables show. The ship's bomb_held (above) stays out for
+  // the same reason; it is the last tick's recorded input.
+  void operator()(const OutcomeState&) {}
+  void operator()(const WorldRandom&) {}
 };
 
 bool finite(float a, float b, float c, float d) {

@@ -21,38 +21,48 @@ int rects_overlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2
   return 1;
 }
 
-WorldRandom world_random;
-
 namespace {
 constexpr int RANDOM_WORDS = 31;
 constexpr int RANDOM_LAG = 3;        // the partner word is this many behind the front
 constexpr int RANDOM_WARM_UP = 310;  // draws thrown away after seeding
-}  // namespace
 
-// The words as glibc's srandom fills them: 16807 * word mod (2^31 - 1) by
-// Schrage's method, in signed 32 bits with 64-bit intermediates, so a seed
-// of 2^31 or more (a negative word) gives what the C library gives.
-void seed_world_random(std::uint32_t seed) {
-  auto word = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
-  world_random.words[0] = static_cast<std::uint32_t>(word);
-  for (int i = 1; i < RANDOM_WORDS; ++i) {
-    const std::int64_t hi = word / 127773;
-    const std::int64_t lo = word % 127773;
-    word = static_cast<std::int32_t>(16807 * lo - 2836 * hi);
-    if (word < 0) word += 2147483647;
-    world_random.words[i] = static_cast<std::uint32_t>(word);
-  }
-  world_random.front = RANDOM_LAG;
-  for (int i = 0; i < RANDOM_WARM_UP; ++i) world_rand();
-}
-
-int world_rand() {
-  WorldRandom& g = world_random;
+int draw(WorldRandom& g) {
   const int behind = (g.front + RANDOM_WORDS - RANDOM_LAG) % RANDOM_WORDS;
   g.words[g.front] += g.words[behind];  // modulo 2^32
   const auto drawn = static_cast<int>(g.words[g.front] >> 1);
   g.front = (g.front + 1) % RANDOM_WORDS;
   return drawn;
+}
+
+// The words as glibc's srandom fills them: 16807 * word mod (2^31 - 1) by
+// Schrage's method, in signed 32 bits with 64-bit intermediates, so a seed
+// of 2^31 or more (a negative word) gives what the C library gives.
+WorldRandom seeded(std::uint32_t seed) {
+  WorldRandom g;
+  auto word = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
+  g.words[0] = static_cast<std::uint32_t>(word);
+  for (int i = 1; i < RANDOM_WORDS; ++i) {
+    const std::int64_t hi = word / 127773;
+    const std::int64_t lo = word % 127773;
+    word = static_cast<std::int32_t>(16807 * lo - 2836 * hi);
+    if (word < 0) word += 2147483647;
+    g.words[i] = static_cast<std::uint32_t>(word);
+  }
+  g.front = RANDOM_LAG;
+  for (int i = 0; i < RANDOM_WARM_UP; ++i) draw(g);
+  return g;
+}
+}  // namespace
+
+// Never seeded, it draws what rand() draws before any srand: seed 1's numbers.
+WorldRandom world_random = seeded(1);
+
+void seed_world_random(std::uint32_t seed) {
+  world_random = seeded(seed);
+}
+
+int world_rand() {
+  return draw(world_random);
 }
 
 int random_between(int a, int b) {

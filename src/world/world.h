@@ -437,7 +437,7 @@ struct WorldRandom {
   std::array<std::uint32_t, 31> words{};
   std::int32_t front = 0;  // the word the next draw changes; its partner is 3 behind
 };
-extern WorldRandom world_random;
+extern WorldRandom world_random;  // seed 1's words until seeded, as rand() before srand
 // What srand(seed) does: the words from seed (0 counts as 1), 310 draws thrown away.
 void seed_world_random(std::uint32_t seed);
 // The next draw, 0..2^31-1, as rand() would give it.

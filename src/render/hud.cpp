@@ -63,10 +63,26 @@ std::array<QuadCorner, 4> quad_corners(float x, float y, float w, float h, float
            {u, v, to_device(x + w, y)}}};
 }
 
+FpsLine fps_line(const Rules& r, int asked, int fps, const char* renderer_name, int doubled) {
+  FpsLine line;
+  if (!r.fps_on_request) {
+    line.text = format_fps_line(fps, renderer_name);
+    line.y = 390 + (doubled != 0 ? 400 : 0);
+    return line;
+  }
+  if (asked == 0) return line;
+  char* const end = line.text.data() + line.text.size() - 1;
+  char* out = put_int(line.text.data(), end, fps);
+  for (const char c : {' ', 'f', 'p', 's'})
+    if (out < end) *out++ = c;
+  line.x = 1;
+  line.y = 1;
+  return line;
+}
+
 GlHudLayout gl_hud_layout(int doubled) {
   const int s = doubled != 0 ? 1 : 0;
-  return {310 + 320 * s, 10,         0, 390 + 400 * s, 10 + 11 * s, 10 + 11 * s,
-          110 + 112 * s, 20 + 20 * s};
+  return {310 + 320 * s, 10, 10 + 11 * s, 10 + 11 * s, 110 + 112 * s, 20 + 20 * s};
 }
 
 HudText format_bombs(const Rules& r, int bombs) {

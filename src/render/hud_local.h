@@ -23,6 +23,16 @@ inline constexpr int POWER_TEXT_X = 118;
 inline constexpr int POWER_TEXT_Y = 11;
 // "FPS: <fps> | <renderer_name>".
 HudText format_fps_line(int fps, const char* renderer_name);
+// The frame-rate line as a renderer draws it, in window pixels (doubled is 1
+// for the 640 x 800 window): "FPS: <fps> | <renderer_name>" along the bottom
+// edge; under rules that show it on request, "<fps> fps" in the top-left
+// corner, above the energy bar, only when asked for; an empty text otherwise.
+struct FpsLine {
+  HudText text{};
+  int x = 0;
+  int y = 0;
+};
+FpsLine fps_line(const Rules& r, int asked, int fps, const char* renderer_name, int doubled);
 
 // Red and green of the energy bar as bytes: (250 - 25e, 25e) wrapped to 0..255,
 // so 10 gives (0, 250), 5 (125, 125), 1 (225, 25).
@@ -87,8 +97,6 @@ std::array<QuadCorner, 4> quad_corners(float x, float y, float w, float h, float
 struct GlHudLayout {
   int score_right = 0;
   int score_top = 0;
-  int fps_left = 0;
-  int fps_top = 0;
   int frame_x1 = 0;
   int frame_y1 = 0;
   int frame_x2 = 0;

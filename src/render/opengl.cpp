@@ -180,8 +180,8 @@ void draw_hud_text() {
   const int white = makecol(255, 255, 255);
   textout_right_ex(screen, font, format_score(player.score, score_multiplier()).data(),
                    at.score_right, at.score_top, white, -1);
-  textout_ex(screen, font, format_fps_line(fps.load(), "OpenGL").data(), at.fps_left, at.fps_top,
-             white, -1);
+  const FpsLine fps_at = fps_line(rules, show_fps, fps.load(), "OpenGL", full ? 0 : scale);
+  textout_ex(screen, font, fps_at.text.data(), fps_at.x, fps_at.y, white, -1);
   rect(screen, at.frame_x1, at.frame_y1, at.frame_x2, at.frame_y2, white);
   draw_power(full ? 1 : scale + 1, white);
   const HudPoint bombs_at = bombs_place(full ? 0 : scale);

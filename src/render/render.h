@@ -19,6 +19,9 @@ extern std::atomic<int> fps;  // frames drawn during the last whole second
 // The player's "Screen effects" setting, which the shell sets: 0 leaves out
 // the playfield's shake and every full-screen flash.
 extern int screen_effects;
+// The player's "showfps" setting, which the shell sets: under rules that show
+// the frame rate on request, 1 asks for it.
+extern int show_fps;
 
 // Full screen: the window covers a monitor, and the frame, drawn exactly as in
 // the plain 320 x 400 window, is shown `factor` times its size with sharp

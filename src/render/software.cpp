@@ -119,7 +119,8 @@ void draw_power(int white) {
 
 void draw_hud() {
   const int white = makecol(255, 255, 255);
-  textout_ex(back_buffer, font, format_fps_line(fps.load(), "Software").data(), 0, 390, white, -1);
+  const FpsLine fps_at = fps_line(rules, show_fps, fps.load(), "Software", 0);
+  textout_ex(back_buffer, font, fps_at.text.data(), fps_at.x, fps_at.y, white, -1);
 
   const EnergyBarColour bar = energy_bar_colour(player.energy);
   blend_add_rect(back_buffer, 10, 10, ENERGY_BAR_STEP * player.energy, 10, makecol(bar.r, bar.g, 0),

@@ -106,6 +106,7 @@ struct Settings {
   int effects_volume = 0;  // 0 (silent) to SOUND_LEVELS
   int screen_effects = 0;  // 0: no shake and no full-screen flash
   int difficulty = 0;      // a Difficulty: what Start plays the arcade rules at
+  int show_fps = 0;        // under the arcade rules: 1 shows the frame rate in a corner
   bool operator==(const Settings&) const = default;
 };
 
@@ -119,7 +120,8 @@ inline constexpr int MAX_SETTING_CHOICES = 4;
 // longer row reads a value it does not have as its fallback. A row of numbers
 // (highest above 0, no texts) takes any whole number from 0 to highest, shown
 // in digits; the reader holds a value outside that range at its nearer end.
-// A row asked at Start is not on the options screen.
+// A row off the options screen (asked at Start, or set only in the file)
+// stands after every options row.
 struct SettingRow {
   const char* key;
   const char* label;
@@ -128,7 +130,7 @@ struct SettingRow {
   int Settings::*field;
   bool keeps_read_value = false;
   int highest = 0;
-  bool asked_at_start = false;
+  bool off_options_screen = false;
 };
 
 // The difficulties by name, Easy first, as the menus and the score table say them.
@@ -167,19 +169,22 @@ inline constexpr auto SETTING_ROWS = std::to_array<SettingRow>({
      false,
      0,
      true},
+    // Only in the file: a player who wants the frame rate knows where to ask.
+    {"showfps", "Show FPS:", {"No", "Yes"}, 0, &Settings::show_fps, false, 0, true},
 });
 inline constexpr int SETTING_COUNT = static_cast<int>(SETTING_ROWS.size());
-// The rows the options screen shows: those before the first asked at Start,
+// The rows the options screen shows: those before the first off it,
 // which all stand last.
 inline constexpr int OPTION_SETTING_COUNT = [] {
   int shown = 0;
-  while (shown < SETTING_COUNT && !SETTING_ROWS[static_cast<std::size_t>(shown)].asked_at_start)
+  while (shown < SETTING_COUNT && !SETTING_ROWS[static_cast<std::size_t>(shown)].off_options_screen)
     ++shown;
   for (int i = shown; i < SETTING_COUNT; ++i)
-    if (!SETTING_ROWS[static_cast<std::size_t>(i)].asked_at_start) return -1;
+    if (!SETTING_ROWS[static_cast<std::size_t>(i)].off_options_screen) return -1;
   return shown;
 }();
-static_assert(OPTION_SETTING_COUNT >= 0, "a row asked at Start stands before an options row");
+static_assert(OPTION_SETTING_COUNT >= 0,
+              "a row off the options screen stands before an options row");
 // The row of the setting kept in `field`.
 constexpr const SettingRow& setting_row(int Settings::*field) {
   for (const SettingRow& row : SETTING_ROWS)
@@ -214,7 +219,7 @@ int window_doubled(int renderer, int scale);
 
 // ---- Options screen ----
 
-// A row per setting not asked at Start, then Accept and Cancel.
+// A row per setting on the options screen, then Accept and Cancel.
 inline constexpr int OPTION_ACCEPT_ROW = OPTION_SETTING_COUNT;
 inline constexpr int OPTION_CANCEL_ROW = OPTION_SETTING_COUNT + 1;
 inline constexpr int OPTION_ROW_COUNT = OPTION_SETTING_COUNT + 2;

@@ -80,6 +80,7 @@ void read_settings() {
   settings.scale = window_doubled(settings.renderer, settings.scale);
   scale = settings.scale;
   screen_effects = settings.screen_effects;
+  show_fps = settings.show_fps;
   set_sound_levels(settings.music_volume, settings.effects_volume);
 }
 

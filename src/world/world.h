@@ -150,6 +150,9 @@ struct Rules {
   float enemy_bullet_speed = 1.0f;              // every enemy bullet's velocity is times this
   bool power_ups = false;  // enemy types drop items; the weapon has levels; a blow costs one
   bool bombs = false;      // the second button drops a bomb; START_BOMBS at every level start
+  // Read by the renderers: the frame-rate line only when the player asks for
+  // it, small in a corner, instead of always across the ship's flight path.
+  bool fps_on_request = false;
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -170,6 +173,7 @@ inline constexpr Rules ARCADE_RULES{
     .chooses_difficulty = true,
     .power_ups = true,
     .bombs = true,
+    .fps_on_request = true,
 };
 // `base` played at `difficulty` (clamped to Easy..Hard) when it chooses one;
 // otherwise `base` unchanged, so the plain rules stay exactly as they were.

@@ -651,6 +651,27 @@ TEST(HudText, FormatsNumbersWithoutPrintf) {
   EXPECT_EQ(std::strlen(cut.data()), static_cast<std::size_t>(HUD_TEXT_SIZE - 1));
 }
 
+// The plain rules draw the line along the bottom always; rules that show it on
+// request draw it small in the top-left corner only when asked.
+TEST(HudText, FrameRateLineFollowsTheRulesAndTheSetting) {
+  const struct {
+    const Rules& rules;
+    int asked, doubled;
+    const char* text;
+    int x, y;
+  } cases[] = {
+      {PLAIN_RULES, 0, 0, "FPS: 60 | OpenGL", 0, 390},
+      {PLAIN_RULES, 1, 1, "FPS: 60 | OpenGL", 0, 790},
+      {ARCADE_RULES, 0, 0, "", 0, 0},
+      {ARCADE_RULES, 1, 1, "60 fps", 1, 1},
+  };
+  for (const auto& c : cases) {
+    const FpsLine line = fps_line(c.rules, c.asked, 60, "OpenGL", c.doubled);
+    EXPECT_STREQ(line.text.data(), c.text);
+    EXPECT_EQ(std::tie(line.x, line.y), std::make_tuple(c.x, c.y)) << c.text;
+  }
+}
+
 TEST(HudText, MessageTextEndsInsideTheCopy) {
   Message m;
   m.text.fill('A');
@@ -693,14 +714,11 @@ TEST(OpenGlGeometry, QuadCornersRunTopLeftBottomLeftBottomRightTopRight) {
 TEST(OpenGlGeometry, HudMovesWithTheDoubledWindowButKeepsItsFont) {
   const GlHudLayout small = gl_hud_layout(0);
   EXPECT_EQ(small.score_right, 310);
-  EXPECT_EQ(small.fps_top, 390);
   EXPECT_EQ(std::tie(small.frame_x1, small.frame_y1, small.frame_x2, small.frame_y2),
             std::make_tuple(10, 10, 110, 20));
   const GlHudLayout big = gl_hud_layout(1);
   EXPECT_EQ(big.score_right, 630);
   EXPECT_EQ(big.score_top, 10);
-  EXPECT_EQ(big.fps_left, 0);
-  EXPECT_EQ(big.fps_top, 790);
   EXPECT_EQ(std::tie(big.frame_x1, big.frame_y1, big.frame_x2, big.frame_y2),
             std::make_tuple(21, 21, 222, 40));
 }

@@ -242,11 +242,12 @@ TEST(Settings, MissingKeysReadAsNoExceptTheSound) {
 }
 
 TEST(Settings, AcceptWritesEveryKeyInTheOrderStartUpReadsThem) {
-  const Settings chosen{1, 1, 0, 0, 1, 1, 3, 10, 0};
+  const Settings chosen{1, 1, 0, 0, 1, 1, 3, 10, 0, 0, 1};
   const std::string text = settings_text("", setting_values(chosen));
   EXPECT_EQ(text,
             "renderer = 1\nscale = 1\nusejoystick = 0\nsound = 0\nmusicvolume = 3\n"
-            "effectsvolume = 10\nfullscreen = 1\nframecap = 1\nscreenfx = 0\ndifficulty = 0\n");
+            "effectsvolume = 10\nfullscreen = 1\nframecap = 1\nscreenfx = 0\ndifficulty = 0\n"
+            "showfps = 1\n");
   // And start-up reads back exactly what was accepted, the volumes included.
   ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
   for (const Settings s :

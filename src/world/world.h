@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include "mask/mask.h"
 #include "script/script.h"
@@ -478,6 +479,14 @@ void visit_world_tables(Visit&& visit) {
   visit(outcome_state);
   visit(world_random);
 }
+
+// FNV-1a over bytes, continuing from `digest`.
+std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
+                    std::uint64_t digest = 0xcbf29ce484222325ULL);
+// A digest of every table visit_world_tables lists: every live slot with its
+// index, free slots left out, so what an earlier run left in them changes
+// nothing. Recordings keep it every few seconds; the runner prints it.
+std::uint64_t world_hash();
 
 // The ship where a new game starts it, with START_ENERGY.
 void put_ship_at_start();

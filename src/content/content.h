@@ -72,6 +72,7 @@ struct CampaignLevel {
   std::string enemies;
   std::string tiles;
   std::string music;
+  bool operator==(const CampaignLevel&) const = default;
 };
 
 // A parsed campaign, or why it cannot be played (empty error on success).
@@ -127,6 +128,9 @@ struct CampaignProgress {
   int bonus = 0;           // scored with it
   bool skip_wait = false;  // set by the player's fire: the next level starts at the next tick
   LevelTally left_tally;   // the level just left, as it stood when the next one started
+  // The last tick's fire: fire pressed anew while the tally shows skips it,
+  // held on from the fight does not. Part of the tick, so playback skips alike.
+  bool fire_held = true;
 };
 // Called after every logic tick, by the play loop and the level runner alike.
 // While the level is won (game_outcome() says so and the ship flies) and
@@ -140,9 +144,146 @@ struct CampaignProgress {
 // player skips.
 bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 // One tick of a campaign as the play loop, the runner and playback all play
-// it: run_tick with this tick's input, then advance_campaign. Returns true on
-// the tick a new level starts (progress.left_tally then holds the old one's).
+// it: run_tick with this tick's input, then advance_campaign; fire pressed
+// anew while a tally shows sets progress.skip_wait. Returns true on the tick a
+// new level starts (progress.left_tally then holds the old one's).
 bool campaign_tick(const Campaign& campaign, CampaignProgress& progress, const TickInput& input);
+
+// ---- Recordings ----
+// A game kept as its input: who played which levels at which difficulty with
+// which seed, then every tick's input as runs of equal input, the world's
+// hash every CHECK_TICKS ticks and how the game ended. The world is exact, so
+// playing the input again from the same start gives the same game. The game
+// records every game under rules that end games; the runner writes the same
+// format with --record; playback, verification and the video all replay it
+// through start_game and replay_tick.
+
+// One tick's input as a recording stores it. INPUT_CONTINUE marks the first
+// tick after the player took a continue (the world reset as continue_game
+// does, before that tick runs).
+inline constexpr int INPUT_LEFT = 1;
+inline constexpr int INPUT_RIGHT = 2;
+inline constexpr int INPUT_UP = 4;
+inline constexpr int INPUT_DOWN = 8;
+inline constexpr int INPUT_FIRE = 16;
+inline constexpr int INPUT_BOMB = 32;
+inline constexpr int INPUT_CONTINUE = 64;
+inline constexpr int INPUT_MASK = 127;
+int input_bits(const TickInput& input);
+TickInput bits_input(int bits);
+
+inline constexpr int RECORDING_VERSION = 1;
+inline constexpr int CHECK_TICKS = 500;  // a check value every 5 s of game time
+// Runs kept at most: reserved when a recording begins, so play allocates
+// nothing; at one change of input every 10 ticks, about 7 hours of play.
+inline constexpr std::size_t MAX_RECORDED_RUNS = 1u << 18;
+// Ticks kept at most, a day of play; their check values are reserved with the
+// runs. A recording that reaches either limit stops there (see record_tick).
+inline constexpr int MAX_RECORDED_TICKS = 24 * 60 * 60 * 100;
+// The longest text a recording keeps (a name, a file name, a date).
+inline constexpr std::size_t MAX_RECORDING_TEXT = 255;
+
+// How a recorded game ended: its last level won, lost for good, left by the
+// player (Quit, a restart, a take-over of playback), or, for the runner, out of time.
+enum class GameEnd : std::uint8_t { victory, game_over, left, time };
+
+struct InputRun {
+  std::uint32_t ticks = 0;  // at least 1
+  std::uint8_t bits = 0;    // INPUT_* bits
+  bool operator==(const InputRun&) const = default;
+};
+
+struct Recording {
+  std::string game_version;  // the program that made it
+  std::string date;          // when the game started, local time, ISO 8601
+  std::string pilot;         // "player" for the game; the runner's pilot otherwise
+  std::string campaign;      // the campaign's name
+  bool arcade = true;        // played by ARCADE_RULES (else PLAIN_RULES)
+  int difficulty = DIFFICULTY_NORMAL;
+  bool practice = false;  // a take-over or a practice start: never in the score table
+  std::uint32_t seed = 1;
+  // Every level of the campaign played, with the digest of its content
+  // (level_content_digest) when the game was recorded.
+  std::vector<CampaignLevel> levels;
+  std::vector<std::uint64_t> digests;
+  std::vector<InputRun> inputs;
+  int ticks = 0;                      // the ticks the inputs add up to
+  std::vector<std::uint64_t> checks;  // world_hash() after tick CHECK_TICKS * (i + 1)
+  GameEnd end = GameEnd::left;
+  int score = 0;
+  int level = 1;  // where the game ended, from 1
+  std::uint64_t final_hash = 0;
+  bool operator==(const Recording&) const = default;
+};
+
+// Parses a whole recording; refuses, with one line of why, anything it did
+// not write: another magic or version, a checksum that does not match its
+// bytes, a truncated file, runs that do not add up, out-of-range values.
+// Never exits.
+struct RecordingRead {
+  Recording recording;
+  std::string error;  // empty on success
+};
+RecordingRead parse_recording(std::span<const std::uint8_t> bytes);
+// The file's bytes; parse_recording(recording_bytes(r)).recording == r.
+std::vector<std::uint8_t> recording_bytes(const Recording& recording);
+
+// The digest of what a level plays: its script, enemy file, the enemy
+// file's companion under rules that read it, and the archives the enemy
+// file names (their pictures are the enemies' collision masks). 0 when a
+// file cannot be read.
+std::uint64_t level_content_digest(const CampaignLevel& level, const Rules& rules);
+
+// A recording about to be made of a game of `campaign` started with `seed`:
+// its header filled (the date is now) and its tables reserved, so that
+// record_tick never allocates. A copy of a recording has no such room: reserve
+// MAX_RECORDED_RUNS runs and MAX_RECORDED_TICKS / CHECK_TICKS checks again
+// before recording into it.
+Recording begin_recording(const Campaign& campaign, std::uint32_t seed, const char* pilot,
+                          const char* game_version);
+// After each tick: its input joins the runs, and every CHECK_TICKS ticks the
+// world's hash is kept. A tick that fills the last run or reaches
+// MAX_RECORDED_TICKS ends the recording: its score and hash are taken then,
+// later ticks are left out and finish_recording marks it left. Never allocates.
+void record_tick(Recording& recording, int bits);
+// The summary from the world as it stands: score, level, final hash.
+void finish_recording(Recording& recording, GameEnd end, const CampaignProgress& progress);
+
+// The one start of a game for the play loop, the runner and playback: the
+// world's generator seeded, the new-game reset, the first level loaded.
+void start_game(const Campaign& campaign, CampaignProgress& progress, std::uint32_t seed);
+// A continue: full energy, score 0, the level started again.
+void continue_game(const Campaign& campaign, CampaignProgress& progress);
+// The campaign a recording plays, from its levels and rules; an error naming
+// the first level whose content differs from what was recorded ("the
+// recording was made with another level2.wif"), or that cannot be read.
+struct RecordedCampaign {
+  Campaign campaign;
+  std::string error;
+};
+RecordedCampaign recorded_campaign(const Recording& recording);
+
+// Where playback stands in a recording's runs.
+struct RecordingCursor {
+  std::size_t run = 0;
+  std::uint32_t used = 0;  // ticks of that run already played
+  int tick = 0;            // ticks played
+};
+// The next tick's bits, or -1 past the end.
+int next_input(const Recording& recording, RecordingCursor& cursor);
+// One tick of playback: continue_game first when the bits say so, then
+// campaign_tick with the rest.
+bool replay_tick(const Campaign& campaign, CampaignProgress& progress, int bits);
+
+// Plays a recording headless from its start to its end and compares: every
+// check value, the final hash, score, level and how it ended. The world is
+// left as the replay left it.
+struct Verification {
+  bool ok = false;
+  int first_bad_tick = -1;  // the check (or the last tick) where it first differed
+  std::string why;          // one line: what differed, or why it could not be played
+};
+Verification verify_recording(const Recording& recording);
 
 // ---- Allegro archives ----
 // Every archive the game and its tools open (data.dat, the enemies', the tile

@@ -17,6 +17,7 @@ struct Options {
   int runs = 1;
   std::string record_file;
   std::string replay_file;
+  std::string video_file;  // with --replay: the run as a .webm or .mp4
   std::string expect;
   double frame_seconds = 0;
   std::string out_dir;
@@ -53,5 +54,7 @@ void print_summary(const Options& o, const RunsSummary& s);
 int play(const Options& o);
 int replay(const Options& o);
 int soak(const Options& o);
+// --replay with --video: the recording encoded as a video (video.cpp).
+int make_video(const Options& o, const RunRecording& rec);
 
 }  // namespace runcli

@@ -57,7 +57,7 @@ int replay(const Options& o) {
                  whole_file_problem(file).c_str());
     return 1;
   }
-  const RunRecording rec = parse_recording(file.bytes);
+  const RunRecording rec = parse_text_recording(file.bytes);
   if (!rec.error.empty()) {
     std::fprintf(stderr, "mirvo-run: %s: %s\n", o.replay_file.c_str(), rec.error.c_str());
     return 1;
@@ -71,6 +71,7 @@ int replay(const Options& o) {
                  hex_digest(digest).c_str());
     return 1;
   }
+  if (!o.video_file.empty()) return make_video(o, rec);
   RunSettings settings = o.run;
   settings.seed = rec.seed;
   settings.difficulty = rec.difficulty;

@@ -37,7 +37,7 @@ RunRecording failed(int line, const std::string& why) {
 
 // Every header line must be there, in order; the key runs must add up to the
 // ticks, each count at least 1 and each key state inside PILOT_KEY_MASK.
-RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
+RunRecording parse_text_recording(std::span<const std::uint8_t> bytes) {
   std::istringstream in(std::string(bytes.begin(), bytes.end()));
   RunRecording r;
   std::string line;

@@ -150,15 +150,7 @@ const char* difficulty_word(int difficulty) {
   return difficulty >= 0 && difficulty < DIFFICULTIES ? DIFFICULTY_NAMES[difficulty] : "?";
 }
 
-RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,
-                    const TickWatcher& watcher) {
-  if (recording != nullptr) {
-    *recording = RunRecording{};
-    recording->seed = settings.seed;
-    recording->level_digest = run_digest(settings);
-    recording->pilot = pilot_name(pilot.kind);
-    recording->difficulty = settings.difficulty;
-  }
+Campaign start_run(const RunSettings& settings) {
   seed_world_random(settings.seed);
   reset_world_for_new_game();
   // The campaign's levels follow each other through the game's own step. A
@@ -168,14 +160,28 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   if (settings.campaign != nullptr) {
     played = *settings.campaign;
   } else {
-    played.levels.push_back(
-        {"", settings.script_file, settings.enemy_file, settings.tile_file, ""});
+    // Its music is the one-level game's.
+    played.levels.push_back({"", settings.script_file, settings.enemy_file, settings.tile_file,
+                             single_level_campaign().levels.front().music});
     played.rules = settings.rules;
   }
   played.rules = rules_at_difficulty(played.rules, settings.difficulty);
+  load_campaign_level(played, 0);
+  return played;
+}
+
+RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,
+                    const TickWatcher& watcher) {
+  if (recording != nullptr) {
+    *recording = RunRecording{};
+    recording->seed = settings.seed;
+    recording->level_digest = run_digest(settings);
+    recording->pilot = pilot_name(pilot.kind);
+    recording->difficulty = settings.difficulty;
+  }
+  const Campaign played = start_run(settings);
   const Campaign* campaign = &played;
   CampaignProgress progress;
-  load_campaign_level(*campaign, 0);
   const int last_level = static_cast<int>(campaign->levels.size()) - 1;
 
   RunResult r;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "content/content.h"
 #include "world/world.h"
 
 // ---- Pilots ----
@@ -103,23 +104,16 @@ struct RunRecording {
   std::string error;                      // parse failure; empty on success
 };
 
-RunRecording parse_recording(std::span<const std::uint8_t> bytes);
+RunRecording parse_text_recording(std::span<const std::uint8_t> bytes);
 std::string serialize_recording(const RunRecording& recording);
 // Appends one tick's keys, joining it to the last run when they are the same.
 void record_keys(RunRecording& recording, int keys);
 
 // ---- Digests and invariants ----
 
-// FNV-1a over bytes, continuing from `digest`.
-std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
-                    std::uint64_t digest = 0xcbf29ce484222325ULL);
 // The digest of a level's script and enemy files; 0 when either cannot be read.
 std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file);
 
-// A digest of the world tables: the ship, every live projectile, enemy (with its
-// animation) and particle with its slot, the scroll and the score. Free slots
-// do not count, so what an earlier run left in them changes nothing.
-std::uint64_t world_hash();
 std::string hex_digest(std::uint64_t digest);
 
 // What the invariants compare between ticks.
@@ -135,8 +129,6 @@ std::string check_world(WorldWatch& watch);
 
 inline constexpr int TICKS_PER_SECOND = 100;
 inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
-
-struct Campaign;
 
 struct RunSettings {
   std::string script_file = "level1.wif";
@@ -220,6 +212,11 @@ using TickWatcher = std::function<bool(int tick)>;
 // shows its message and ends the program with status 1 when "data.dat"
 // cannot be used.
 void start_runner();
+
+// The start of a run, as the game's first entry starts a game: the seed,
+// the new-game reset and the first level loaded. Returns the campaign the
+// run plays (a single level is a campaign of one) at the run's difficulty.
+Campaign start_run(const RunSettings& settings);
 
 // One whole run, loaded as the game's first entry loads a level: the seed,
 // the new-game reset, the level; then ticks as the play loop runs them. A

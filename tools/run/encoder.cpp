@@ -32,8 +32,22 @@ void end_child_at_exit() {
   if (!temporary_file.empty()) unlink(temporary_file.c_str());
 }
 
+// Interrupted (Ctrl+C, a kill): the child and the file go too, then the
+// signal ends the program as it would have.
+void end_child_on_signal(int signal_number) {
+  if (running_child > 0) kill(running_child, SIGKILL);
+  if (!temporary_file.empty()) unlink(temporary_file.c_str());
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
 void clean_up_at_exit() {
-  static const bool registered = std::atexit(end_child_at_exit) == 0;
+  static const bool registered = [] {
+    signal(SIGINT, end_child_on_signal);
+    signal(SIGTERM, end_child_on_signal);
+    signal(SIGHUP, end_child_on_signal);
+    return std::atexit(end_child_at_exit) == 0;
+  }();
   (void)registered;
 }
 

@@ -28,8 +28,6 @@ CampaignProgress progress;
 int lost_ticks = 0;
 int tally_ticks = 0;
 int continues_used = 0;
-// Fire skips a tally only when pressed during it, not held on from the fight.
-bool fire_was_held = true;
 
 // The lost game's message shows this long (3 s) before the game-over screen.
 constexpr int GAME_OVER_DELAY_TICKS = 300;
@@ -177,13 +175,9 @@ static void show_tally() {
   overlay.lines = 7;
 }
 
-// Under rules that end games: the press of fire that skips a tally, the
-// count of a tally and of a lost game's last seconds, and whether the game
-// has now ended.
+// Under rules that end games: the count of a tally (fire skips it inside the
+// tick) and of a lost game's last seconds, and whether the game has now ended.
 static PlayEnd watch_game_end(int ran) {
-  const bool fire = read_tick_input().fire;  // fire as the ship reads it
-  if (progress.cleared && fire && !fire_was_held) progress.skip_wait = true;
-  fire_was_held = fire;
   tally_ticks = progress.cleared ? tally_ticks + ran : 0;
   if (game_outcome() == GameOutcome::lost) lost_ticks += ran;
   if (!campaign.rules.game_ends) return PLAY_LEFT;
@@ -214,7 +208,6 @@ void continue_game() {
   progress.skip_wait = false;
   lost_ticks = 0;
   tally_ticks = 0;
-  fire_was_held = true;
   tick_count = 0;
   choose_play_music(campaign.levels[static_cast<std::size_t>(progress.level)].music);
   rewind_music(MUSIC_PLAY);
@@ -228,7 +221,6 @@ void continue_game() {
 PlayEnd play_level(const char* level_name) {
   if (game_running == 0) start_level(level_name);
   game_running = 1;
-  fire_was_held = true;
   play_music(MUSIC_PLAY);  // from where it was left, unless new_game rewound it
   for (;;) {
     const PassKeys keys = read_pass_keys();

@@ -21,7 +21,7 @@ constexpr const char* USAGE =
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
     "                 [--record FILE] [--replay FILE [--video OUT.webm|OUT.mp4]]\n"
-    "                 [--expect victory|lost]\n"
+    "                 [--verify FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
@@ -31,6 +31,9 @@ constexpr const char* USAGE =
     "holds the weapon level there for the whole run.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
     "processes (default: one per processor); the output is the same.\n"
+    "--record writes the run as the game records a game; --replay plays such a\n"
+    "recording (or an older text one) again; --verify replays one and exits 0\n"
+    "when it ends as recorded, else 1 with the first tick that differs.\n"
     "--video draws the replayed run at 640 x 800, 50 frames a second, with its\n"
     "music and effects, and encodes it with ffmpeg (VP8 for .webm, H.264 for .mp4).\n";
 
@@ -82,6 +85,7 @@ Options parse_options(int argc, char** argv) {
     RECORD,
     REPLAY,
     VIDEO,
+    VERIFY,
     EXPECT,
     FRAMES,
     OUT,
@@ -107,6 +111,7 @@ Options parse_options(int argc, char** argv) {
                                         {"record", required_argument, nullptr, RECORD},
                                         {"replay", required_argument, nullptr, REPLAY},
                                         {"video", required_argument, nullptr, VIDEO},
+                                        {"verify", required_argument, nullptr, VERIFY},
                                         {"expect", required_argument, nullptr, EXPECT},
                                         {"frames", required_argument, nullptr, FRAMES},
                                         {"out", required_argument, nullptr, OUT},
@@ -172,6 +177,9 @@ Options parse_options(int argc, char** argv) {
         o.video_file = from_here(optarg);
         if (!video_file_named(o.video_file)) usage_error("--video writes a .webm or .mp4 file");
         break;
+      case VERIFY:
+        o.verify_file = from_here(optarg);
+        break;
       case EXPECT:
         o.expect = optarg;
         if (o.expect != "victory" && o.expect != "lost") usage_error("--expect is victory or lost");
@@ -215,10 +223,19 @@ Options parse_options(int argc, char** argv) {
   if (!o.sheet_file.empty() && o.frame_seconds <= 0) o.frame_seconds = 10;
   if (!o.record_file.empty() && (o.runs != 1 || o.soak_seconds > 0))
     usage_error("--record records one run");
+  // A recording keeps the input only: a ship kept alive or held at a power
+  // would not play again the same.
+  if (!o.record_file.empty() && (o.run.immortal || o.run.power > 0))
+    usage_error("--record cannot keep --immortal or --power");
+  if (!o.record_file.empty() && o.run.max_ticks > MAX_RECORDED_TICKS)
+    usage_error("--record keeps at most " + std::to_string(MAX_RECORDED_TICKS) + " ticks");
   if (!o.replay_file.empty() && (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty()))
     usage_error("--replay plays one recording");
   if (!o.video_file.empty() && o.replay_file.empty())
     usage_error("--video makes a video of the recording --replay plays");
+  if (!o.verify_file.empty() &&
+      (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty() || !o.replay_file.empty()))
+    usage_error("--verify checks one recording");
   return o;
 }
 

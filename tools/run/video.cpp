@@ -108,41 +108,41 @@ class ProgressBar {
   clock::time_point next_{};
 };
 
-// The recording played from its start: `each(tick, level)` after the start
-// (tick 0) and after every tick, with the level played then (0-based) and
-// whether it started on that tick; false stops. Returns the ticks played.
+// The recording played from its start as --replay plays it:
+// `each(tick, level, music_from_start)` after the start (tick 0) and after
+// every tick, with the level played then and whether its music starts over
+// there (a new level with another track, or a continue, as in the game);
+// false stops.
 template <typename Each>
-int play_recording(const Options& o, const RunRecording& rec, Each each) {
-  RunSettings settings = o.run;
-  settings.seed = rec.seed;
-  settings.difficulty = rec.difficulty;
-  const Campaign campaign = start_run(settings);
+void play_recording(const RunSettings& settings, const Recording& rec, Each each) {
+  const Campaign campaign = run_campaign(settings);
   CampaignProgress progress;
-  Pilot pilot = make_replay_pilot(rec);
-  if (!each(0, campaign.levels[0], true)) return 0;
+  start_game(campaign, progress, rec.seed);
+  RecordingCursor cursor;
+  const auto level = [&]() -> const CampaignLevel& {
+    return campaign.levels[static_cast<std::size_t>(progress.level)];
+  };
+  if (!each(0, level(), true)) return;
   for (int tick = 1; tick <= rec.ticks; ++tick) {
+    const int bits = next_input(rec, cursor);
+    if (bits < 0) return;
+    const CampaignLevel& before = level();
     // The tick's events are what the mix hears of it.
     clear_world_events();
-    const bool started = campaign_tick(campaign, progress, keys_input(pilot_keys(pilot)));
-    if (!each(tick, campaign.levels[static_cast<std::size_t>(progress.level)], started))
-      return tick;
+    const bool started = replay_tick(campaign, progress, bits);
+    const bool again = (bits & INPUT_CONTINUE) != 0 || (started && level().music != before.music);
+    if (!each(tick, level(), again)) return;
   }
-  return rec.ticks;
 }
 
 // The first pass: the run's sound, as the game would have played it, into `wav`.
-std::string mix_sound(const Options& o, const RunRecording& rec, WavWriter& wav) {
+std::string mix_sound(const RunSettings& settings, const Recording& rec, WavWriter& wav) {
   const std::vector<SoundClip> effects = load_effects();
   Tracks tracks;
   OfflineMix mix(effects);
   if (std::string why = wav.open(mix.rate()); !why.empty()) return why;
-  std::string playing;
-  play_recording(o, rec, [&](int tick, const CampaignLevel& level, bool started) {
-    // Naming the track already playing goes on with it, as in the game.
-    if (started && (tick == 0 || level.music != playing)) {
-      mix.start_music(tracks.track(level.music), tick);
-      playing = level.music;
-    }
+  play_recording(settings, rec, [&](int tick, const CampaignLevel& level, bool music_from_start) {
+    if (music_from_start) mix.start_music(tracks.track(level.music), tick);
     if (tick > 0) mix.start_world_events(tick);
     if (mix.mixed().size() >= 1u << 16) wav.write(mix.mixed());
     return true;
@@ -154,7 +154,8 @@ std::string mix_sound(const Options& o, const RunRecording& rec, WavWriter& wav)
 
 // The second pass: frame k shows the world after tick 2k, so the video
 // lasts as long as the sound, and a sound starts with the picture of its tick.
-std::string encode_pictures(const Options& o, const RunRecording& rec, const std::string& wav) {
+std::string encode_pictures(const Options& o, const RunSettings& settings, const Recording& rec,
+                            const std::string& wav) {
   BITMAP* doubled = create_bitmap_ex(32, VIDEO_W, VIDEO_H);
   if (doubled == nullptr) return "no memory for a frame";
   std::vector<std::uint8_t> frame(static_cast<std::size_t>(VIDEO_W) * VIDEO_H * 4);
@@ -164,7 +165,7 @@ std::string encode_pictures(const Options& o, const RunRecording& rec, const std
   // The corner shows the frames per second the video plays at.
   fps.store(VIDEO_FPS);
   if (why.empty()) {
-    play_recording(o, rec, [&](int tick, const CampaignLevel&, bool) {
+    play_recording(settings, rec, [&](int tick, const CampaignLevel&, bool) {
       progress.show(tick);
       if (tick % TICKS_PER_FRAME != 0 || tick >= rec.ticks) return true;
       draw_world_frame();
@@ -177,6 +178,9 @@ std::string encode_pictures(const Options& o, const RunRecording& rec, const std
       return false;
     });
     progress.close();
+    // The world is exact: a replay that ends elsewhere was made with other rules or files.
+    if (why.empty() && rec.final_hash != 0 && world_hash() != rec.final_hash)
+      std::fprintf(stderr, "mirvo-run: the video's run did not end as the recording did\n");
     const std::string ended = encoder.finish();
     if (why.empty() || !ended.empty()) why = ended.empty() ? why : ended;
   }
@@ -186,15 +190,15 @@ std::string encode_pictures(const Options& o, const RunRecording& rec, const std
 
 }  // namespace
 
-int make_video(const Options& o, const RunRecording& rec) {
+int make_video(const Options& o, const RunSettings& settings, const Recording& rec) {
   if (!ffmpeg_installed()) {
     std::fprintf(stderr, "mirvo-run: --video needs ffmpeg, which is not installed\n");
     return 1;
   }
   const auto start = clock::now();
   WavWriter wav;
-  std::string why = mix_sound(o, rec, wav);
-  if (why.empty()) why = encode_pictures(o, rec, wav.path());
+  std::string why = mix_sound(settings, rec, wav);
+  if (why.empty()) why = encode_pictures(o, settings, rec, wav.path());
   wav.remove();
   if (!why.empty()) {
     std::fprintf(stderr, "mirvo-run: cannot make %s: %s\n", o.video_file.c_str(), why.c_str());

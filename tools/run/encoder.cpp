@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -132,7 +133,12 @@ std::string WavWriter::open(int rate) {
 }
 
 void WavWriter::write(std::vector<std::int16_t>& samples) {
-  for (const std::int16_t s : samples) put_u16(file_, static_cast<std::uint16_t>(s));
+  // A WAV file is little-endian, as the samples already are on most machines.
+  if constexpr (std::endian::native == std::endian::little) {
+    std::fwrite(samples.data(), 2, samples.size(), file_);
+  } else {
+    for (const std::int16_t s : samples) put_u16(file_, static_cast<std::uint16_t>(s));
+  }
   bytes_ += samples.size() * 2;
   samples.clear();
 }

@@ -65,6 +65,7 @@ std::vector<SoundClip> load_effects() {
 class Tracks {
  public:
   const SoundClip* track(const std::string& name) {
+    if (name.empty()) return nullptr;  // a level without music
     auto found = decoded_.find(name);
     if (found == decoded_.end()) {
       const WholeFile file = read_whole_file(name.c_str(), MAX_TRACK_BYTES);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "content/content.h"
+#include "world/world.h"
 
 namespace {
 
@@ -16,14 +17,12 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::span<const std::uint8_t> bytes(data, size);
+// Reads the bytes and checks what the reader made of them.
+void check(std::span<const std::uint8_t> bytes) {
   const RecordingRead read = parse_recording(bytes);
   if (!read.error.empty()) {
     require(read.error.find('\n') == std::string::npos);
-    return 0;
+    return;
   }
   const Recording& r = read.recording;
   std::uint64_t total = 0;
@@ -37,5 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(r.level >= 1 && r.level <= static_cast<int>(r.levels.size()));
   const std::vector<std::uint8_t> again = recording_bytes(r);
   require(std::equal(again.begin(), again.end(), bytes.begin(), bytes.end()));
+}
+
+}  // namespace
+
+// The bytes as they come, and again with a right checksum after them, so the
+// fields behind the checksum are fuzzed too.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  check(std::span<const std::uint8_t>(data, size));
+  std::vector<std::uint8_t> sealed(data, data + size);
+  const std::uint64_t sum = fnv1a(sealed);
+  for (int i = 0; i < 8; ++i) sealed.push_back(static_cast<std::uint8_t>(sum >> (8 * i)));
+  check(sealed);
   return 0;
 }

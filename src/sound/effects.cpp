@@ -20,7 +20,6 @@ constexpr int MUSIC_VOICES = 2;  // one stream for each track
 // crossfire), so loudness comes from the voices' own volumes instead: the
 // effects at full volume, the music as loud as music.cpp says.
 constexpr int VOLUME_PER_VOICE = 1;
-constexpr int EFFECT_VOLUME = 255;
 constexpr int DAT_INFO = DAT_ID('i', 'n', 'f', 'o');  // the archive tool's own notes
 
 struct EffectVoice {

@@ -30,11 +30,7 @@ constexpr int MUSIC_PRIORITY = 255;
 
 struct Track {
   std::string file_name;  // empty: no track
-  // Allegro's voice volume (0..255). The menu track plays at full volume,
-  // about -20 dBFS RMS over its loop; level 1's track, mastered 1.5 dB
-  // louder, is held 3.5 dB lower, so that with fire held the effects stand
-  // above it and the whole is about -18 dBFS.
-  int volume = 0;
+  int volume = 0;         // Allegro's voice volume (0..255)
   OggVorbis_File decoder{};
   bool open = false;
   int channels = 0;
@@ -43,7 +39,8 @@ struct Track {
   MemorySource source{};
 };
 
-std::array<Track, 3> tracks{{{""}, {"menu.ogg", 255}, {"play.ogg", 170}}};
+std::array<Track, 3> tracks{
+    {{""}, {"menu.ogg", MENU_MUSIC_VOLUME}, {"play.ogg", PLAY_MUSIC_VOLUME}}};
 
 // The mutex guards the decoders and the streams: the feeder thread fills,
 // the shell's calls switch and rewind. Both hold it only briefly.
@@ -61,7 +58,7 @@ AUDIOSTREAM* make_stream(Track& t) {
   const vorbis_info* info = ov_info(&t.decoder, -1);
   AUDIOSTREAM* stream =
       play_audio_stream(STREAM_FRAMES, 16, t.channels == 2, static_cast<int>(info->rate),
-                        level_volume(t.volume, sound_levels.music), 128);
+                        level_volume(t.volume, sound_levels.music), MUSIC_PAN);
   if (!stream) return nullptr;
   voice_stop(stream->voice);
   voice_set_priority(stream->voice, MUSIC_PRIORITY);

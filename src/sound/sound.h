@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 struct DATAFILE;
 
@@ -120,3 +121,68 @@ void resume_effects();
 // Allegro's pan for x: 0 (left) at the playfield's left edge, 255 (right) at
 // its right edge, clamped outside.
 int effect_pan(float x);
+
+// ---- Offline mixing ----
+// The game's mix made without a sound device, for a video of a recorded run:
+// the same effects, voices, priorities, pans and volumes as the game's, the
+// level's track looping under them, written as 16-bit stereo frames.
+// Pure over samples: no Allegro sound driver is involved.
+
+// A sound in memory: signed 16-bit samples, interleaved when stereo.
+struct SoundClip {
+  std::vector<std::int16_t> samples;
+  int channels = 1;  // 1 or 2
+  int rate = 0;      // frames per second
+  std::size_t frames() const { return channels > 0 ? samples.size() / channels : 0; }
+};
+
+// A whole track decoded after check_track's checks, or why it cannot be.
+struct DecodedTrack {
+  SoundClip clip;
+  std::string error;  // empty on success
+};
+DecodedTrack decode_track(std::span<const std::uint8_t> bytes);
+
+inline constexpr int MIX_RATE = 44100;
+
+// The mix of a run, tick by tick (100 ticks a second): whatever starts at
+// tick t starts at output frame t * rate / 100. Calls come in tick order;
+// each first mixes the frames up to its tick. The clips must outlive it.
+class OfflineMix {
+ public:
+  // `effects` holds SOUND_EFFECT_COUNT clips in SoundEffect order; the
+  // levels are the player's 0..SOUND_LEVELS.
+  explicit OfflineMix(std::span<const SoundClip> effects, int music_level = SOUND_LEVELS,
+                      int effects_level = SOUND_LEVELS, int rate = MIX_RATE);
+  // As play_effect: a voice chosen by priority, panned by x.
+  void start_effect(SoundEffect effect, float x, int tick);
+  // Every world event of the tick just run, heard as the game hears it.
+  void start_world_events(int tick);
+  // The level's track, looping, from its start (nullptr: silence).
+  void start_music(const SoundClip* track, int tick);
+  // Mixes the frames up to tick's start.
+  void advance(int tick);
+  // The frames mixed and not yet taken, interleaved stereo; the caller
+  // writes them out and clears the vector.
+  std::vector<std::int16_t>& mixed() { return mixed_; }
+  int rate() const { return rate_; }
+
+ private:
+  struct Voice {
+    const SoundClip* clip = nullptr;  // none: the voice is free
+    double position = 0;              // in the clip's frames
+    float left = 0, right = 0;
+    int priority = 0;
+    unsigned started = 0;
+  };
+  void add_voice(Voice& v, float* mix, long long frames, bool loop) const;
+
+  std::span<const SoundClip> effects_;
+  int music_volume_, effect_volume_, rate_;
+  std::vector<Voice> voices_;
+  Voice music_;
+  unsigned plays_ = 0;
+  long long written_ = 0;  // frames mixed so far
+  std::vector<float> scratch_;
+  std::vector<std::int16_t> mixed_;
+};

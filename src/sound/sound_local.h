@@ -81,6 +81,16 @@ constexpr bool every_event_heard_once() {
 static_assert(effect_table_in_order(), "one row per SoundEffect, in its order, priority 0..254");
 static_assert(every_event_heard_once(), "every kind of world event is heard as exactly one effect");
 
+// Allegro's voice volumes (0..255) at full level. An effect plays at full
+// volume. The menu track too, about -20 dBFS RMS over its loop; level 1's
+// track, mastered 1.5 dB louder, is held 3.5 dB lower, so that with fire held
+// the effects stand above it and the whole is about -18 dBFS. Tracks play
+// centred (pan 128).
+inline constexpr int EFFECT_VOLUME = 255;
+inline constexpr int MENU_MUSIC_VOLUME = 255;
+inline constexpr int PLAY_MUSIC_VOLUME = 170;
+inline constexpr int MUSIC_PAN = 128;
+
 // At most this many effects sound at once, so the music's streams always keep
 // voices of their own; the streams also have the highest priority, 255.
 inline constexpr int MAX_EFFECT_VOICES = 6;

@@ -78,3 +78,29 @@ std::string check_track(std::span<const std::uint8_t> bytes) {
   ov_clear(&decoder);
   return why;
 }
+
+DecodedTrack decode_track(std::span<const std::uint8_t> bytes) {
+  DecodedTrack out;
+  out.error = check_track(bytes);
+  if (!out.error.empty()) return out;
+  MemorySource source{bytes};
+  OggVorbis_File decoder;
+  if (open_memory_track(source, &decoder) != 0) {
+    out.error = "cannot read it";
+    return out;
+  }
+  out.clip.channels = ov_info(&decoder, -1)->channels;
+  out.clip.rate = static_cast<int>(ov_info(&decoder, -1)->rate);
+  std::array<char, 8192> chunk;
+  for (;;) {
+    int section = 0;
+    // Signed 16-bit little-endian, as the clip holds them.
+    const long got = ov_read(&decoder, chunk.data(), chunk.size(), 0, 2, 1, &section);
+    if (got <= 0) break;
+    const std::size_t at = out.clip.samples.size();
+    out.clip.samples.resize(at + static_cast<std::size_t>(got) / 2);
+    std::memcpy(out.clip.samples.data() + at, chunk.data(), static_cast<std::size_t>(got / 2 * 2));
+  }
+  ov_clear(&decoder);
+  return out;
+}

@@ -1,6 +1,6 @@
 // The level runner's pieces: recordings, the world digest, the invariants the
 // soak checks, the pilot's generator, and the command line as a level author
-// uses it (exit statuses, refusals, the contact sheet).
+// uses it (exit statuses, refusals, the contact sheet, the video).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -167,12 +167,11 @@ struct Ran {
   std::string output;
 };
 
-// Runs mirvo-run in the game folder; its output and stderr go to a file that
-// is read back. The child is ended by its own pid if it outlives two minutes.
-Ran run_tool(const std::string& arguments) {
+// Runs a shell command; its output and stderr go to a file that is read
+// back. The child is ended by its own pid if it outlives two minutes.
+Ran run_command(const std::string& exec_line) {
   const std::string output = ::testing::TempDir() + "mirvo_run_" + std::to_string(getpid());
-  const std::string command = "exec " + std::string(MIRVO_RUN) + " --data " + MIRVO_GAME_DIR + " " +
-                              arguments + " >" + output + " 2>&1";
+  const std::string command = exec_line + " >" + output + " 2>&1";
   Ran ran;
   const pid_t pid = fork();
   if (pid == 0) {
@@ -194,6 +193,12 @@ Ran run_tool(const std::string& arguments) {
   ran.output.assign(std::istreambuf_iterator<char>(std::ifstream(output).rdbuf()), {});
   std::filesystem::remove(output);
   return ran;
+}
+
+// mirvo-run in the game folder; `env` goes before it (VAR=value ...).
+Ran run_tool(const std::string& arguments, const std::string& env = "") {
+  return run_command(env + " exec " + std::string(MIRVO_RUN) + " --data " + MIRVO_GAME_DIR + " " +
+                     arguments);
 }
 
 class RunTool : public ::testing::Test {
@@ -343,6 +348,33 @@ TEST_F(RunTool, RunsSpreadOverProcessesPrintTheSameAndSampleEverySecond) {
     EXPECT_EQ(lines, 5u) << one.output;
     EXPECT_NE(one.output.find("{\"seed\": 7, "), std::string::npos) << one.output;
   }
+}
+
+// A 3-second recording as each kind of video: ffprobe finds 640 x 800 at 50
+// frames a second, a sound stream, and the run's length within two frames.
+// Without ffmpeg one line says so.
+TEST_F(RunTool, VideoOfARecordedRun) {
+  ASSERT_EQ(run_tool("--pilot dodge --ticks 300 --record " + path("v.rec")).status, 0);
+  for (const std::string kind : {"webm", "mp4"}) {
+    const std::string out = path("v.") + kind;
+    const Ran made = run_tool("--replay " + path("v.rec") + " --video " + out);
+    ASSERT_EQ(made.status, 0) << made.output;
+    const Ran probe = run_command(
+        "exec ffprobe -v error -show_entries stream=codec_type,width,height,r_frame_rate "
+        "-show_entries format=duration -of default=noprint_wrappers=1 " +
+        out);
+    ASSERT_EQ(probe.status, 0) << probe.output;
+    const std::string video = "codec_type=video\nwidth=640\nheight=800\nr_frame_rate=50/1\n";
+    EXPECT_NE(probe.output.find(video), std::string::npos) << kind << ": " << probe.output;
+    EXPECT_NE(probe.output.find("codec_type=audio"), std::string::npos) << probe.output;
+    const std::size_t at = probe.output.find("duration=");
+    ASSERT_NE(at, std::string::npos) << probe.output;
+    EXPECT_NEAR(std::stod(probe.output.substr(at + 9)), 3.0, 0.04) << kind;
+  }
+  const Ran without =
+      run_tool("--replay " + path("v.rec") + " --video " + path("n.mp4"), "PATH=" + dir_.string());
+  EXPECT_EQ(without.status, 1);
+  EXPECT_EQ(without.output, "mirvo-run: --video needs ffmpeg, which is not installed\n");
 }
 
 }  // namespace

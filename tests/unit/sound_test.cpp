@@ -105,4 +105,28 @@ TEST(Volumes, ThreeDecibelsAStepFromFullToSilent) {
     EXPECT_EQ(level_volume(full, level), volume) << full << " at " << level;
 }
 
+// The offline mix at 1000 frames a second (10 a tick): an effect started at
+// tick t sounds from frame t * 10, panned as the game's mixer pans it; the
+// voices add, and clip at 16 bits.
+TEST(OfflineMixing, EffectsStartAtTheirTickAddAndClip) {
+  const std::vector<SoundClip> clips(SOUND_EFFECT_COUNT,
+                                     SoundClip{std::vector<std::int16_t>(100, 20000), 1, 1000});
+  OfflineMix mix(clips, SOUND_LEVELS, SOUND_LEVELS, 1000);
+  mix.start_effect(SOUND_SHOT, PLAYFIELD_W, 3);  // hard right, frames 30..129
+  mix.start_effect(SOUND_BEAM, PLAYFIELD_W, 5);  // hard right, frames 50..149
+  mix.start_effect(SOUND_EXPLOSION, 0, 5);       // hard left, frames 50..149
+  mix.advance(20);
+  const std::vector<std::int16_t>& m = mix.mixed();
+  ASSERT_EQ(m.size(), 2u * 200);
+  const struct {
+    int frame, left, right;
+  } expected[] = {{0, 0, 0},          {29, 0, 0},          {30, 0, 20000},      {49, 0, 20000},
+                  {50, 20000, 32767}, {129, 20000, 32767}, {130, 20000, 20000}, {149, 20000, 20000},
+                  {150, 0, 0},        {199, 0, 0}};
+  for (const auto& e : expected) {
+    EXPECT_EQ(m[2 * e.frame], e.left) << "frame " << e.frame;
+    EXPECT_EQ(m[2 * e.frame + 1], e.right) << "frame " << e.frame;
+  }
+}
+
 }  // namespace

@@ -17,6 +17,7 @@ struct Options {
   int runs = 1;
   std::string record_file;
   std::string replay_file;
+  std::string video_file;  // with --replay: the run as a .webm or .mp4
   std::string verify_file;
   std::string expect;
   double frame_seconds = 0;
@@ -55,5 +56,7 @@ int play(const Options& o);
 int replay(const Options& o);
 int verify(const Options& o);
 int soak(const Options& o);
+// --replay with --video: the recording encoded as a video (video.cpp).
+int make_video(const Options& o, const RunSettings& settings, const Recording& rec);
 
 }  // namespace runcli

@@ -117,6 +117,7 @@ int replay(const Options& o) {
   settings.seed = rec.seed;
   settings.difficulty = rec.difficulty;
   settings.max_ticks = rec.ticks;
+  if (!o.video_file.empty()) return make_video(o, settings, rec);
   Pilot pilot = make_replay_pilot(rec);
   pilot.through_outcome = !rec.levels.empty();  // a text recording names no levels
   const RunResult r = run_level(settings, pilot, nullptr, [&](int tick) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "run/cli.h"
+#include "run/video.h"
 
 namespace runcli {
 
@@ -19,7 +20,8 @@ constexpr const char* USAGE =
     "                 [--campaign]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
-    "                 [--record FILE] [--replay FILE] [--verify FILE] [--expect victory|lost]\n"
+    "                 [--record FILE] [--replay FILE [--video OUT.webm|OUT.mp4]]\n"
+    "                 [--verify FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
@@ -31,7 +33,9 @@ constexpr const char* USAGE =
     "processes (default: one per processor); the output is the same.\n"
     "--record writes the run as the game records a game; --replay plays such a\n"
     "recording (or an older text one) again; --verify replays one and exits 0\n"
-    "when it ends as recorded, else 1 with the first tick that differs.\n";
+    "when it ends as recorded, else 1 with the first tick that differs.\n"
+    "--video draws the replayed run at 640 x 800, 50 frames a second, with its\n"
+    "music and effects, and encodes it with ffmpeg (VP8 for .webm, H.264 for .mp4).\n";
 
 [[noreturn]] void usage_error(const std::string& why) {
   std::fprintf(stderr, "mirvo-run: %s\n%s", why.c_str(), USAGE);
@@ -80,6 +84,7 @@ Options parse_options(int argc, char** argv) {
     POWER,
     RECORD,
     REPLAY,
+    VIDEO,
     VERIFY,
     EXPECT,
     FRAMES,
@@ -105,6 +110,7 @@ Options parse_options(int argc, char** argv) {
                                         {"power", required_argument, nullptr, POWER},
                                         {"record", required_argument, nullptr, RECORD},
                                         {"replay", required_argument, nullptr, REPLAY},
+                                        {"video", required_argument, nullptr, VIDEO},
                                         {"verify", required_argument, nullptr, VERIFY},
                                         {"expect", required_argument, nullptr, EXPECT},
                                         {"frames", required_argument, nullptr, FRAMES},
@@ -167,6 +173,10 @@ Options parse_options(int argc, char** argv) {
       case REPLAY:
         o.replay_file = from_here(optarg);
         break;
+      case VIDEO:
+        o.video_file = from_here(optarg);
+        if (!video_file_named(o.video_file)) usage_error("--video writes a .webm or .mp4 file");
+        break;
       case VERIFY:
         o.verify_file = from_here(optarg);
         break;
@@ -221,6 +231,8 @@ Options parse_options(int argc, char** argv) {
     usage_error("--record keeps at most " + std::to_string(MAX_RECORDED_TICKS) + " ticks");
   if (!o.replay_file.empty() && (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty()))
     usage_error("--replay plays one recording");
+  if (!o.video_file.empty() && o.replay_file.empty())
+    usage_error("--video makes a video of the recording --replay plays");
   if (!o.verify_file.empty() &&
       (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty() || !o.replay_file.empty()))
     usage_error("--verify checks one recording");

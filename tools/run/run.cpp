@@ -152,8 +152,7 @@ const char* difficulty_word(int difficulty) {
   return difficulty >= 0 && difficulty < DIFFICULTIES ? DIFFICULTY_NAMES[difficulty] : "?";
 }
 
-RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* recording,
-                    const TickWatcher& watcher) {
+Campaign run_campaign(const RunSettings& settings) {
   // The campaign's levels follow each other through the game's own step. A
   // single level is a campaign of one, so its tally is taken as a
   // campaign's last level's is.
@@ -161,11 +160,18 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* record
   if (settings.campaign != nullptr) {
     played = *settings.campaign;
   } else {
-    played.levels.push_back(
-        {"", settings.script_file, settings.enemy_file, settings.tile_file, ""});
+    // Its music is the one-level game's.
+    played.levels.push_back({"", settings.script_file, settings.enemy_file, settings.tile_file,
+                             single_level_campaign().levels.front().music});
     played.rules = settings.rules;
   }
   played.rules = rules_at_difficulty(played.rules, settings.difficulty);
+  return played;
+}
+
+RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* recording,
+                    const TickWatcher& watcher) {
+  const Campaign played = run_campaign(settings);
   const Campaign* campaign = &played;
   if (recording != nullptr)
     *recording = begin_recording(played, settings.seed, pilot_name(pilot.kind), MIRVO_VERSION);

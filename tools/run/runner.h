@@ -134,8 +134,6 @@ std::string check_world(WorldWatch& watch);
 inline constexpr int TICKS_PER_SECOND = 100;
 inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
 
-struct Campaign;
-
 struct RunSettings {
   std::string script_file = "level1.wif";
   std::string enemy_file = "enemy.eif";
@@ -218,6 +216,10 @@ using TickWatcher = std::function<bool(int tick)>;
 // shows its message and ends the program with status 1 when "data.dat"
 // cannot be used.
 void start_runner();
+
+// The campaign a run plays, at the run's difficulty: the settings' own, or
+// their single level as a campaign of one with the one-level game's music.
+Campaign run_campaign(const RunSettings& settings);
 
 // One whole run, loaded as the game's first entry loads a level: the seed,
 // the new-game reset, the level; then ticks as the play loop runs them. A

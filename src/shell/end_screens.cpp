@@ -209,7 +209,7 @@ void score_table_screen(std::span<const ScoreEntry> all, const std::string& camp
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const ScoreEntry& e = entries[i];
       // "*": the game's recording plays back to this very score.
-      const bool proven = !e.replay.empty() && replay_verified(e.replay, game_running == 0);
+      const bool proven = !e.replay.empty() && replay_proves(e, game_running == 0);
       char line[64];
       std::snprintf(line, sizeof line, "%2d. %-12s %7d %5d %4d %c", static_cast<int>(i) + 1,
                     e.name.c_str(), e.score, e.level, e.continues, proven ? '*' : ' ');

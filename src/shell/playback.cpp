@@ -77,7 +77,7 @@ void draw_list(BITMAP* page, const std::vector<ReplayListing>& list, int selecti
     textout_centre_ex(page, font, text.c_str(), PLAYFIELD_W / 2, screen_line_y(line++), colour,
                       TRANSPARENT);
   };
-  if (list.empty()) say("No recordings yet", white);
+  say(list.empty() ? "No recordings yet" : REPLAY_LIST_HEADING, white);
   const int first = std::clamp(selection - LIST_ROWS / 2, 0,
                                std::max(0, static_cast<int>(list.size()) - LIST_ROWS));
   for (int i = first; i < static_cast<int>(list.size()) && i < first + LIST_ROWS; ++i)

@@ -35,11 +35,24 @@ std::string replays_folder() {
   return folder.empty() ? "" : (fs::path(folder) / "mirvo" / "replays").string();
 }
 
+namespace {
+
+// Names are dates to the second, so the greater name is the newer game. The
+// suffix is left out: "-2" after a second's name must sort after it, and '-'
+// comes before the suffix's '.'.
+bool newer(const std::string& a, const std::string& b) {
+  const auto stem = [](const std::string& name) {
+    return std::string_view(name).substr(0,
+                                         name.size() - std::min(name.size(), REPLAY_SUFFIX.size()));
+  };
+  return stem(a) > stem(b);
+}
+
+}  // namespace
+
 std::vector<std::string> replays_to_prune(std::vector<std::string> names,
                                           std::span<const std::string> named, int kept) {
-  // Names are dates to the second, so the greater name is the newer game;
-  // "-2" after a second's name sorts after it, as it should.
-  std::sort(names.begin(), names.end(), std::greater<>());
+  std::sort(names.begin(), names.end(), newer);
   std::vector<std::string> gone;
   for (std::size_t i = std::min(names.size(), static_cast<std::size_t>(std::max(kept, 0)));
        i < names.size(); ++i)
@@ -99,20 +112,21 @@ void prune_replays(std::span<const ScoreEntry> table) {
 
 LoadedReplay load_replay(const std::string& path) {
   LoadedReplay loaded;
+  const std::string file_name = fs::path(path).filename().string();
   const WholeFile file = read_whole_file(path.c_str(), MAX_RECORDING_BYTES);
   if (const std::string why = whole_file_problem(file); !why.empty()) {
-    loaded.error = path + ": " + why;
+    loaded.error = file_name + ": " + why;
     return loaded;
   }
   RecordingRead read = parse_recording(file.bytes);
   if (!read.error.empty()) {
-    loaded.error = path + ": " + read.error;
+    loaded.error = file_name + ": " + read.error;
     return loaded;
   }
   loaded.recording = std::move(read.recording);
   RecordedCampaign campaign = recorded_campaign(loaded.recording);
   loaded.campaign = std::move(campaign.campaign);
-  loaded.error = std::move(campaign.error);
+  if (!campaign.error.empty()) loaded.error = file_name + ": " + campaign.error;
   return loaded;
 }
 
@@ -120,7 +134,7 @@ std::vector<ReplayListing> list_replays() {
   const std::string folder = replays_folder();
   std::vector<std::string> names =
       folder.empty() ? std::vector<std::string>{} : folder_names(folder);
-  std::sort(names.begin(), names.end(), std::greater<>());
+  std::sort(names.begin(), names.end(), newer);
   std::vector<ReplayListing> list;
   for (const std::string& name : names) {
     ReplayListing item{name, {}, {}};
@@ -139,26 +153,30 @@ std::vector<ReplayListing> list_replays() {
 std::string replay_line(const ReplayListing& item) {
   char line[64];
   if (!item.error.empty()) {
-    std::snprintf(line, sizeof line, "%.16s  unreadable", item.name.c_str());
+    std::snprintf(line, sizeof line, "%-16.16s %-21s", item.name.c_str(), "unreadable");
     return line;
   }
   const Recording& r = item.recording;
   // "2026-12-09T04:28:29" shown as "2026-12-09 04:28".
   std::string date = r.date.substr(0, 16);
   if (date.size() > 10) date[10] = ' ';
-  std::snprintf(line, sizeof line, "%-16s %8d L%-2d %-6s%s", date.c_str(), r.score, r.level,
-                difficulty_name(r.difficulty), r.practice ? " P" : "");
+  std::snprintf(line, sizeof line, "%-16s %8d %3d %-6s %c", date.c_str(), r.score, r.level,
+                difficulty_name(r.difficulty), r.practice ? 'P' : ' ');
   return line;
 }
 
-bool replay_verified(const std::string& name, bool may_verify) {
-  static std::map<std::string, bool> known;
-  if (const auto it = known.find(name); it != known.end()) return it->second;
+bool replay_proves(const ScoreEntry& entry, bool may_verify) {
+  // The score each file's recording verifies to, -1 when it does not.
+  static std::map<std::string, int> known;
+  const std::string& name = entry.replay;
+  if (const auto it = known.find(name); it != known.end()) return it->second == entry.score;
   if (!may_verify || !replay_name_usable(name)) return false;
   const LoadedReplay replay = load_replay((fs::path(replays_folder()) / name).string());
-  const bool ok = replay.error.empty() && verify_recording(replay.recording).ok;
-  known[name] = ok;
-  return ok;
+  const bool ok = replay.error.empty() && !replay.recording.practice &&
+                  replay.recording.difficulty == entry.difficulty &&
+                  verify_recording(replay.recording).ok;
+  known[name] = ok ? replay.recording.score : -1;
+  return known[name] == entry.score;
 }
 
 void keep_first_ticks(const Recording& from, int ticks, Recording& to) {

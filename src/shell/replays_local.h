@@ -46,20 +46,24 @@ struct ReplayListing {
 // Every recording of the folder, newest first.
 std::vector<ReplayListing> list_replays();
 // A recording file read and parsed, and the campaign it plays; an error of
-// one line when it cannot be played here (unreadable, corrupt, other content).
+// one line, starting with the file's name, when it cannot be played here
+// (unreadable, corrupt, other content).
 struct LoadedReplay {
   Recording recording;
   Campaign campaign;
   std::string error;
 };
 LoadedReplay load_replay(const std::string& path);
-// The list's line for one recording: date, score, level, difficulty (38 columns).
+// The list's line for one recording: date, score, level, difficulty and P
+// for a practice game, in columns under REPLAY_LIST_HEADING.
+inline constexpr const char* REPLAY_LIST_HEADING = "Date                Score Lvl Level   ";
 std::string replay_line(const ReplayListing& listing);
 
-// Whether the recording a score entry names verifies: worked out at most once
-// per file in a session, and only when `may_verify` (verifying replaces the
-// world, so not while a game is paused); false while unknown.
-bool replay_verified(const std::string& name, bool may_verify);
+// Whether the recording a score entry names proves it: a game of the entry's
+// difficulty, not a practice, that verifies to the entry's score. Worked out
+// at most once per file in a session, and only when `may_verify` (verifying
+// replaces the world, so not while a game is paused); false while unknown.
+bool replay_proves(const ScoreEntry& entry, bool may_verify);
 
 // ---- Playback ----
 

@@ -14,7 +14,7 @@ namespace {
 
 ScoreEntry entry(const std::string& name, int score, const std::string& campaign = "Mirvo",
                  int difficulty = DIFFICULTY_NORMAL) {
-  return ScoreEntry{name, score, 2, "2026-12-08T20:00:00", 1, campaign, difficulty};
+  return ScoreEntry{name, score, 2, "2026-12-08T20:00:00", 1, campaign, difficulty, ""};
 }
 
 ScoreTable parse_text(const std::string& text) {

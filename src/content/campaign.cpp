@@ -90,7 +90,12 @@ bool advance_campaign(const Campaign& campaign, CampaignProgress& progress) {
   return true;
 }
 
+// The skip is taken after the step, so fire pressed on this tick starts the
+// next level at the next one, as the tally's "Fire to go on" promises.
 bool campaign_tick(const Campaign& campaign, CampaignProgress& progress, const TickInput& input) {
   run_tick(input);
-  return advance_campaign(campaign, progress);
+  const bool next = advance_campaign(campaign, progress);
+  if (progress.cleared && input.fire && !progress.fire_held) progress.skip_wait = true;
+  progress.fire_held = input.fire;
+  return next;
 }

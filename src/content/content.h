@@ -72,6 +72,7 @@ struct CampaignLevel {
   std::string enemies;
   std::string tiles;
   std::string music;
+  bool operator==(const CampaignLevel&) const = default;
 };
 
 // A parsed campaign, or why it cannot be played (empty error on success).
@@ -143,8 +144,9 @@ struct CampaignProgress {
 // player skips.
 bool advance_campaign(const Campaign& campaign, CampaignProgress& progress);
 // One tick of a campaign as the play loop, the runner and playback all play
-// it: run_tick with this tick's input, then advance_campaign. Returns true on
-// the tick a new level starts (progress.left_tally then holds the old one's).
+// it: run_tick with this tick's input, then advance_campaign; fire pressed
+// anew while a tally shows sets progress.skip_wait. Returns true on the tick a
+// new level starts (progress.left_tally then holds the old one's).
 bool campaign_tick(const Campaign& campaign, CampaignProgress& progress, const TickInput& input);
 
 // ---- Recordings ----
@@ -175,6 +177,11 @@ inline constexpr int CHECK_TICKS = 500;  // a check value every 5 s of game time
 // Runs kept at most: reserved when a recording begins, so play allocates
 // nothing; at one change of input every 10 ticks, about 7 hours of play.
 inline constexpr std::size_t MAX_RECORDED_RUNS = 1u << 18;
+// Ticks kept at most, a day of play; their check values are reserved with the
+// runs. A recording that reaches either limit stops there (see record_tick).
+inline constexpr int MAX_RECORDED_TICKS = 24 * 60 * 60 * 100;
+// The longest text a recording keeps (a name, a file name, a date).
+inline constexpr std::size_t MAX_RECORDING_TEXT = 255;
 
 // How a recorded game ended: its last level won, lost for good, left by the
 // player (Quit, a restart, a take-over of playback), or, for the runner, out of time.
@@ -183,6 +190,7 @@ enum class GameEnd : std::uint8_t { victory, game_over, left, time };
 struct InputRun {
   std::uint32_t ticks = 0;  // at least 1
   std::uint8_t bits = 0;    // INPUT_* bits
+  bool operator==(const InputRun&) const = default;
 };
 
 struct Recording {
@@ -205,6 +213,7 @@ struct Recording {
   int score = 0;
   int level = 1;  // where the game ended, from 1
   std::uint64_t final_hash = 0;
+  bool operator==(const Recording&) const = default;
 };
 
 // Parses a whole recording; refuses, with one line of why, anything it did
@@ -230,8 +239,9 @@ std::uint64_t level_content_digest(const CampaignLevel& level, const Rules& rule
 Recording begin_recording(const Campaign& campaign, std::uint32_t seed, const char* pilot,
                           const char* game_version);
 // After each tick: its input joins the runs, and every CHECK_TICKS ticks the
-// world's hash is kept. Past MAX_RECORDED_RUNS runs the recording keeps
-// nothing more (finish_recording then marks it unfinished).
+// world's hash is kept. A tick that fills the last run or reaches
+// MAX_RECORDED_TICKS ends the recording: its score and hash are taken then,
+// later ticks are left out and finish_recording marks it left. Never allocates.
 void record_tick(Recording& recording, int bits);
 // The summary from the world as it stands: score, level, final hash.
 void finish_recording(Recording& recording, GameEnd end, const CampaignProgress& progress);

@@ -201,7 +201,8 @@ void show_tally() {
   overlay.lines = 7;
 }
 
-// The count of a tally and of a lost game's last seconds after `ran` ticks.
+// The count of a tally (fire skips it inside the tick) and of a lost game's
+// last seconds after `ran` ticks.
 static void count_end_ticks(int ran) {
   tally_ticks = progress.cleared ? tally_ticks + ran : 0;
   if (game_outcome() == GameOutcome::lost) lost_ticks += ran;

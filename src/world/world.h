@@ -13,7 +13,9 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
+#include <type_traits>
 
 #include "mask/mask.h"
 #include "script/script.h"
@@ -483,6 +485,24 @@ void visit_world_tables(Visit&& visit) {
 // FNV-1a over bytes, continuing from `digest`.
 std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
                     std::uint64_t digest = 0xcbf29ce484222325ULL);
+// Feeds plain values into an FNV-1a digest by their bytes; floats by their
+// bit pattern, so -0.0 and 0.0 differ as the world's arithmetic made them.
+struct Digest {
+  std::uint64_t value = 0xcbf29ce484222325ULL;
+
+  template <typename T>
+  void add(const T& v) {
+    static_assert(std::is_arithmetic_v<T>);
+    std::uint8_t bytes[sizeof(T)];
+    std::memcpy(bytes, &v, sizeof(T));
+    value = fnv1a(bytes, value);
+  }
+  template <typename T, typename... More>
+  void add(const T& v, const More&... more) {
+    add(v);
+    add(more...);
+  }
+};
 // A digest of every table visit_world_tables lists: every live slot with its
 // index, free slots left out, so what an earlier run left in them changes
 // nothing. Recordings keep it every few seconds; the runner prints it.

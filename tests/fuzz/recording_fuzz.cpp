@@ -18,7 +18,7 @@ void require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const RunRecording r = parse_recording(std::span<const std::uint8_t>(data, size));
+  const RunRecording r = parse_text_recording(std::span<const std::uint8_t>(data, size));
   if (!r.error.empty()) {
     require(r.error.starts_with("line "));
     return 0;
@@ -29,12 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     total += count;
   }
   require(total == r.ticks);
-  const std::string text = serialize_recording(r);
+  const std::string text = serialize_text_recording(r);
   const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  const RunRecording again = parse_recording(bytes);
+  const RunRecording again = parse_text_recording(bytes);
   require(again.error.empty());
   require(again.seed == r.seed && again.level_digest == r.level_digest && again.pilot == r.pilot &&
           again.ticks == r.ticks && again.keys == r.keys);
-  require(serialize_recording(again) == text);
+  require(serialize_text_recording(again) == text);
   return 0;
 }

@@ -51,7 +51,7 @@ class LevelOne : public ::testing::Test {
   }
 
   static RunResult play(PilotKind kind, std::uint32_t seed, bool immortal = false,
-                        RunRecording* recording = nullptr, const TickWatcher& watcher = {}) {
+                        Recording* recording = nullptr, const TickWatcher& watcher = {}) {
     RunSettings settings = settings_for(seed);
     settings.immortal = immortal;
     Pilot pilot = make_pilot(kind, seed);
@@ -244,7 +244,7 @@ TEST_F(LevelOne, ImmortalSweepSeesWavesShootsThemDownAndWins) {
 
 // One seed played twice, another seed, and the first run's recording replayed.
 TEST_F(LevelOne, TheSameSeedOrItsRecordingGivesTheSameGameAndOtherSeedsDoNot) {
-  RunRecording recording;
+  Recording recording;
   const RunResult a = play(PilotKind::dodge, 7, false, &recording);
   const RunResult b = play(PilotKind::dodge, 7);
   const RunResult c = play(PilotKind::dodge, 8);

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "run/runner.h"
 #include "world_fixture.h"
@@ -23,7 +24,7 @@
 namespace {
 
 RunRecording parse_text(const std::string& text) {
-  return parse_recording(
+  return parse_text_recording(
       std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
@@ -38,7 +39,7 @@ TEST(Recording, KeysAreRunLengthEncodedAndReadBackExactly) {
   ASSERT_EQ(r.ticks, 7);
   EXPECT_EQ(r.keys, (std::vector<std::pair<int, int>>{{3, 16}, {1, 17}, {2, 0}, {1, 31}}));
 
-  const RunRecording b = parse_text(serialize_recording(r));
+  const RunRecording b = parse_text(serialize_text_recording(r));
   EXPECT_EQ(b.error, "");
   EXPECT_EQ(std::tie(b.seed, b.level_digest, b.pilot, b.ticks, b.keys),
             std::tie(r.seed, r.level_digest, r.pilot, r.ticks, r.keys));
@@ -227,15 +228,26 @@ TEST_F(RunTool, ExitStatusAndItsReason) {
   }
 }
 
+std::vector<std::uint8_t> file_bytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void write_bytes(const std::string& file, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
 // One recorded run with frames at 10 and 20 seconds and the last tick: the
-// sheet is three frames side by side over their label row, the recording
-// replays on its level and is refused on another.
-TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingReplaysOnItsLevelOnly) {
-  ASSERT_EQ(
-      run_tool("--pilot dodge --ticks 2500 --immortal --frames 10 --sheet " + path("sheet.png") +
-               " --out " + path("frames") + " --record " + path("run.rec"))
-          .status,
-      0);
+// sheet is three frames side by side over their label row; the recording
+// replays and verifies, is refused with the level when its content differs,
+// and names the first check after the tick where its input was changed.
+TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingVerifiesOnItsContentOnly) {
+  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --frames 10 --sheet " + path("sheet.png") +
+                     " --out " + path("frames") + " --record " + path("run.rec"))
+                .status,
+            0);
   std::ifstream png(path("sheet.png"), std::ios::binary);
   std::array<unsigned char, 24> head{};
   png.read(reinterpret_cast<char*>(head.data()), head.size());
@@ -252,29 +264,57 @@ TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingReplaysOnItsLevelOnly) {
   EXPECT_EQ(frames, 3);
 
   EXPECT_EQ(run_tool("--replay " + path("run.rec")).status, 0);
-  // The same enemy file with one health changed is another level.
-  std::filesystem::copy_file(std::string(MIRVO_GAME_DIR) + "/enemy.eif", path("other.eif"));
-  std::fstream other(path("other.eif"), std::ios::in | std::ios::out | std::ios::binary);
-  other.seekp(1);
-  other.put('\x7f');
-  other.close();
-  const Ran ran = run_tool("--enemies " + path("other.eif") + " --replay " + path("run.rec"));
-  EXPECT_EQ(ran.status, 1);
-  EXPECT_NE(ran.output.find("was recorded on another level"), std::string::npos) << ran.output;
+  const Ran verified = run_tool("--verify " + path("run.rec"));
+  EXPECT_EQ(verified.status, 0) << verified.output;
+  const Recording recorded = parse_recording(file_bytes(path("run.rec"))).recording;
+  ASSERT_EQ(recorded.ticks, 2500);
 
-  // A recording that goes on after its run was lost does not replay as recorded.
-  run_tool("--pilot idle --record " + path("idle.rec"));
-  std::ifstream in(path("idle.rec"));
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
-  RunRecording longer = parse_text(text);
-  ASSERT_EQ(longer.error, "") << text;
-  for (int i = 0; i < 100; ++i) record_keys(longer, 0);
-  std::ofstream(path("idle.rec")) << serialize_recording(longer);
+  // The same enemy file with one health changed is other content.
+  Recording other = recorded;
+  std::filesystem::copy_file(std::string(MIRVO_GAME_DIR) + "/enemy.eif", path("other.eif"));
+  std::fstream eif(path("other.eif"), std::ios::in | std::ios::out | std::ios::binary);
+  eif.seekp(2);  // the first type's health
+  eif.put('\x7f');
+  eif.close();
+  other.levels[0].enemies = path("other.eif");
+  write_bytes(path("other.rec"), recording_bytes(other));
+  const Ran refused = run_tool("--verify " + path("other.rec"));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.output.find("made with another level1.wif (level 1)"), std::string::npos)
+      << refused.output;
+
+  // From the run under way at tick 1200 on, the ship steers the other way.
+  Recording changed = recorded;
+  std::uint32_t before = 0;
+  std::size_t run = 0;
+  while (before + changed.inputs[run].ticks < 1200) before += changed.inputs[run++].ticks;
+  changed.inputs[run].bits ^= INPUT_LEFT | INPUT_RIGHT;
+  write_bytes(path("changed.rec"), recording_bytes(changed));
+  const Ran drifted = run_tool("--verify " + path("changed.rec"));
+  EXPECT_EQ(drifted.status, 1);
+  const int check = (static_cast<int>(before) / CHECK_TICKS + 1) * CHECK_TICKS;
+  EXPECT_EQ(drifted.output.find("tick " + std::to_string(check) + ": the world differs"),
+            drifted.output.find("tick "))
+      << drifted.output;
+  EXPECT_EQ(std::count(drifted.output.begin(), drifted.output.end(), '\n'), 1) << drifted.output;
+}
+
+// The runner's older text recordings still replay on the level they name,
+// and one that goes on after its run was lost does not replay as recorded.
+TEST_F(RunTool, TextRecordingsStillReplay) {
+  RunRecording idle;
+  idle.level_digest = level_digest(std::string(MIRVO_GAME_DIR) + "/level1.wif",
+                                   std::string(MIRVO_GAME_DIR) + "/enemy.eif");
+  for (int i = 0; i < 200000; ++i) record_keys(idle, 0);
+  std::ofstream(path("idle.rec")) << serialize_text_recording(idle);
   const Ran early = run_tool("--replay " + path("idle.rec"));
   EXPECT_EQ(early.status, 1);
-  EXPECT_NE(early.output.find("before the recording's " + std::to_string(longer.ticks) + " ticks"),
-            std::string::npos)
+  EXPECT_NE(early.output.find("before the recording's 200000 ticks"), std::string::npos)
       << early.output;
+  const Ran other = run_tool("--level " + std::string(MIRVO_GAME_DIR) + "/level2.wif --replay " +
+                             path("idle.rec"));
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.output.find("recorded on another level"), std::string::npos) << other.output;
 }
 
 // Runs spread over processes print the same bytes in seed order as one

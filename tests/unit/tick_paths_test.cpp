@@ -37,7 +37,7 @@ TEST(TickPaths, PlayLoopCatchUpAndRunnerMakeTheSameWorldAcrossALevelChange) {
   settings.campaign = &campaign;
   settings.max_ticks = 20000;
   Pilot pilot = make_pilot(PilotKind::dodge, settings.seed);
-  RunRecording recording;
+  Recording recording;
   const RunResult run = run_level(settings, pilot, &recording);
   ASSERT_EQ(run.level, 2) << "the run never reached the second level: " << outcome_name(run.outcome)
                           << " at tick " << run.tick;
@@ -51,9 +51,9 @@ TEST(TickPaths, PlayLoopCatchUpAndRunnerMakeTheSameWorldAcrossALevelChange) {
   load_campaign_level(campaign, 0);
   CampaignProgress progress;
   int catch_up = 1;
-  for (const auto& [ticks, keys] : recording.keys) {
-    hold_keys(keys);
-    for (int left = ticks; left > 0;) {
+  for (const InputRun& run : recording.inputs) {
+    hold_keys(run.bits);
+    for (int left = static_cast<int>(run.ticks); left > 0;) {
       const int due = std::min(left, catch_up);
       tick_count = due;
       ASSERT_EQ(run_due_ticks(campaign, progress), due);

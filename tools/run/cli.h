@@ -1,5 +1,5 @@
-// mirvo-run's command line: its options, its reports and its three modes
-// (play the runs, replay a recording, soak). Only the executable's own files
+// mirvo-run's command line: its options, its reports and its modes (play
+// the runs, replay a recording, verify one, soak). Only the executable's own files
 // include it; everything else of the runner is in runner.h.
 #pragma once
 
@@ -17,6 +17,7 @@ struct Options {
   int runs = 1;
   std::string record_file;
   std::string replay_file;
+  std::string verify_file;
   std::string expect;
   double frame_seconds = 0;
   std::string out_dir;
@@ -52,6 +53,7 @@ void print_summary(const Options& o, const RunsSummary& s);
 // The modes; each returns the program's exit status.
 int play(const Options& o);
 int replay(const Options& o);
+int verify(const Options& o);
 int soak(const Options& o);
 
 }  // namespace runcli

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     }
     o.run.campaign = &campaign;
   }
+  if (!o.verify_file.empty()) return runcli::verify(o);
   if (!o.replay_file.empty()) return runcli::replay(o);
   if (o.soak_seconds > 0) return runcli::soak(o);
   return runcli::play(o);

@@ -1,5 +1,5 @@
-// mirvo-run's three modes: play the runs (spread over processes, with
-// pictures and a recording of the first), replay a recording, and soak.
+// mirvo-run's modes: play the runs (spread over processes, with pictures and
+// a recording of the first), replay a recording, verify one, and soak.
 #include <unistd.h>
 
 #include <chrono>
@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/cli.h"
@@ -48,34 +50,75 @@ int processors() {
   return n > 0 ? static_cast<int>(n) : 1;
 }
 
+// The file named on the command line, or one line on standard error.
+bool read_named(const std::string& path, WholeFile* file) {
+  *file = read_whole_file(path.c_str(), MAX_RECORDING_BYTES);
+  if (file->error == 0) return true;
+  std::fprintf(stderr, "mirvo-run: cannot read %s: %s\n", path.c_str(),
+               whole_file_problem(*file).c_str());
+  return false;
+}
+
+bool is_text_recording(std::span<const std::uint8_t> bytes) {
+  constexpr std::string_view head = "mirvo-run recording";
+  return bytes.size() >= head.size() && std::equal(head.begin(), head.end(), bytes.begin());
+}
+
+// A recording to replay, with the levels it plays: the game's format names
+// its own and is refused when their content changed; a text recording plays
+// the levels of the command line, whose digest must be the one it kept.
+struct ReplayPlan {
+  Recording recording;
+  RecordedCampaign played;
+  std::string error;
+};
+
+ReplayPlan plan_replay(const Options& o, std::span<const std::uint8_t> bytes) {
+  ReplayPlan plan;
+  if (is_text_recording(bytes)) {
+    const RunRecording text = parse_text_recording(bytes);
+    if (!text.error.empty()) {
+      plan.error = text.error;
+      return plan;
+    }
+    const std::uint64_t digest = run_digest(o.run);
+    if (digest != text.level_digest) {
+      plan.error = "recorded on another level (level digest " + hex_digest(text.level_digest) +
+                   ", these files " + hex_digest(digest) + "); refusing to replay it";
+      return plan;
+    }
+    plan.recording = recording_of_text(text);
+    return plan;
+  }
+  RecordingRead read = parse_recording(bytes);
+  if (!read.error.empty()) {
+    plan.error = read.error;
+    return plan;
+  }
+  plan.recording = std::move(read.recording);
+  plan.played = recorded_campaign(plan.recording);
+  plan.error = plan.played.error;
+  return plan;
+}
+
 }  // namespace
 
 int replay(const Options& o) {
-  const WholeFile file = read_whole_file(o.replay_file.c_str(), MAX_RECORDING_BYTES);
-  if (file.error != 0) {
-    std::fprintf(stderr, "mirvo-run: cannot read %s: %s\n", o.replay_file.c_str(),
-                 whole_file_problem(file).c_str());
+  WholeFile file;
+  if (!read_named(o.replay_file, &file)) return 1;
+  const ReplayPlan plan = plan_replay(o, file.bytes);
+  if (!plan.error.empty()) {
+    std::fprintf(stderr, "mirvo-run: %s: %s\n", o.replay_file.c_str(), plan.error.c_str());
     return 1;
   }
-  const RunRecording rec = parse_recording(file.bytes);
-  if (!rec.error.empty()) {
-    std::fprintf(stderr, "mirvo-run: %s: %s\n", o.replay_file.c_str(), rec.error.c_str());
-    return 1;
-  }
-  const std::uint64_t digest = run_digest(o.run);
-  if (digest != rec.level_digest) {
-    std::fprintf(stderr,
-                 "mirvo-run: %s was recorded on another level (level digest %s, these files "
-                 "%s); refusing to replay it\n",
-                 o.replay_file.c_str(), hex_digest(rec.level_digest).c_str(),
-                 hex_digest(digest).c_str());
-    return 1;
-  }
+  const Recording& rec = plan.recording;
   RunSettings settings = o.run;
+  if (!rec.levels.empty()) settings.campaign = &plan.played.campaign;
   settings.seed = rec.seed;
   settings.difficulty = rec.difficulty;
   settings.max_ticks = rec.ticks;
   Pilot pilot = make_replay_pilot(rec);
+  pilot.through_outcome = !rec.levels.empty();  // a text recording names no levels
   const RunResult r = run_level(settings, pilot, nullptr, [&](int tick) {
     if (o.print_hashes && tick % TICKS_PER_SECOND == 0)
       std::printf("tick %d hash %s\n", tick, hex_digest(world_hash()).c_str());
@@ -95,6 +138,25 @@ int replay(const Options& o) {
                  "mirvo-run: %s: the recording ends at tick %d while the level is still played\n",
                  o.replay_file.c_str(), rec.ticks);
   return met_expectation(o, r) ? 0 : 1;
+}
+
+int verify(const Options& o) {
+  WholeFile file;
+  if (!read_named(o.verify_file, &file)) return 1;
+  const RecordingRead read = parse_recording(file.bytes);
+  if (!read.error.empty()) {
+    std::fprintf(stderr, "mirvo-run: %s: %s\n", o.verify_file.c_str(), read.error.c_str());
+    return 1;
+  }
+  const Recording& rec = read.recording;
+  const Verification v = verify_recording(rec);
+  if (!v.ok) {
+    std::fprintf(stderr, "mirvo-run: %s: %s\n", o.verify_file.c_str(), v.why.c_str());
+    return 1;
+  }
+  std::printf("%s: verified: %d ticks, score %d, level %d, seed %u\n", o.verify_file.c_str(),
+              rec.ticks, rec.score, rec.level, rec.seed);
+  return 0;
 }
 
 int soak(const Options& o) {
@@ -143,7 +205,7 @@ int play(const Options& o) {
   if (o.frame_seconds > 0 && pictures.interval < 1) pictures.interval = 1;
   std::error_code error;
   if (!o.out_dir.empty()) std::filesystem::create_directories(o.out_dir, error);
-  RunRecording recording;
+  Recording recording;
   // Run i is one job; its hash lines and its own line are its text. Job 0
   // runs in this process, so the pictures and the recording are made here.
   const SeedJob job = [&](int i) {
@@ -177,8 +239,10 @@ int play(const Options& o) {
     return 1;
   }
   if (!o.record_file.empty()) {
+    const std::vector<std::uint8_t> bytes = recording_bytes(recording);
     std::ofstream out(o.record_file, std::ios::binary);
-    out << serialize_recording(recording);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
       std::fprintf(stderr, "mirvo-run: cannot write %s\n", o.record_file.c_str());
       return 1;

@@ -19,7 +19,7 @@ constexpr const char* USAGE =
     "                 [--campaign]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
-    "                 [--record FILE] [--replay FILE] [--expect victory|lost]\n"
+    "                 [--record FILE] [--replay FILE] [--verify FILE] [--expect victory|lost]\n"
     "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
@@ -28,7 +28,10 @@ constexpr const char* USAGE =
     "--difficulty (default normal) counts only under its arcade rules; --power\n"
     "holds the weapon level there for the whole run.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
-    "processes (default: one per processor); the output is the same.\n";
+    "processes (default: one per processor); the output is the same.\n"
+    "--record writes the run as the game records a game; --replay plays such a\n"
+    "recording (or an older text one) again; --verify replays one and exits 0\n"
+    "when it ends as recorded, else 1 with the first tick that differs.\n";
 
 [[noreturn]] void usage_error(const std::string& why) {
   std::fprintf(stderr, "mirvo-run: %s\n%s", why.c_str(), USAGE);
@@ -77,6 +80,7 @@ Options parse_options(int argc, char** argv) {
     POWER,
     RECORD,
     REPLAY,
+    VERIFY,
     EXPECT,
     FRAMES,
     OUT,
@@ -101,6 +105,7 @@ Options parse_options(int argc, char** argv) {
                                         {"power", required_argument, nullptr, POWER},
                                         {"record", required_argument, nullptr, RECORD},
                                         {"replay", required_argument, nullptr, REPLAY},
+                                        {"verify", required_argument, nullptr, VERIFY},
                                         {"expect", required_argument, nullptr, EXPECT},
                                         {"frames", required_argument, nullptr, FRAMES},
                                         {"out", required_argument, nullptr, OUT},
@@ -162,6 +167,9 @@ Options parse_options(int argc, char** argv) {
       case REPLAY:
         o.replay_file = from_here(optarg);
         break;
+      case VERIFY:
+        o.verify_file = from_here(optarg);
+        break;
       case EXPECT:
         o.expect = optarg;
         if (o.expect != "victory" && o.expect != "lost") usage_error("--expect is victory or lost");
@@ -205,8 +213,17 @@ Options parse_options(int argc, char** argv) {
   if (!o.sheet_file.empty() && o.frame_seconds <= 0) o.frame_seconds = 10;
   if (!o.record_file.empty() && (o.runs != 1 || o.soak_seconds > 0))
     usage_error("--record records one run");
+  // A recording keeps the input only: a ship kept alive or held at a power
+  // would not play again the same.
+  if (!o.record_file.empty() && (o.run.immortal || o.run.power > 0))
+    usage_error("--record cannot keep --immortal or --power");
+  if (!o.record_file.empty() && o.run.max_ticks > MAX_RECORDED_TICKS)
+    usage_error("--record keeps at most " + std::to_string(MAX_RECORDED_TICKS) + " ticks");
   if (!o.replay_file.empty() && (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty()))
     usage_error("--replay plays one recording");
+  if (!o.verify_file.empty() &&
+      (o.runs != 1 || o.soak_seconds > 0 || !o.record_file.empty() || !o.replay_file.empty()))
+    usage_error("--verify checks one recording");
   return o;
 }
 

@@ -264,14 +264,8 @@ int sweep_keys(Pilot& pilot) {
 }
 
 int replay_keys(Pilot& pilot) {
-  const RunRecording& r = *pilot.replay;
-  while (pilot.replay_left == 0 && pilot.replay_entry < r.keys.size()) {
-    pilot.replay_left = r.keys[pilot.replay_entry].first;
-    ++pilot.replay_entry;
-  }
-  if (pilot.replay_left == 0) return 0;  // past the recording: hands off
-  --pilot.replay_left;
-  return r.keys[pilot.replay_entry - 1].second;
+  const int bits = next_input(*pilot.replay, pilot.cursor);
+  return bits < 0 ? 0 : bits;  // past the recording: hands off
 }
 
 }  // namespace
@@ -326,7 +320,7 @@ Pilot make_pilot(PilotKind kind, std::uint32_t seed) {
   return p;
 }
 
-Pilot make_replay_pilot(const RunRecording& recording) {
+Pilot make_replay_pilot(const Recording& recording) {
   Pilot p;
   p.kind = PilotKind::replay;
   p.replay = &recording;

@@ -1,4 +1,5 @@
-// Recordings: a run's seed, level digest and keys as a small text file.
+// The runner's text recordings from before the game's format: a run's seed,
+// level digest and keys, still read so that old runs replay.
 #include <cinttypes>
 #include <cstdio>
 #include <sstream>
@@ -37,7 +38,7 @@ RunRecording failed(int line, const std::string& why) {
 
 // Every header line must be there, in order; the key runs must add up to the
 // ticks, each count at least 1 and each key state inside PILOT_KEY_MASK.
-RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
+RunRecording parse_text_recording(std::span<const std::uint8_t> bytes) {
   std::istringstream in(std::string(bytes.begin(), bytes.end()));
   RunRecording r;
   std::string line;
@@ -88,7 +89,7 @@ RunRecording parse_recording(std::span<const std::uint8_t> bytes) {
   return r;
 }
 
-std::string serialize_recording(const RunRecording& recording) {
+std::string serialize_text_recording(const RunRecording& recording) {
   std::ostringstream out;
   out << MAGIC << "\nseed " << recording.seed << "\nlevel " << hex_digest(recording.level_digest)
       << "\npilot " << recording.pilot << "\n";
@@ -107,6 +108,18 @@ void record_keys(RunRecording& recording, int keys) {
   } else {
     recording.keys.emplace_back(1, keys);
   }
+}
+
+Recording recording_of_text(const RunRecording& text) {
+  Recording r;
+  r.pilot = text.pilot;
+  r.difficulty = text.difficulty;
+  r.seed = text.seed;
+  r.ticks = text.ticks;
+  r.inputs.reserve(text.keys.size());
+  for (const auto& [count, keys] : text.keys)
+    r.inputs.push_back({static_cast<std::uint32_t>(count), static_cast<std::uint8_t>(keys)});
+  return r;
 }
 
 std::string hex_digest(std::uint64_t digest) {

@@ -81,18 +81,20 @@ void hold_power(int power) {
   if (power > 0 && player.power > 0) player.power = power;
 }
 
-}  // namespace
-
-TickInput keys_input(int keys) {
-  TickInput in;
-  in.left = (keys & PILOT_LEFT) != 0;
-  in.right = (keys & PILOT_RIGHT) != 0;
-  in.up = (keys & PILOT_UP) != 0;
-  in.down = (keys & PILOT_DOWN) != 0;
-  in.fire = (keys & PILOT_FIRE) != 0;
-  in.bomb = (keys & PILOT_BOMB) != 0;
-  return in;
+// How a recording of the run says it ended.
+GameEnd game_end(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::victory:
+      return GameEnd::victory;
+    case Outcome::lost:
+      return GameEnd::game_over;
+    case Outcome::time:
+      break;
+  }
+  return GameEnd::time;
 }
+
+}  // namespace
 
 const char* outcome_name(Outcome outcome) {
   switch (outcome) {
@@ -150,17 +152,8 @@ const char* difficulty_word(int difficulty) {
   return difficulty >= 0 && difficulty < DIFFICULTIES ? DIFFICULTY_NAMES[difficulty] : "?";
 }
 
-RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording,
+RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* recording,
                     const TickWatcher& watcher) {
-  if (recording != nullptr) {
-    *recording = RunRecording{};
-    recording->seed = settings.seed;
-    recording->level_digest = run_digest(settings);
-    recording->pilot = pilot_name(pilot.kind);
-    recording->difficulty = settings.difficulty;
-  }
-  seed_world_random(settings.seed);
-  reset_world_for_new_game();
   // The campaign's levels follow each other through the game's own step. A
   // single level is a campaign of one, so its tally is taken as a
   // campaign's last level's is.
@@ -174,8 +167,10 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   }
   played.rules = rules_at_difficulty(played.rules, settings.difficulty);
   const Campaign* campaign = &played;
+  if (recording != nullptr)
+    *recording = begin_recording(played, settings.seed, pilot_name(pilot.kind), MIRVO_VERSION);
   CampaignProgress progress;
-  load_campaign_level(*campaign, 0);
+  start_game(*campaign, progress, settings.seed);
   const int last_level = static_cast<int>(campaign->levels.size()) - 1;
 
   RunResult r;
@@ -189,12 +184,11 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   for (int tick = 1; tick <= settings.max_ticks; ++tick) {
     r.tick = tick;
     const int keys = pilot_keys(pilot);
-    if (recording != nullptr) record_keys(*recording, keys);
     const int energy_before = player.energy;
     const GameOutcome outcome_before = game_outcome();
     hold_power(settings.power);
     const bool cleared_before = progress.cleared;
-    if (campaign_tick(*campaign, progress, keys_input(keys))) {
+    if (replay_tick(*campaign, progress, keys)) {
       add_level_figures(r, progress.left_tally);
       r.boss_tick = 0;
     }
@@ -214,8 +208,12 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
       r.power_by_second.push_back(player.power);
     }
     if (settings.immortal) keep_ship_alive(outcome_before);
+    if (recording != nullptr) record_tick(*recording, keys);
 
     if (watcher && !watcher(tick)) break;
+    if (pilot.kind == PilotKind::replay && pilot.through_outcome &&
+        pilot.cursor.tick < pilot.replay->ticks)
+      continue;
     if (game_outcome() == GameOutcome::won && progress.level == last_level) {
       r.outcome = Outcome::victory;
       break;
@@ -233,5 +231,8 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* rec
   r.score = player.score;
   r.energy = player.energy;
   r.hash = world_hash();
+  if (recording != nullptr) {
+    finish_recording(*recording, game_end(r.outcome), progress);
+  }
   return r;
 }

@@ -11,18 +11,20 @@
 #include <string_view>
 #include <vector>
 
+#include "content/content.h"
 #include "world/world.h"
 
 // ---- Pilots ----
 
-// One tick's keys as bits, as recordings store them; keys_input turns them into the tick's input.
-inline constexpr int PILOT_LEFT = 1;
-inline constexpr int PILOT_RIGHT = 2;
-inline constexpr int PILOT_UP = 4;
-inline constexpr int PILOT_DOWN = 8;
-inline constexpr int PILOT_FIRE = 16;
-inline constexpr int PILOT_BOMB = 32;  // X: a bomb under rules with bombs
-inline constexpr int PILOT_KEY_MASK = 63;
+// One tick's keys as bits, as recordings store them (bits_input turns them
+// into the tick's input). A pilot never takes a continue.
+inline constexpr int PILOT_LEFT = INPUT_LEFT;
+inline constexpr int PILOT_RIGHT = INPUT_RIGHT;
+inline constexpr int PILOT_UP = INPUT_UP;
+inline constexpr int PILOT_DOWN = INPUT_DOWN;
+inline constexpr int PILOT_FIRE = INPUT_FIRE;
+inline constexpr int PILOT_BOMB = INPUT_BOMB;  // X: a bomb under rules with bombs
+inline constexpr int PILOT_KEY_MASK = INPUT_MASK & ~INPUT_CONTINUE;
 // The longest run asked for, by --ticks or by a recording: about 11.6 days of play.
 inline constexpr int MAX_RUN_TICKS = 100000000;
 
@@ -51,8 +53,6 @@ class PilotRandom {
   std::uint64_t state_;
 };
 
-struct RunRecording;
-
 // A pilot's state between ticks. The dodge pilot holds its keys from one
 // decision to the next and sees a bullet or enemy only once it has been on
 // the screen for its reaction time, both drawn per decision.
@@ -67,22 +67,24 @@ struct Pilot {
   std::array<int, MAX_ENEMY_BULLETS> bullet_seen{};  // and the tick its occupant arrived
   std::array<int, MAX_ENEMIES> enemy_type{};         // the same per enemy slot
   std::array<int, MAX_ENEMIES> enemy_seen{};
-  const RunRecording* replay = nullptr;  // replay: the recording and where it is
-  std::size_t replay_entry = 0;
-  int replay_left = 0;
+  const Recording* replay = nullptr;  // replay: the recording and where it is
+  RecordingCursor cursor;
+  // A game's recording goes on past a loss (to a continue) or the last
+  // victory (its tally); the runner's text recordings ended on their outcome.
+  bool through_outcome = true;
 };
 
 // A fresh pilot for a run of `seed`.
 Pilot make_pilot(PilotKind kind, std::uint32_t seed);
-Pilot make_replay_pilot(const RunRecording& recording);
+// A replay takes a continue where the recording did (INPUT_CONTINUE).
+Pilot make_replay_pilot(const Recording& recording);
 // The keys for the coming tick, from what the world shows now.
 int pilot_keys(Pilot& pilot);
-// Those keys as the tick's input.
-TickInput keys_input(int keys);
 
 // ---- Recordings ----
 
-// A recorded run: enough to play it again exactly. The file is text:
+// The runner's recordings before the game's own format (--record writes that
+// one now); --replay still plays them. The file is text:
 //   mirvo-run recording 1
 //   seed 7
 //   level 0f3a...          (16 hex digits: level_digest of the two level files)
@@ -103,23 +105,19 @@ struct RunRecording {
   std::string error;                      // parse failure; empty on success
 };
 
-RunRecording parse_recording(std::span<const std::uint8_t> bytes);
-std::string serialize_recording(const RunRecording& recording);
+RunRecording parse_text_recording(std::span<const std::uint8_t> bytes);
+// The same run in the game's format, to replay it as every recording is; it
+// names no levels or digests (the old file's one digest is checked apart).
+Recording recording_of_text(const RunRecording& text);
+std::string serialize_text_recording(const RunRecording& recording);
 // Appends one tick's keys, joining it to the last run when they are the same.
 void record_keys(RunRecording& recording, int keys);
 
 // ---- Digests and invariants ----
 
-// FNV-1a over bytes, continuing from `digest`.
-std::uint64_t fnv1a(std::span<const std::uint8_t> bytes,
-                    std::uint64_t digest = 0xcbf29ce484222325ULL);
 // The digest of a level's script and enemy files; 0 when either cannot be read.
 std::uint64_t level_digest(const std::string& script_file, const std::string& enemy_file);
 
-// A digest of the world tables: the ship, every live projectile, enemy (with its
-// animation) and particle with its slot, the scroll and the score. Free slots
-// do not count, so what an earlier run left in them changes nothing.
-std::uint64_t world_hash();
 std::string hex_digest(std::uint64_t digest);
 
 // What the invariants compare between ticks.
@@ -224,9 +222,10 @@ void start_runner();
 // One whole run, loaded as the game's first entry loads a level: the seed,
 // the new-game reset, the level; then ticks as the play loop runs them. A
 // level that cannot be loaded ends the program with the loader's message.
-// With `recording`, it is filled with the run: seed, level digest, pilot and
-// every tick's keys.
-RunResult run_level(const RunSettings& settings, Pilot& pilot, RunRecording* recording = nullptr,
+// With `recording`, it is filled with the run as the game records a game.
+// A replay pilot's run with through_outcome goes on past a loss or the last
+// victory while its recording does.
+RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* recording = nullptr,
                     const TickWatcher& watcher = {});
 
 // ---- Pacing ----

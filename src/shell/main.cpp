@@ -15,16 +15,21 @@ int main(int argc, char** argv) {
   renderer = Renderer::Software;
   scale = 0;
   find_game_files();
-  // A recording that cannot be played here is refused before any window opens.
+  // A damaged recording is refused before any window opens; one of other
+  // levels once Allegro can read their archives.
   LoadedReplay replay;
-  if (line.action == CommandLine::REPLAY) {
-    replay = load_replay(line.replay);
-    if (!replay.error.empty()) {
-      std::printf("%s\n", replay.error.c_str());
-      return 1;
-    }
+  if (line.action == CommandLine::REPLAY) replay = read_replay(line.replay);
+  if (!replay.error.empty()) {
+    std::printf("%s\n", replay.error.c_str());
+    return 1;
   }
   start_up();
+  if (line.action == CommandLine::REPLAY) find_replay_campaign(replay, line.replay);
+  if (!replay.error.empty()) {
+    shut_down();
+    std::printf("%s\n", replay.error.c_str());
+    return 1;
+  }
   read_folder_campaign();
   int selection = 0;
   const char* notice = nullptr;

@@ -110,7 +110,7 @@ void prune_replays(std::span<const ScoreEntry> table) {
     fs::remove(fs::path(folder) / name, ec);
 }
 
-LoadedReplay load_replay(const std::string& path) {
+LoadedReplay read_replay(const std::string& path) {
   LoadedReplay loaded;
   const std::string file_name = fs::path(path).filename().string();
   const WholeFile file = read_whole_file(path.c_str(), MAX_RECORDING_BYTES);
@@ -124,9 +124,20 @@ LoadedReplay load_replay(const std::string& path) {
     return loaded;
   }
   loaded.recording = std::move(read.recording);
+  return loaded;
+}
+
+void find_replay_campaign(LoadedReplay& loaded, const std::string& path) {
+  if (!loaded.error.empty()) return;
+  const std::string file_name = fs::path(path).filename().string();
   RecordedCampaign campaign = recorded_campaign(loaded.recording);
   loaded.campaign = std::move(campaign.campaign);
   if (!campaign.error.empty()) loaded.error = file_name + ": " + campaign.error;
+}
+
+LoadedReplay load_replay(const std::string& path) {
+  LoadedReplay loaded = read_replay(path);
+  find_replay_campaign(loaded, path);
   return loaded;
 }
 

@@ -54,6 +54,10 @@ struct LoadedReplay {
   std::string error;
 };
 LoadedReplay load_replay(const std::string& path);
+// Its two halves: the file read and parsed (no Allegro needed), then the
+// campaign found and checked (the level files' archives need Allegro).
+LoadedReplay read_replay(const std::string& path);
+void find_replay_campaign(LoadedReplay& replay, const std::string& path);
 // The list's line for one recording: date, score, level, difficulty and P
 // for a practice game, in columns under REPLAY_LIST_HEADING.
 inline constexpr const char* REPLAY_LIST_HEADING = "Date                Score Lvl Level   ";

@@ -235,7 +235,10 @@ std::vector<std::uint8_t> recording_bytes(const Recording& recording);
 std::uint64_t level_content_digest(const CampaignLevel& level, const Rules& rules);
 
 // A recording about to be made of a game of `campaign` started with `seed`:
-// its header filled and its tables reserved.
+// its header filled (the date is now) and its tables reserved, so that
+// record_tick never allocates. A copy of a recording has no such room: reserve
+// MAX_RECORDED_RUNS runs and MAX_RECORDED_TICKS / CHECK_TICKS checks again
+// before recording into it.
 Recording begin_recording(const Campaign& campaign, std::uint32_t seed, const char* pilot,
                           const char* game_version);
 // After each tick: its input joins the runs, and every CHECK_TICKS ticks the

@@ -137,9 +137,9 @@ std::vector<std::uint8_t> recording_bytes(const Recording& recording) {
   return bytes;
 }
 
-// The checksum first: a changed byte anywhere is refused as such, before any
-// field could give a stranger reason. Every count is checked against what is
-// left of the file before anything is reserved for it.
+// After the magic and the version, the checksum: a changed byte anywhere is
+// refused as such, before any field could give a stranger reason. Every count is checked against
+// what is left of the file before anything is reserved for it.
 RecordingRead parse_recording(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < sizeof MAGIC || !std::equal(std::begin(MAGIC), std::end(MAGIC), bytes.begin()))
     return refused("not a Mirvo recording");
@@ -151,7 +151,8 @@ RecordingRead parse_recording(std::span<const std::uint8_t> bytes) {
                    ", this program reads " + std::to_string(RECORDING_VERSION) + ")");
   if (bytes.size() < sizeof MAGIC + 8) return refused("the file ends early");
   Reader sum{bytes.last(8), 0, {}};
-  if (fnv1a(r.in) != sum.u64()) return refused("its checksum does not match: the file is damaged");
+  if (fnv1a(r.in) != sum.u64())
+    return refused("its checksum does not match: the file is damaged or cut short");
 
   RecordingRead read;
   Recording& rec = read.recording;

@@ -259,6 +259,25 @@ TEST_F(CampaignFiles, AWonLevelLeadsToTheNextOnAClearScreenKeepingTheScore) {
   EXPECT_EQ(game_outcome(), GameOutcome::won);
 }
 
+// Under a tally, fire held on from the fight leaves it showing; fire pressed
+// anew starts the next level at the next tick, inside the tick, so a replay
+// of the same input skips alike.
+TEST_F(CampaignFiles, FirePressedAnewSkipsTheTallyAndFireHeldOnDoesNot) {
+  const Campaign c = parse("[rules]\narcade = true\n" + FIRST + SECOND);
+  ASSERT_EQ(c.error, "");
+  load_game_data();
+  CampaignProgress progress;
+  start_game(c, progress, 1);
+  win_level();
+  const TickInput fire = bits_input(INPUT_FIRE);
+  for (int i = 0; i < TALLY_TICKS / 2; ++i) ASSERT_FALSE(campaign_tick(c, progress, fire));
+  ASSERT_TRUE(progress.cleared);
+  ASSERT_FALSE(campaign_tick(c, progress, TickInput{}));
+  ASSERT_FALSE(campaign_tick(c, progress, fire));
+  EXPECT_TRUE(campaign_tick(c, progress, TickInput{}));
+  EXPECT_EQ(progress.level, 1);
+}
+
 TEST_F(CampaignFiles, ALostShipNeverAdvancesAndEnergyBetweenLevelsIsCapped) {
   const Campaign c = parse(FIRST + SECOND);
   load_game_data();

@@ -143,6 +143,13 @@ int replay(const Options& o) {
 int verify(const Options& o) {
   WholeFile file;
   if (!read_named(o.verify_file, &file)) return 1;
+  if (is_text_recording(file.bytes)) {
+    std::fprintf(stderr,
+                 "mirvo-run: %s: a text recording keeps nothing to verify against; --replay "
+                 "plays it\n",
+                 o.verify_file.c_str());
+    return 1;
+  }
   const RecordingRead read = parse_recording(file.bytes);
   if (!read.error.empty()) {
     std::fprintf(stderr, "mirvo-run: %s: %s\n", o.verify_file.c_str(), read.error.c_str());

@@ -14,15 +14,16 @@ int main(int argc, char** argv) {
     return answer_command_line(line);
   renderer = Renderer::Software;
   scale = 0;
-  find_game_files();
   // A damaged recording is refused before any window opens; one of other
-  // levels once Allegro can read their archives.
+  // levels once Allegro can read their archives. Read before the game's
+  // folder becomes the current one, so a path from where the player stands works.
   LoadedReplay replay;
   if (line.action == CommandLine::REPLAY) replay = read_replay(line.replay);
   if (!replay.error.empty()) {
     std::printf("%s\n", replay.error.c_str());
     return 1;
   }
+  find_game_files();
   start_up();
   if (line.action == CommandLine::REPLAY) find_replay_campaign(replay, line.replay);
   if (!replay.error.empty()) {

@@ -107,8 +107,9 @@ void draw_particles() {
   for (const Particle& p : particles) {
     if (p.x == FREE_PARTICLE) continue;
     glBindTexture(GL_TEXTURE_2D, white_texture);
-    glColor4ub(static_cast<GLubyte>(getr(p.colour)), static_cast<GLubyte>(getg(p.colour)),
-               static_cast<GLubyte>(getb(p.colour)), static_cast<GLubyte>(p.alpha & 0xFF));
+    glColor4ub(static_cast<GLubyte>(particle_red(p.colour)),
+               static_cast<GLubyte>(particle_green(p.colour)),
+               static_cast<GLubyte>(particle_blue(p.colour)), static_cast<GLubyte>(p.alpha & 0xFF));
     draw_blended_quad(GL_ONE, p.x, p.y, 2.0f, 2.0f, 1.0f, 1.0f);
   }
 }

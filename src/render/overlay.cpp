@@ -18,6 +18,10 @@ constexpr int MARGIN = 10;
 }  // namespace
 
 void draw_overlay(BITMAP* target, int frame_w, int frame_h, int k) {
+  // Above the frame rate's line at the bottom.
+  if (overlay.mark[0] != '\0')
+    textout_ex(target, font, overlay.mark.data(), k * MARGIN / 2, frame_h - k * 3 * MARGIN,
+               makecol(255, 255, 0), makecol(0, 0, 0));
   if (overlay.lines <= 0) return;
   const int lines = overlay.lines < OVERLAY_LINES ? overlay.lines : OVERLAY_LINES;
   const int h = k * (2 * MARGIN + HEADING_STEP + LINE_STEP * (lines - 1));

@@ -60,5 +60,8 @@ inline constexpr int OVERLAY_TEXT_SIZE = 40;
 struct Overlay {
   int lines = 0;  // 0: nothing is drawn
   std::array<std::array<char, OVERLAY_TEXT_SIZE>, OVERLAY_LINES> text{};
+  // A short word at the playfield's bottom left, drawn whenever it is not
+  // empty: "REPLAY" while a recording plays, so it is never taken for a game.
+  std::array<char, 16> mark{};
 };
 extern Overlay overlay;

@@ -78,8 +78,17 @@ void draw_items() {
   }
 }
 
+// The world keeps particle colours apart from the screen's pixel format: a
+// copy of the table in this bitmap's colours is what the blend adds. Static,
+// so a frame allocates nothing.
 void draw_particles() {
-  blend_particles(back_buffer, particles);
+  static std::array<Particle, MAX_PARTICLES> shown;
+  shown = particles;
+  for (Particle& p : shown)
+    if (p.x != FREE_PARTICLE)
+      p.colour = makecol_depth(bitmap_color_depth(back_buffer), particle_red(p.colour),
+                               particle_green(p.colour), particle_blue(p.colour));
+  blend_particles(back_buffer, shown);
 }
 
 // The shaken playfield: the picture moved within the back buffer (Allegro's

@@ -9,14 +9,17 @@
 
 namespace {
 
-constexpr const char* USAGE = "usage: mirvo [--help | --version]\n";
+constexpr const char* USAGE = "usage: mirvo [--help | --version | --replay FILE]\n";
 
 constexpr const char* HELP =
     "Mirvo, a vertical-scrolling shoot-'em-up. Without arguments the game starts;\n"
     "its keys, data folders and settings file are described in mirvo(6).\n"
     "\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n";
+    "  --help         print this help and exit\n"
+    "  --version      print the version and exit\n"
+    "  --replay FILE  watch a recorded game (Space pause, Right fast, Down step,\n"
+    "                 Enter take over, Esc leave); a recording that cannot be\n"
+    "                 played is refused with one line and exit status 1\n";
 
 // 0 once the answer has reached standard output; a full disk or a closed
 // pipe must not pass for a printed answer.
@@ -34,6 +37,11 @@ CommandLine read_command_line(int argc, const char* const* argv) {
   CommandLine line{CommandLine::REFUSED, first};
   if (std::strcmp(first, "--help") == 0) line.action = CommandLine::HELP;
   if (std::strcmp(first, "--version") == 0) line.action = CommandLine::VERSION;
+  if (std::strcmp(first, "--replay") == 0) {
+    // The one argument that takes a value: the recording, and nothing after it.
+    if (argc == 3) return {CommandLine::REPLAY, nullptr, argv[2]};
+    return {CommandLine::REFUSED, argc > 3 ? argv[3] : first};
+  }
   // Either answer stands alone: anything after it is refused as well.
   if (line.action != CommandLine::REFUSED && argc > 2) line = {CommandLine::REFUSED, argv[2]};
   return line;
@@ -53,6 +61,7 @@ int answer_command_line(const CommandLine& line) {
       std::fputs(USAGE, stderr);
       return 2;
     case CommandLine::PLAY:
+    case CommandLine::REPLAY:
       break;
   }
   return 0;

@@ -12,6 +12,7 @@
 #include "content/content.h"
 #include "render/render.h"
 #include "script/script.h"
+#include "shell/replays_local.h"
 #include "shell/screens_local.h"
 
 FolderCampaign folder_campaign;
@@ -89,10 +90,13 @@ std::vector<ScoreEntry> read_scores(const std::string& path) {
   return path.empty() ? std::vector<ScoreEntry>{} : load_scores(path);
 }
 
-// After a lost game declined or a won one: the name asked for when the score
-// makes the table, the table written at once, then shown. No game runs after.
-void finish_game(const GameSummary& game) {
+// After a lost game declined or a won one: its recording written, the name
+// asked for when the score makes the table (a practice game never does), the
+// table written at once, then shown. No game runs after.
+void finish_game(const GameSummary& game, GameEnd end) {
   game_running = 0;
+  const bool practice = recording_is_practice();
+  const std::string replay = end_game_recording(end);
   const std::string path = score_file();
   std::vector<ScoreEntry> entries = read_scores(path);
   ScoreEntry entry{"",
@@ -101,9 +105,10 @@ void finish_game(const GameSummary& game) {
                    date_now(),
                    game.continues_used,
                    table_campaign(game.campaign),
-                   game.difficulty};
+                   game.difficulty,
+                   replay};
   std::vector<ScoreEntry> trial = entries;
-  int place = add_score(trial, entry);
+  int place = practice ? -1 : add_score(trial, entry);
   if (place >= 0) {
     entry.name = name_entry_screen(game.score);
     place = add_score(entries, entry);
@@ -112,11 +117,17 @@ void finish_game(const GameSummary& game) {
     else
       save_scores(path, entries);
   }
+  prune_replays(entries);
   score_table_screen(entries, entry.campaign, entry.difficulty, place);
   read_folder_campaign();
 }
 
 }  // namespace
+
+void leave_game() {
+  if (end_game_recording(GameEnd::left).empty()) return;
+  prune_replays(read_scores(score_file()));
+}
 
 void read_folder_campaign() {
   folder_campaign = FolderCampaign{};
@@ -193,12 +204,15 @@ void score_table_screen(std::span<const ScoreEntry> all, const std::string& camp
     PageText page{"High scores",
                   {campaign, std::string("< ") + difficulty_name(difficulty) + " >"},
                   difficulty == opened && highlight >= 0 ? highlight + 3 : -1};
-    page.lines.push_back(entries.empty() ? "No scores yet" : "    Name           Score Level Cont");
+    page.lines.push_back(entries.empty() ? "No scores yet"
+                                         : "    Name           Score Level Cont  ");
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const ScoreEntry& e = entries[i];
+      // "*": the game's recording plays back to this very score.
+      const bool proven = !e.replay.empty() && replay_proves(e, game_running == 0);
       char line[64];
-      std::snprintf(line, sizeof line, "%2d. %-12s %7d %5d %4d", static_cast<int>(i) + 1,
-                    e.name.c_str(), e.score, e.level, e.continues);
+      std::snprintf(line, sizeof line, "%2d. %-12s %7d %5d %4d %c", static_cast<int>(i) + 1,
+                    e.name.c_str(), e.score, e.level, e.continues, proven ? '*' : ' ');
       page.lines.push_back(line);
     }
     page.lines.push_back("");
@@ -226,6 +240,6 @@ int after_play(PlayEnd end) {
     if (end == PLAY_LEFT) return after_play(end);
   }
   if (end == PLAY_WON) ending_screen(game_summary().score);
-  finish_game(game_summary());
+  finish_game(game_summary(), end == PLAY_WON ? GameEnd::victory : GameEnd::game_over);
   return 0;
 }

@@ -11,7 +11,7 @@
 const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts = {"Start", "Resume", "Options",
                                                                   "Quit"};
 const std::array<const char*, SCORES_MENU_ITEM_COUNT> scores_menu_item_texts = {
-    "Start", "Resume", "Options", "High scores", "Quit"};
+    "Start", "Resume", "Options", "High scores", "Replays", "Quit"};
 
 std::span<const char* const> menu_items(bool scores_row) {
   if (scores_row) return scores_menu_item_texts;
@@ -52,6 +52,7 @@ int menu_selection_after(int selection, int scancode, int count) {
 
 MenuChoice menu_choice_for(int selection, bool scores_row) {
   if (scores_row && selection == 3) return MENU_SCORES;
+  if (scores_row && selection == 4) return MENU_REPLAYS;
   switch (selection) {
     case 0:
       return MENU_START;

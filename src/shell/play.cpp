@@ -4,6 +4,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 #include "content/content.h"
 #include "render/render.h"
 #include "script/script.h"
+#include "shell/replays_local.h"
 #include "shell/screens_local.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -28,6 +30,13 @@ CampaignProgress progress;
 int lost_ticks = 0;
 int tally_ticks = 0;
 int continues_used = 0;
+
+// The game's recording, under rules that end games: made while recording_on,
+// from the first tick of a new game or of a take-over. A continue marks the
+// tick after it, on which playback takes the continue again.
+Recording recording;
+bool recording_on = false;
+bool continue_pending = false;
 
 // The lost game's message shows this long (3 s) before the game-over screen.
 constexpr int GAME_OVER_DELAY_TICKS = 300;
@@ -52,12 +61,24 @@ void start_level(const char* level_name) {
   check_campaign(level_name);
   tick_count = 0;
   choose_play_music(campaign.levels.front().music);
-  load_campaign_level(campaign, 0);
+  if (!campaign.rules.game_ends) {
+    load_campaign_level(campaign, 0);
+    return;
+  }
+  // A seed of its own for every game, so no two play alike and each can be
+  // played again from its recording.
+  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  const auto seed = static_cast<std::uint32_t>(now ^ (now >> 32));
+  start_game(campaign, progress, seed != 0 ? seed : 1);
+  recording = begin_recording(campaign, seed != 0 ? seed : 1, "player", MIRVO_VERSION);
+  recording_on = true;
+  continue_pending = false;
 }
 
 }  // namespace
 
 void new_game() {
+  leave_game();  // a paused game Start replaces
   reset_world_for_new_game();
   progress = CampaignProgress{};
   lost_ticks = 0;
@@ -86,7 +107,7 @@ static PassKeys read_pass_keys() {
   return keys;
 }
 
-static void draw_frame() {
+void draw_play_frame() {
   frame_count.fetch_add(1);
   if (renderer == Renderer::Software)
     render_frame_software();
@@ -112,7 +133,7 @@ static void hold_while_unfocused() {
   play_music(MUSIC_NONE);
   for (int pass = 1; window_focused.load() == 0 && close_requested.load() == 0; ++pass) {
     rest(10);
-    if (pass % 10 == 0) draw_frame();
+    if (pass % 10 == 0) draw_play_frame();
   }
   resume_effects();
   play_music(MUSIC_PLAY);
@@ -143,8 +164,13 @@ int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
   int ran = 0;
   // Re-read before every tick: ticks arriving during a catch-up join it.
   while (tick_count.load() > 0) {
-    if (campaign_tick(campaign, progress, read_tick_input()))
+    const TickInput input = read_tick_input();
+    if (campaign_tick(campaign, progress, input))
       choose_play_music(campaign.levels[progress.level].music);
+    if (recording_on) {
+      record_tick(recording, input_bits(input) | (continue_pending ? INPUT_CONTINUE : 0));
+      continue_pending = false;
+    }
     tick_count.fetch_sub(1);
     ++ran;
   }
@@ -159,7 +185,7 @@ static void put_line(int row, const char* format, int a = 0, int b = 0) {
 // The stage-clear tally over the playfield while a won level waits, its score
 // counting up to the one with the bonus; nothing otherwise. Formats into the
 // overlay's own buffers, so a frame allocates nothing.
-static void show_tally() {
+void show_tally() {
   if (!progress.cleared) {
     overlay.lines = 0;
     return;
@@ -175,11 +201,17 @@ static void show_tally() {
   overlay.lines = 7;
 }
 
-// Under rules that end games: the count of a tally (fire skips it inside the
-// tick) and of a lost game's last seconds, and whether the game has now ended.
-static PlayEnd watch_game_end(int ran) {
+// The count of a tally (fire skips it inside the tick) and of a lost game's
+// last seconds after `ran` ticks.
+static void count_end_ticks(int ran) {
   tally_ticks = progress.cleared ? tally_ticks + ran : 0;
   if (game_outcome() == GameOutcome::lost) lost_ticks += ran;
+}
+
+// Under rules that end games: the counts of count_end_ticks, and whether the
+// game has now ended.
+static PlayEnd watch_game_end(int ran) {
+  count_end_ticks(ran);
   if (!campaign.rules.game_ends) return PLAY_LEFT;
   if (lost_ticks >= GAME_OVER_DELAY_TICKS) return PLAY_LOST;
   const bool last = progress.level + 1 >= static_cast<int>(campaign.levels.size());
@@ -199,19 +231,62 @@ GameSummary game_summary() {
   return game;
 }
 
-void continue_game() {
+// The shell's side of a continue, in a game and in playback alike.
+static void count_continue() {
   ++continues_used;
-  // Full energy, score 0, the outcome undecided; the level's start does the rest.
-  reset_world_for_new_game();
-  progress.cleared = false;
-  progress.victory_ticks = 0;
-  progress.skip_wait = false;
   lost_ticks = 0;
   tally_ticks = 0;
-  tick_count = 0;
   choose_play_music(campaign.levels[static_cast<std::size_t>(progress.level)].music);
   rewind_music(MUSIC_PLAY);
-  load_campaign_level(campaign, progress.level);
+}
+
+void continue_game() {
+  count_continue();
+  tick_count = 0;
+  // Full energy, score 0, the outcome undecided, the level from its start.
+  continue_game(campaign, progress);
+  continue_pending = recording_on;
+}
+
+std::string end_game_recording(GameEnd end) {
+  if (!recording_on) return "";
+  recording_on = false;
+  finish_recording(recording, end, progress);
+  return save_replay(recording);
+}
+
+bool recording_is_practice() {
+  return recording.practice;
+}
+
+void start_watching(const LoadedReplay& replay) {
+  leave_game();
+  campaign = replay.campaign;
+  start_game(campaign, progress, replay.recording.seed);
+  lost_ticks = 0;
+  tally_ticks = 0;
+  continues_used = 0;
+  tick_count = 0;
+  choose_play_music(campaign.levels.front().music);
+  rewind_music(MUSIC_PLAY);
+  game_running = 0;  // nothing to resume unless the player takes over
+}
+
+void watch_tick(int bits) {
+  if ((bits & INPUT_CONTINUE) != 0) count_continue();
+  if (replay_tick(campaign, progress, bits))
+    choose_play_music(campaign.levels[static_cast<std::size_t>(progress.level)].music);
+  count_end_ticks(1);
+}
+
+void take_over(const Recording& watched, const RecordingCursor& at) {
+  // The watched game's header and its input so far, then the player's.
+  recording = begin_recording(campaign, watched.seed, "player", MIRVO_VERSION);
+  recording.practice = true;
+  keep_first_ticks(watched, at.tick, recording);
+  recording_on = true;
+  continue_pending = false;
+  game_running = 1;
 }
 
 // Runs until Escape (or the window's close button), or until a game under
@@ -248,7 +323,7 @@ PlayEnd play_level(const char* level_name) {
       wait_for_wake();
       continue;
     }
-    draw_frame();
+    draw_play_frame();
     if (keys.screenshot) save_screenshot();  // the frame this pass has just shown
   }
 }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "script/script.h"
+#include "shell/replays_local.h"
 #include "shell/shell_local.h"
 
 namespace fs = std::filesystem;
@@ -35,6 +36,8 @@ std::string entry_problem(const toml::table& t, ScoreEntry& e) {
   const auto difficulty = t.contains("difficulty")
                               ? t["difficulty"].value<std::string>()
                               : std::string(DIFFICULTY_NAMES[DIFFICULTY_NORMAL]);
+  // Older tables name no recording.
+  const auto replay = t["replay"].value_or(std::string());
   if (!name || !plain_text(*name, MAX_SCORE_NAME)) return "name is not 1 to 12 plain characters";
   if (!score || *score < 0 || *score > INT32_MAX) return "score is not a whole number from 0";
   if (!level || *level < 1 || *level > 999) return "level is not a whole number from 1";
@@ -44,13 +47,15 @@ std::string entry_problem(const toml::table& t, ScoreEntry& e) {
   const auto named =
       std::find(DIFFICULTY_NAMES.begin(), DIFFICULTY_NAMES.end(), difficulty.value_or(""));
   if (named == DIFFICULTY_NAMES.end()) return "difficulty is not Easy, Normal or Hard";
+  if (!replay.empty() && !replay_name_usable(replay)) return "replay is not a plain file name";
   e = ScoreEntry{*name,
                  static_cast<int>(*score),
                  static_cast<int>(*level),
                  *date,
                  static_cast<int>(*continues),
                  *campaign,
-                 static_cast<int>(named - DIFFICULTY_NAMES.begin())};
+                 static_cast<int>(named - DIFFICULTY_NAMES.begin()),
+                 replay};
   return {};
 }
 
@@ -113,6 +118,7 @@ std::string scores_text(std::span<const ScoreEntry> entries) {
             "\nlevel = " + std::to_string(e.level) + "\ndate = \"" + e.date +
             "\"\ncontinues = " + std::to_string(e.continues) + "\ncampaign = \"" + e.campaign +
             "\"\ndifficulty = \"" + difficulty_name(e.difficulty) + "\"\n";
+    if (!e.replay.empty()) text += "replay = \"" + e.replay + "\"\n";
   }
   return text;
 }

@@ -21,6 +21,7 @@ struct ScoreEntry {
   int continues = 0;
   std::string campaign;                // the campaign's name, else its first level's title
   int difficulty = DIFFICULTY_NORMAL;  // a Difficulty
+  std::string replay;                  // the game's recording in the replays folder; "" for none
   bool operator==(const ScoreEntry&) const = default;
 };
 
@@ -32,7 +33,8 @@ struct ScoreTable {
 };
 // Parses "scores.toml": only [[score]] tables, each with every key of a
 // ScoreEntry in range; the difficulty is one of DIFFICULTY_NAMES, and an entry
-// without one (written before there was a choice) is Normal. Never exits.
+// without one (written before there was a choice) is Normal; one without a
+// replay (written before games were recorded) names none. Never exits.
 ScoreTable parse_scores(std::span<const std::uint8_t> bytes);
 // The file's text; parse_scores(scores_text(e)).entries == e for a table in order.
 std::string scores_text(std::span<const ScoreEntry> entries);

@@ -33,7 +33,8 @@ enum MenuChoice : int {
   MENU_START = 1,
   MENU_OPTIONS = 2,
   MENU_RESUME = 3,
-  MENU_SCORES = 4
+  MENU_SCORES = 4,
+  MENU_REPLAYS = 5
 };
 // Opens with row `selection` highlighted; a notice, when given, is drawn over
 // the menu for NOTICE_MS while the menu answers keys as ever.
@@ -55,10 +56,11 @@ void set_up_opengl();
 // ---- Command line ----
 
 // What the arguments ask for: the game (no arguments), a help or version
-// text, or nothing at all because an argument is not understood.
+// text, a recording to watch, or nothing at all because an argument is not understood.
 struct CommandLine {
-  enum Action { PLAY, HELP, VERSION, REFUSED } action = PLAY;
+  enum Action { PLAY, HELP, VERSION, REFUSED, REPLAY } action = PLAY;
   const char* unexpected = nullptr;  // the argument refused
+  const char* replay = nullptr;      // REPLAY's file
 };
 CommandLine read_command_line(int argc, const char* const* argv);
 // Prints what a HELP, VERSION or REFUSED line asks for (help and version on
@@ -75,22 +77,25 @@ std::string allegro_failure_reason(const char* allegro_reason, const char* displ
 
 inline constexpr int MENU_ITEM_COUNT = 4;
 extern const std::array<const char*, MENU_ITEM_COUNT> menu_item_texts;
-// Under rules that end games in a score table, "High scores" stands before Quit.
-inline constexpr int SCORES_MENU_ITEM_COUNT = 5;
+// Under rules that end games in a score table, "High scores" and "Replays"
+// stand before Quit.
+inline constexpr int SCORES_MENU_ITEM_COUNT = 6;
 extern const std::array<const char*, SCORES_MENU_ITEM_COUNT> scores_menu_item_texts;
 std::span<const char* const> menu_items(bool scores_row);
 
 // The highlight after one key: Up and Down wrap around the `count` items,
 // Escape gives -1 (leave without choosing), every other key changes nothing.
 int menu_selection_after(int selection, int scancode, int count = MENU_ITEM_COUNT);
-// What a selection means: 0 Start, 1 Resume, 2 Options, then High scores
-// when the menu has that row, anything else Quit.
+// What a selection means: 0 Start, 1 Resume, 2 Options, then High scores and
+// Replays when the menu has those rows, anything else Quit.
 MenuChoice menu_choice_for(int selection, bool scores_row = false);
-// Row `row` of a main menu of `count` items: 30 pixels apart from y 250; five
-// stand 22 apart from y 242, inside the panel the menu's picture draws for them.
+// Row `row` of a main menu of `count` items: 30 pixels apart from y 250; more
+// stand 20 apart (the 13-pixel font's least) from y 242, inside the panel the
+// menu's picture draws for them (y 240 to 362).
 constexpr int menu_item_y(int row, int count) {
-  return count > MENU_ITEM_COUNT ? 242 + 22 * row : 250 + 30 * row;
+  return count > MENU_ITEM_COUNT ? 242 + 20 * row : 250 + 30 * row;
 }
+static_assert(menu_item_y(SCORES_MENU_ITEM_COUNT - 1, SCORES_MENU_ITEM_COUNT) + 13 < 362);
 
 // ---- Settings ----
 

@@ -26,8 +26,8 @@ float hundredths(int a, int b) {
 
 // One particle of an explosion: a random drift of up to `spread` hundredths
 // of a pixel per move either way and a random fade. `colour` draws its own
-// random numbers, between the drift's and the fade's, and returns the makecol
-// colour.
+// random numbers, between the drift's and the fade's, and returns the
+// particle_colour.
 template <typename Colour>
 void spawn_burst_particle(float x, float y, Colour colour, int spread = EXPLOSION_SPREAD) {
   const float vx = hundredths(-spread, spread);
@@ -41,12 +41,12 @@ void spawn_burst_particle(float x, float y, Colour colour, int spread = EXPLOSIO
 int fire_colour() {
   const int r = random_between(200, 255);
   const int g = random_between(100, 200);
-  return makecol(r, g, 0);
+  return particle_colour(r, g, 0);
 }
 
 int smoke_colour() {
   const int m = random_between(100, 200);
-  return makecol(m, m, m);
+  return particle_colour(m, m, m);
 }
 
 // Red debris falling away from the target: down for a player shot, up for an
@@ -58,13 +58,13 @@ void spawn_debris(float x, float y, bool player_shot) {
   const int r = random_between(200, 255);
   const int fade_step = random_between(8, 16);
   const int fade_period = random_between(2, 8);
-  spawn_particle(x, y, vx, vy, makecol(r, 0, 0), fade_step, 1, fade_period);
+  spawn_particle(x, y, vx, vy, particle_colour(r, 0, 0), fade_step, 1, fade_period);
 }
 
 void spawn_spark(float x, float y) {
   const float vx = hundredths(-70, 70);
   const int v = random_between(200, 255);
-  spawn_particle(x, y, vx, 0.0f, makecol(v, v, 0), 16, 1, 4);
+  spawn_particle(x, y, vx, 0.0f, particle_colour(v, v, 0), 16, 1, 4);
 }
 
 void spawn_beam_particle(float x, float y, int colour) {
@@ -99,8 +99,8 @@ struct BeamSwing {
 // A grey core down the whole playfield at column px, with two blue glow
 // particles zigzagging 6 pixels either side of it: 600 particles.
 void spawn_beam(int px) {
-  const int grey = makecol(128, 128, 128);
-  const int blue = makecol(0, 0, 255);
+  const int grey = particle_colour(128, 128, 128);
+  const int blue = particle_colour(0, 0, 255);
   BeamSwing swing;
   for (int row = 0; row < PLAYFIELD_H; ++row) {
     const int d = swing.next();
@@ -125,8 +125,8 @@ constexpr int SWEEP_STEP_PIXELS = 24;
 
 void spawn_sweep_column(int px) {
   if (px < 0 || px >= PLAYFIELD_W) return;
-  const int grey = makecol(128, 128, 128);
-  const int blue = makecol(0, 0, 255);
+  const int grey = particle_colour(128, 128, 128);
+  const int blue = particle_colour(0, 0, 255);
   BeamSwing swing;
   for (int row = 0; row < PLAYFIELD_H; ++row) {
     const int d = swing.next();

@@ -47,7 +47,7 @@ void emit_exhaust() {
       const int b = random_between(200, 255);
       const int fade_period = random_between(1, 5);
       spawn_particle(static_cast<float>(x), static_cast<float>(player.y + SHIP_SIZE), 0.0f, vy,
-                     makecol(0, g, b), 64, 1, fade_period);
+                     particle_colour(0, g, b), 64, 1, fade_period);
     }
   }
 }
@@ -60,7 +60,7 @@ void emit_muzzle_flash() {
   const int fade_period = random_between(1, 5);
   const int muzzle_x = player.x + SHIP_SIZE / 2;
   spawn_particle(static_cast<float>(muzzle_x), static_cast<float>(player.y), vx, vy,
-                 makecol(r, 0, 0), 8, 1, fade_period);
+                 particle_colour(r, 0, 0), 8, 1, fade_period);
 }
 
 }  // namespace

@@ -310,12 +310,30 @@ struct EnemyAnimState {
   std::int32_t anim_timer = 0;
 };
 
+// A particle's colour as the world keeps it: r | g << 8 | b << 16, whatever
+// the screen's pixel format. The world, and so every recording of it, is then
+// the same on any display; the renderers convert as they draw. It is what
+// makecol gives at 32 bits before any graphics mode, so the runner's hashes
+// stay as they were.
+constexpr std::int32_t particle_colour(int r, int g, int b) {
+  return r | g << 8 | b << 16;
+}
+constexpr int particle_red(std::int32_t c) {
+  return c & 0xFF;
+}
+constexpr int particle_green(std::int32_t c) {
+  return (c >> 8) & 0xFF;
+}
+constexpr int particle_blue(std::int32_t c) {
+  return (c >> 16) & 0xFF;
+}
+
 struct Particle {
   float x = FREE_PARTICLE;
   float y = 0.0f;
   float vx = 0.0f;
   float vy = 0.0f;
-  std::int32_t colour = 0;  // Allegro colour from makecol
+  std::int32_t colour = 0;  // particle_colour's r | g << 8 | b << 16, on every display
   std::int32_t move_timer = 0;
   std::int32_t move_period = 0;
   std::int32_t alpha = 0;  // 255 at spawn; dies below 1

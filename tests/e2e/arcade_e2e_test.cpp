@@ -2,8 +2,9 @@
 // A whole game lost within seconds: Start's difficulty (Escape back, then
 // Hard), Escape in play and back, the game-over screen, the name entry and
 // the score table at Hard written in the player's data folder, where a
-// corrupt table was moved aside first. And a hit ship: it
-// blinks, and the bullets right behind the first go through it for nothing.
+// corrupt table was moved aside first. A hit ship: it blinks, and the
+// bullets right behind the first go through it for nothing. And a game
+// recorded, verified, played back and taken over.
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -233,4 +234,151 @@ TEST_F(Arcade, AHitShipBlinksAndTakesNoSecondBlowWithinASecond) {
   // Once the lost part has stopped flashing the bar still holds 9 points.
   std::this_thread::sleep_for(1000ms);
   EXPECT_EQ(energy_shown(s->shot()), 9);
+}
+
+namespace {
+
+// The ship's middle column: the mean x of its grey-blue pixels in the lower playfield.
+double ship_x(const Image& i) {
+  long sum = 0, n = 0;
+  for (int y = 200; y < 400; ++y)
+    for (int x = 0; x < 320; ++x)
+      if (const Rgb c = i.at(x, y); c.r >= 90 && c.b >= 130 && c.g < 200) sum += x, ++n;
+  return n > 40 ? static_cast<double>(sum) / static_cast<double>(n) : -1.0;
+}
+
+// Playback's "REPLAY" mark, yellow at the playfield's bottom left.
+bool replay_mark(const Image& i) {
+  return text_reads(i, "REPLAY", 5 + 48, 370,
+                    [](Rgb c) { return c.r > 200 && c.g > 200 && c.b < 80; });
+}
+
+// The dark panel of "Replay over" across the middle of the playfield.
+bool replay_over(const Image& i) {
+  return count_pixels(i, Box{40, 170, 240, 60},
+                      [](Rgb c) { return c.r < 8 && c.g < 8 && c.b > 40 && c.b < 60; }) > 8000;
+}
+
+// The HUD's score, right-aligned at x 310 on y 10.
+constexpr Box SCORE_BOX{230, 10, 80, 8};
+
+// Pixels of box white in one picture and not in the other: the text over a
+// scrolling background.
+int white_differences(const Image& a, const Image& b, Box box) {
+  int n = 0;
+  for (int y = box.y; y < box.y + box.h; ++y)
+    for (int x = box.x; x < box.x + box.w; ++x) n += is_white(a.at(x, y)) != is_white(b.at(x, y));
+  return n;
+}
+
+std::vector<fs::path> recordings(const fs::path& folder) {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.path().extension() == ".mirvo-replay") found.push_back(e.path());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// mirvo-run --verify on a recording, in the game folder; its exit status.
+std::optional<int> runner_verifies(const Session& s, const fs::path& recording) {
+  ChildProcess run;
+  run.start({MIRVO_RUN, "--verify", recording.string()}, current_environment(),
+            s.folder.path().string(), (s.folder.root() / "verify.txt").string(),
+            (s.folder.root() / "verify.txt").string());
+  return run.wait_exit(30000ms);
+}
+
+}  // namespace
+
+// A short game played, quit, and found among the recordings; the runner
+// verifies it; `mirvo --replay` plays it to the same score with its mark and
+// hands the ship over on Enter; the practice game is recorded in turn; a
+// truncated copy is refused in one line.
+TEST_F(Arcade, AGameIsRecordedPlayedBackAndTakenOver) {
+  ASSERT_NO_FATAL_FAILURE(assemble(BLOWS_LEVEL));
+  const fs::path data_home = s->folder.root() / "data";
+  const fs::path replays = data_home / "mirvo" / "replays";
+  const std::vector<std::string> env = {"XDG_DATA_HOME=" + data_home.string()};
+  s->start_game(env);
+  ASSERT_TRUE(s->wait_window(15000ms));
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }, 15000ms));
+  ASSERT_TRUE(start_arcade_game());
+  ASSERT_TRUE(play());
+  // Fire brings the dart above the ship down; a step left, then quiet.
+  s->key_down("space");
+  // A score of two digits or more: white in the second column from the right.
+  ASSERT_TRUE(screen(
+      [](const Image& i) {
+        return play_shows(i) && count_pixels(i, Box{294, 10, 8, 8}, is_white) > 4;
+      },
+      10000ms))
+      << "the dart was never shot";
+  s->key_up("space");
+  s->key_down("Left");
+  std::this_thread::sleep_for(300ms);
+  s->key_up("Left");
+  std::this_thread::sleep_for(2000ms);  // the chain's multiplier gone from beside the score
+  const Image played = s->shot();
+  s->keep_shot(played, "played");
+  ASSERT_TRUE(play_shows(played));
+
+  s->key_down("Escape");
+  const bool paused = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
+  s->key_up("Escape");
+  ASSERT_TRUE(paused);
+  s->keys({"Down", "Down", "Down", "Down"});
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 5); }));
+  s->keys({"Return"});
+  ASSERT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  const std::vector<fs::path> kept = recordings(replays);
+  ASSERT_EQ(kept.size(), 1u) << "Quit wrote no recording of the game";
+  EXPECT_EQ(runner_verifies(*s, kept[0]), std::optional<int>(0))
+      << file_text(s->folder.root() / "verify.txt");
+
+  // Played back: the mark, fast forward to the end, the very score shown.
+  s->start_program({s->folder.file("mirvo").string(), "--replay", kept[0].string()},
+                   s->folder.path().string(), s->folder.root().string(), env);
+  ASSERT_TRUE(s->wait_window(15000ms));
+  ASSERT_TRUE(screen([](const Image& i) { return play_shows(i) && replay_mark(i); }, 15000ms))
+      << "no playback with its REPLAY mark";
+  s->key_down("Right");
+  const std::optional<Image> over = screen(replay_over, 15000ms);
+  s->key_up("Right");
+  ASSERT_TRUE(over) << "the playback never reached its end";
+  EXPECT_EQ(white_differences(*over, played, SCORE_BOX), 0) << "another score than the game's";
+
+  // Enter hands the ship over: held Left moves it from where the recording left it.
+  const double before = ship_x(*over);
+  s->key_down("Left");
+  s->keys({"Return"});
+  const bool moved = screen([&](const Image& i) {
+                       return !replay_mark(i) && ship_x(i) >= 0 && ship_x(i) < before - 10;
+                     }).has_value();
+  s->key_up("Left");
+  EXPECT_GT(before, 0);
+  EXPECT_TRUE(moved) << "the ship did not answer the keys after Enter";
+  s->key_down("Escape");
+  const bool left_game = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
+  s->key_up("Escape");
+  ASSERT_TRUE(left_game);
+  s->keys({"Down", "Down", "Down", "Down"});
+  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 5); }));
+  s->keys({"Return"});
+  ASSERT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  const std::vector<fs::path> both = recordings(replays);
+  ASSERT_EQ(both.size(), 2u) << "the practice game was not recorded";
+  EXPECT_EQ(runner_verifies(*s, both[1]), std::optional<int>(0))
+      << file_text(s->folder.root() / "verify.txt");
+
+  // Half a recording is refused in one line, before any window.
+  const std::string bytes = file_text(kept[0]);
+  s->folder.write("half.mirvo-replay", bytes.substr(0, bytes.size() / 2));
+  s->start_program({s->folder.file("mirvo").string(), "--replay", "half.mirvo-replay"},
+                   s->folder.path().string(), s->folder.root().string(), env);
+  EXPECT_EQ(s->wait_exit(10000ms), std::optional<int>(1));
+  const std::string said = s->game_stdout();
+  EXPECT_TRUE(said.starts_with("half.mirvo-replay: ") && said.ends_with("\n") &&
+              std::count(said.begin(), said.end(), '\n') == 1)
+      << said;
 }

@@ -36,7 +36,7 @@ Ran run_without_display(const std::vector<std::string>& args,
   return ran;
 }
 
-constexpr const char* USAGE = "usage: mirvo [--help | --version]\n";
+constexpr const char* USAGE = "usage: mirvo [--help | --version | --replay FILE]\n";
 
 }  // namespace
 
@@ -60,6 +60,7 @@ TEST(CommandLine, AnyOtherArgumentIsRefusedWithStatusTwo) {
       {{"level1.wif"}, "level1.wif"},
       {{"--help", "--version"}, "--version"},
       {{"--version", ""}, ""},
+      {{"--replay"}, "--replay"},
   };
   for (const auto& [args, refused] : cases) {
     const Ran ran = run_without_display(args);

@@ -14,13 +14,14 @@
 #include "reference.h"
 #include "shell/screens_local.h"
 
-// Main menu: item i at x 225, y 250 + 30 i (22 apart from y 242 with the
-// "High scores" row of the arcade rules); the renderer's name at the top right.
+// Main menu: item i at x 225, y 250 + 30 i (with the
+// "High scores" and "Replays" rows of the arcade rules, 20 apart from y 242);
+// the renderer's name at the top right.
 inline Box menu_item_box(int item) {
   return Box{225, menu_item_y(item, MENU_ITEM_COUNT), 95, 30};
 }
 inline Box scores_menu_item_box(int item) {
-  return Box{225, menu_item_y(item, SCORES_MENU_ITEM_COUNT), 95, 22};
+  return Box{225, menu_item_y(item, SCORES_MENU_ITEM_COUNT), 95, 20};
 }
 inline constexpr int MENU_ITEMS = 4;
 // Options screen: the game's own rows and layout (shell_local.h), a row per

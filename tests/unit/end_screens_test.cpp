@@ -1,5 +1,5 @@
 // The key handling of the screens that end an arcade game, run without a
-// window: the main menu with its "High scores" row, the joystick read as
+// window: the main menu with its "High scores" and "Replays" rows, the joystick read as
 // keys, the game-over answer and the name entry.
 #include <allegro.h>
 #include <gtest/gtest.h>
@@ -9,16 +9,18 @@
 
 #include "shell/screens_local.h"
 
-TEST(ArcadeMenu, FiveRowsWrapAndHighScoresStandsBeforeQuit) {
+TEST(ArcadeMenu, SixRowsWrapAndHighScoresAndReplaysStandBeforeQuit) {
   const struct {
     int from, key, to;
-  } steps[] = {{0, KEY_UP, 4}, {4, KEY_DOWN, 0}, {2, KEY_DOWN, 3}, {3, KEY_ESC, -1}};
+  } steps[] = {{0, KEY_UP, 5}, {5, KEY_DOWN, 0}, {2, KEY_DOWN, 3}, {3, KEY_ESC, -1}};
   for (const auto& s : steps)
     EXPECT_EQ(menu_selection_after(s.from, s.key, SCORES_MENU_ITEM_COUNT), s.to) << s.from;
-  const MenuChoice choices[] = {MENU_START, MENU_RESUME, MENU_OPTIONS, MENU_SCORES, MENU_QUIT};
+  const MenuChoice choices[] = {MENU_START,  MENU_RESUME,  MENU_OPTIONS,
+                                MENU_SCORES, MENU_REPLAYS, MENU_QUIT};
   for (int row = 0; row < SCORES_MENU_ITEM_COUNT; ++row)
     EXPECT_EQ(menu_choice_for(row, true), choices[row]) << menu_items(true)[row];
   EXPECT_STREQ(menu_items(true)[3], "High scores");
+  EXPECT_STREQ(menu_items(true)[4], "Replays");
   EXPECT_EQ(menu_items(false).size(), static_cast<std::size_t>(MENU_ITEM_COUNT));
 }
 

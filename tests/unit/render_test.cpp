@@ -401,11 +401,13 @@ TEST_P(SoftwareFrame, ParticlesAreClippedAtTheEdgesOfTheBuffer) {
   const int w = back_buffer->w;
   const int h = back_buffer->h;
   const int white = makecol(255, 255, 255);
-  particles[0] = Particle{static_cast<float>(w) - 0.5f, 10.0f, 0, 0, white, 0, 0, 255, 0, 0, 0};
-  particles[1] = Particle{-1.5f, static_cast<float>(h) - 0.3f, 0, 0, white, 0, 0, 255, 0, 0, 0};
-  particles[2] = Particle{200.0f, 200.0f, 0, 0, white, 0, 0, 0, 0, 0, 0};  // faded out
-  particles[3] = Particle{FREE_PARTICLE, 100.0f, 0, 0, white, 0, 0, 255, 0, 0, 0};
-  particles[4] = Particle{-5000.0f, 7000.0f, 0, 0, white, 0, 0, 255, 0, 0, 0};
+  // The world's colour, the same at every depth; the frame shows it as `white`.
+  const int full = particle_colour(255, 255, 255);
+  particles[0] = Particle{static_cast<float>(w) - 0.5f, 10.0f, 0, 0, full, 0, 0, 255, 0, 0, 0};
+  particles[1] = Particle{-1.5f, static_cast<float>(h) - 0.3f, 0, 0, full, 0, 0, 255, 0, 0, 0};
+  particles[2] = Particle{200.0f, 200.0f, 0, 0, full, 0, 0, 0, 0, 0, 0};  // faded out
+  particles[3] = Particle{FREE_PARTICLE, 100.0f, 0, 0, full, 0, 0, 255, 0, 0, 0};
+  particles[4] = Particle{-5000.0f, 7000.0f, 0, 0, full, 0, 0, 255, 0, 0, 0};
   render_frame_software();
 
   std::set<std::pair<int, int>> changed;

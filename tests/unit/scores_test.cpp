@@ -14,7 +14,7 @@ namespace {
 
 ScoreEntry entry(const std::string& name, int score, const std::string& campaign = "Mirvo",
                  int difficulty = DIFFICULTY_NORMAL) {
-  return ScoreEntry{name, score, 2, "2026-12-08T20:00:00", 1, campaign, difficulty};
+  return ScoreEntry{name, score, 2, "2026-12-08T20:00:00", 1, campaign, difficulty, ""};
 }
 
 ScoreTable parse_text(const std::string& text) {
@@ -36,6 +36,7 @@ TEST(ScoreTable, RanksKeepTenPerCampaignAndReadBackExactly) {
   EXPECT_EQ(add_score(table, entry("pilot7", 50, "Other")), 0);
   EXPECT_EQ(add_score(table, entry("HARD", 50, "Mirvo", DIFFICULTY_HARD)), 0);
   EXPECT_EQ(add_score(table, entry("EASY", 40, "Mirvo", DIFFICULTY_EASY)), 0);
+  table.back().replay = "2026-12-09-04-28-29.mirvo-replay";  // the game's recording
   ASSERT_EQ(table.size(), 13u);
   EXPECT_EQ(table.front().name, "P10");
   EXPECT_EQ(std::count_if(table.begin(), table.end(), [](auto& e) { return e.name == "P1"; }), 0);
@@ -58,6 +59,7 @@ TEST(ScoreTable, BrokenTextIsRefusedWithItsLine) {
       {good + "difficulty = \"Insane\"\n", "line 1: difficulty is not Easy, Normal or Hard"},
       {good + "difficulty = 2\n", "line 1: difficulty is not"},
       {good + "difficulty = \"hard\"\n", "line 1: difficulty is not"},
+      {good + "replay = \"../scores.toml\"\n", "line 1: replay is not a plain file name"},
   };
   // A table written before there was a choice of difficulty was played at Normal.
   const std::pair<std::string, int> reads[] = {
@@ -70,6 +72,7 @@ TEST(ScoreTable, BrokenTextIsRefusedWithItsLine) {
     EXPECT_EQ(read.error, "") << text;
     ASSERT_EQ(read.entries.size(), 1u) << text;
     EXPECT_EQ(read.entries.front().difficulty, played) << text;
+    EXPECT_EQ(read.entries.front().replay, "") << "an older entry names no recording";
   }
   for (const auto& [text, says] : cases)
     EXPECT_NE(parse_text(text).error.find(says), std::string::npos)

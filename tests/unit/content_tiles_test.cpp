@@ -54,7 +54,7 @@ TEST(FrameTextureError, RefusesOnlyFramesBeyondTheLargestTexture) {
 
 // ---- the tile map ----
 
-TEST(TileAt, AnswersTileZeroOutsideTheMap) {
+TEST(TileAt, StartsTheMapAgainPastItsEndAndAnswersTileZeroBesideIt) {
   tile_map[2][5] = 7;
   tile_map[4][127] = 3;
   tile_map[0][0] = 9;
@@ -62,8 +62,16 @@ TEST(TileAt, AnswersTileZeroOutsideTheMap) {
   EXPECT_EQ(tile_at(4, 127), 3);
   EXPECT_EQ(tile_at(0, 0), 9);
   // Rows the renderers ask for after about four minutes of scrolling.
-  for (int row : {-1, 128, 129, 200, 1 << 30}) EXPECT_EQ(tile_at(0, row), 0) << row;
+  for (int row : {128, 128 * 40, 1 << 30}) EXPECT_EQ(tile_at(0, row), 9) << row;
+  EXPECT_EQ(tile_at(2, 128 * 40 + 5), 7);
+  for (int row : {-1, 129, 200}) EXPECT_EQ(tile_at(0, row), 0) << row;
   for (int column : {-1, 5, 6}) EXPECT_EQ(tile_at(column, 0), 0) << column;
+  // A row keeps its picture as it moves down a slot.
+  scroll_row = 40;
+  const int slot_two = background_row(2);
+  scroll_row = 41;
+  EXPECT_EQ(background_row(3), slot_two);
+  scroll_row = 0;
   for (auto& column : tile_map) column.fill(0);
 }
 

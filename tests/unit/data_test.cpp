@@ -75,11 +75,12 @@ class BuiltData : public ::testing::TestWithParam<int> {
 TEST_P(BuiltData, DataDatHasTheObjectsTheGameReadsAtTheirIndexes) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr) << game_file("data.dat");
-  ASSERT_EQ(data.count(), 12);
+  ASSERT_EQ(data.count(), 17);
   const struct {
     int index, w, h;
-  } bitmaps[] = {{3, 40, 40}, {4, 3, 3},   {5, 320, 400}, {7, 5, 5},
-                 {8, 5, 5},   {9, 16, 16}, {10, 16, 16},  {11, 16, 16}};
+  } bitmaps[] = {{3, 40, 40}, {4, 3, 3},    {5, 320, 400}, {7, 5, 5},  {8, 5, 5},
+                 {9, 16, 16}, {10, 16, 16}, {11, 16, 16},  {12, 3, 8}, {13, 5, 5},
+                 {14, 5, 5},  {15, 9, 9},   {16, 9, 9}};
   for (const auto& b : bitmaps) {
     ASSERT_EQ(data.dat[b.index].type, DAT_BITMAP) << "object " << b.index;
     EXPECT_EQ(data.bitmap(b.index)->w, b.w) << "object " << b.index;
@@ -153,7 +154,7 @@ int lightness(int c) {
 TEST_P(BulletArt, EnemyBulletIsARoundWarmBallInADarkRim) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr);
-  ASSERT_EQ(data.count(), 12);
+  ASSERT_EQ(data.count(), 17);
   const MeanColour shot = mean_of_opaque(data.bitmap(4));
   for (int index : {7, 8}) {
     BITMAP* b = data.bitmap(index);

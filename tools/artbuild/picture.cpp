@@ -195,7 +195,7 @@ void draw_logo(Canvas& cv, const Logo& logo, const FontSheet& font) {
 }  // namespace
 
 std::optional<Image> make_picture(std::string_view text, const std::string& file,
-                                  const FontSheet* font, std::string& error) {
+                                  const FontSheet* font, std::string& error, int variant) {
   Params p;
   for (const SourceLine& line : split_source(text))
     if (!parse_picture_line(line, p)) {
@@ -218,7 +218,7 @@ std::optional<Image> make_picture(std::string_view text, const std::string& file
   Canvas cv(p.w, p.h, p.tile);
   for (int y = 0; y < p.h; ++y)
     for (int x = 0; x < p.w; ++x) cv.set(x, y, mix(p.sky_top, p.sky_bottom, double(y) / p.h));
-  Rng rng(p.seed);
+  Rng rng(p.seed + 7919u * static_cast<std::uint64_t>(variant));
   draw_clouds(cv, p);
   draw_stars(cv, p, rng);
   if (p.planet.on) draw_planet(cv, p);

@@ -27,7 +27,7 @@ constexpr const char* USAGE =
     "      writes the font as an 8-bit glyph grid that 'dat -t FONT' grabs\n"
     "  picture PARAMS.txt OUT.bmp [VARIANT]\n"
     "      generates a menu background or a seamless tile from its parameters;\n"
-    "      a VARIANT above 0 scatters the stars anew over the same clouds\n"
+    "      a VARIANT above 0 has its own stars and clouds, the same edges\n"
     "  text GLYPHS.txt TEXT OUT.bmp\n"
     "      sets TEXT in the font, white on black, to look at the glyphs\n"
     "\n"

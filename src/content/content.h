@@ -26,6 +26,9 @@ extern DATAFILE* game_data;  // "data.dat", loaded by the program at start-up
 // content makes OpenGL textures only for OpenGL.
 enum class Renderer : int { Software = 0, OpenGL = 1 };
 extern Renderer renderer;
+// The ship's shot as detailed looks draw it (from "data.dat"): its frame, size
+// and texture; frame 0 when the archive has none and the shot keeps its own.
+extern Animation long_shot_picture;
 
 // 1 when an archive holds what the program reads from it: bitmaps at objects
 // 3, 4 and 5 and a font at object 6. A shorter or different archive would
@@ -36,10 +39,11 @@ int game_data_usable(const DATAFILE* data);
 // built-in shot types. On a missing or unusable archive it shows the message
 // Error loading "data.dat" and ends the program with status 1.
 void load_game_data();
-// Shot types 1 (the ship's shot), 2 (the beam) and 3 (the enemy bullet), each
-// with its own copy of "data.dat", masks for types 1 and 3 and (with OpenGL)
-// textures. An archive without the enemy bullet's frames gives type 3 the
-// shot's frames and one line on standard error. Ends the program with status
+// Shot types 1 (the ship's shot), 2 (the beam), 3 (the enemy bullet), 4 and
+// 5 (its small and large kinds), each with its own copy of "data.dat", masks
+// for all but the beam and (with OpenGL) textures. An archive without an
+// enemy bullet type's frames gives it the shot's frames and one line on
+// standard error. Ends the program with status
 // 1 when the archive is unusable.
 void load_builtin_shot_types();
 // Unloads every shot type's datafile and masks.
@@ -321,17 +325,31 @@ DATAFILE* load_checked_datafile(const char* path, std::string* why = nullptr);
 
 inline constexpr int TILE_MAP_COLUMNS = 5;
 inline constexpr int TILE_MAP_ROWS = 128;
-inline constexpr int MAX_TILES = 1;  // only tile 0 gets a texture
+inline constexpr int MAX_TILES = 4;
+// The background is drawn as this many rows of tiles, the top one partly
+// above the playfield.
+inline constexpr int BACKGROUND_SLOTS = 8;
 
-extern DATAFILE* tile_set;  // "tileset1.dat"; object 0 is the 64 x 64 background tile
-// Column-major: the 128 rows of column 0 first. Every entry is 0.
+// "tileset1.dat"; objects 0 up to MAX_TILES - 1 are 64 x 64 background tiles
+// that join seamlessly in any order; a set may hold only object 0.
+extern DATAFILE* tile_set;
+extern int tile_count;  // tiles of the loaded set, 1..MAX_TILES
+// Column-major: the 128 rows of column 0 first. Every entry is 0 but under
+// detailed looks, where each cell takes one of the set's tiles by its hash.
 extern std::array<std::array<int, TILE_MAP_ROWS>, TILE_MAP_COLUMNS> tile_map;
 extern std::array<unsigned int, MAX_TILES> tile_texture;
 extern unsigned int white_texture;
 
-// The tile of map cell (column, row); rows outside the map answer tile 0, so
-// the background keeps scrolling after the map's last row.
+// The tile of map cell (column, row); rows past the map's end start it again,
+// so the background keeps scrolling after its last row.
 int tile_at(int column, int row);
+// The map row drawn in background slot 0 (the top, partly hidden) to
+// BACKGROUND_SLOTS - 1: rows count up the map, so the rows the scroll has
+// brought in lie at the top and each row keeps its picture as it moves down.
+int background_row(int slot);
+// A fixed hash of a background cell and a salt: the same numbers every run,
+// drawn from nothing the world keeps, so what it places never moves a replay.
+std::uint32_t background_hash(int column, int row, std::uint32_t salt);
 
 // The edge of the smallest allowed square texture that holds a w x h frame,
 // or 0 when the frame is larger than 1024 on either side.

@@ -11,6 +11,12 @@ inline constexpr int DATA_ENEMY_BULLET = 7;
 // The item pictures, 16 x 16, one per kind from this object on. An archive
 // without them still loads: items then borrow DATA_SHOT.
 inline constexpr int DATA_ITEM = 9;
+// The ship's long shot (3 x 8), then the small bullet's two frames (5 x 5)
+// and the large one's (9 x 9). An archive without them still loads: the ship's
+// shot keeps its picture and each bullet kind borrows DATA_SHOT.
+inline constexpr int DATA_LONG_SHOT = 12;
+inline constexpr int DATA_SMALL_BULLET = 13;
+inline constexpr int DATA_LARGE_BULLET = 15;
 
 // How long the next level's title shows: 3 s.
 inline constexpr int LEVEL_TITLE_TICKS = 300;

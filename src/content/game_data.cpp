@@ -1,4 +1,4 @@
-// "data.dat": its shape check, its load at start-up and the three built-in
+// "data.dat": its shape check, its load at start-up and the five built-in
 // shot types made from it.
 #include <allegro.h>
 
@@ -14,6 +14,7 @@
 
 DATAFILE* game_data = nullptr;
 Renderer renderer = Renderer::Software;
+Animation long_shot_picture;
 
 namespace {
 
@@ -43,11 +44,14 @@ struct BuiltInShot {
 constexpr int HIT = ANIM_UNHITTABLE | ANIM_EXPLODE;
 constexpr int GLOW = DATA_ENEMY_BULLET;
 constexpr int DIM = DATA_ENEMY_BULLET + 1;
+constexpr int SMALL = DATA_SMALL_BULLET;
+constexpr int LARGE = DATA_LARGE_BULLET;
 
 // Type 1 is the ship's ordinary shot, type 2 the full-height beam, type 3 the
 // enemy bullet: type 1's damage and steps, with a picture of its own that
 // pulses between two frames while it flies (the reload takes the start step's
-// duration, so each frame shows for six ticks).
+// duration, so each frame shows for six ticks). Types 4 and 5 are type 3 with
+// the small and the large bullet's pictures.
 constexpr std::array<BuiltInShot, BUILT_IN_SHOT_TYPES> BUILT_IN_SHOTS = {{
     {0.5f,
      3,
@@ -67,16 +71,30 @@ constexpr std::array<BuiltInShot, BUILT_IN_SHOT_TYPES> BUILT_IN_SHOTS = {{
      4,
      {{{2, 5, 0, GLOW}, {-1, 1, HIT, GLOW}, {3, 1, 0, DIM}, {2, 1, 0, GLOW}}},
      ShotMask::core},
+    {0.5f,
+     BULLET_BOX,
+     BULLET_BOX,
+     4,
+     {{{2, 5, 0, SMALL}, {-1, 1, HIT, SMALL}, {3, 1, 0, SMALL + 1}, {2, 1, 0, SMALL}}},
+     ShotMask::core},
+    {0.5f,
+     BULLET_BOX,
+     BULLET_BOX,
+     4,
+     {{{2, 5, 0, LARGE}, {-1, 1, HIT, LARGE}, {3, 1, 0, LARGE + 1}, {2, 1, 0, LARGE}}},
+     ShotMask::core},
 }};
 
 int object_is(const DATAFILE* data, int index, int type) {
   return data[index].type == type && data[index].dat != nullptr;
 }
 
-// The enemy bullet's frames are objects 7 and 8; an archive made before they
-// existed ends at 7.
-bool has_enemy_bullet_frames(const DATAFILE* data) {
-  return frame_bitmap(data, GLOW) != nullptr && frame_bitmap(data, DIM) != nullptr;
+// Whether the archive holds every frame a built-in type's steps name; an
+// archive made before a type's pictures existed ends before them.
+bool has_own_frames(const DATAFILE* data, const BuiltInShot& built_in) {
+  for (int step = 0; step < built_in.step_count; ++step)
+    if (frame_bitmap(data, built_in.steps[step].frame) == nullptr) return false;
+  return true;
 }
 
 // A solid 3 x 3 mask: what every enemy bullet hits with.
@@ -90,7 +108,7 @@ PixelMask* core_mask() {
 }
 
 // Each built-in shot type reads its frames from its own copy of the archive.
-// Without the enemy bullet's frames, type 3 borrows the ship's shot's, so an
+// Without its frames an enemy bullet type borrows the ship's shot's, so an
 // older archive still plays: the bullets fly and hit, only their picture is
 // the shot's.
 void load_builtin_shot_type(int index) {
@@ -103,12 +121,17 @@ void load_builtin_shot_type(int index) {
   type.hit_anim = 1;
   type.data = load_checked_datafile("data.dat");
   if (!game_data_usable(type.data)) std::exit(1);
-  const bool own_frames = built_in.masks != ShotMask::core || has_enemy_bullet_frames(type.data);
-  if (!own_frames) {
+  const bool own_frames = built_in.masks != ShotMask::core || has_own_frames(type.data, built_in);
+  if (!own_frames && index == ENEMY_BULLET_SHOT - 1) {
     std::fprintf(stderr,
                  "data.dat has no enemy bullet pictures (objects %d and %d): enemy bullets are "
                  "drawn as the ship's shots\n",
                  GLOW, DIM);
+  } else if (!own_frames) {
+    std::fprintf(stderr,
+                 "data.dat has no pictures for shot type %d (objects %d and %d): its bullets are "
+                 "drawn as the ship's shots\n",
+                 index + 1, built_in.steps[0].frame, built_in.steps[0].frame + 1);
   }
   for (int step = 0; step < built_in.step_count; ++step) {
     Animation& anim = type.anims[step];
@@ -144,6 +167,15 @@ void load_item_pictures() {
   }
 }
 
+// The ship's long shot, a picture only; an archive without it leaves frame 0
+// and the shot keeps its own picture.
+void load_long_shot_picture() {
+  long_shot_picture = Animation{};
+  if (frame_bitmap(game_data, DATA_LONG_SHOT) == nullptr) return;
+  long_shot_picture.frame = DATA_LONG_SHOT;
+  make_long_shot_texture();
+}
+
 }  // namespace
 
 int game_data_usable(const DATAFILE* data) {
@@ -169,6 +201,7 @@ void load_game_data() {
   for (EnemyType& type : enemy_types) type.score = ENEMY_SCORE;
   load_builtin_shot_types();
   load_item_pictures();
+  load_long_shot_picture();
 }
 
 void load_builtin_shot_types() {

@@ -106,6 +106,10 @@ void make_item_texture(int kind_index) {
   make_frame_texture(game_data, item_pictures[kind_index], owner);
 }
 
+void make_long_shot_texture() {
+  make_frame_texture(game_data, long_shot_picture, "the long shot");
+}
+
 void make_white_texture() {
   if (!gl_context_ready()) return;
   delete_texture(white_texture);

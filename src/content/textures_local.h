@@ -16,6 +16,7 @@ void make_white_texture();
 void make_player_texture();
 // The texture of item picture `kind_index` (kind - 1), its frame filled already.
 void make_item_texture(int kind_index);
+void make_long_shot_texture();
 
 // Why frame `frame` of `owner` (e.g. "enemy type 2") cannot become a texture,
 // or an empty text when it can. A frame must be a picture no larger than

@@ -15,21 +15,41 @@
 DATAFILE* tile_set = nullptr;
 std::array<std::array<int, TILE_MAP_ROWS>, TILE_MAP_COLUMNS> tile_map{};
 std::array<unsigned int, MAX_TILES> tile_texture{};
+int tile_count = 0;
 
 int tile_at(int column, int row) {
   // scroll_row never wraps, so after about four minutes the renderers ask for
-  // rows past the map's end; every cell is tile 0, so answering 0 looks the same.
-  if (column < 0 || column >= TILE_MAP_COLUMNS || row < 0 || row >= TILE_MAP_ROWS) return 0;
-  return tile_map[column][row];
+  // rows past the map's end: the map starts again from its first row.
+  if (column < 0 || column >= TILE_MAP_COLUMNS || row < 0) return 0;
+  return tile_map[column][row % TILE_MAP_ROWS];
 }
 
-static void delete_tile_texture() {
-  if (tile_texture[0] != 0 && gl_context_ready()) glDeleteTextures(1, &tile_texture[0]);
-  tile_texture[0] = 0;
+int background_row(int slot) {
+  return scroll_row + BACKGROUND_SLOTS - 1 - slot;
+}
+
+// Wang's integer hash over the cell and the salt: fixed, cheap, and spread
+// well enough that neighbouring cells look unrelated.
+std::uint32_t background_hash(int column, int row, std::uint32_t salt) {
+  std::uint32_t h = static_cast<std::uint32_t>(column) * 0x9e3779b1u ^
+                    static_cast<std::uint32_t>(row) * 0x85ebca6bu ^ salt;
+  h = (h ^ 61u) ^ (h >> 16);
+  h *= 9u;
+  h ^= h >> 4;
+  h *= 0x27d4eb2du;
+  return h ^ (h >> 15);
+}
+
+static void delete_tile_textures() {
+  for (unsigned int& texture : tile_texture) {
+    if (texture != 0 && gl_context_ready()) glDeleteTextures(1, &texture);
+    texture = 0;
+  }
 }
 
 void release_tile_set() {
-  delete_tile_texture();
+  delete_tile_textures();
+  tile_count = 0;
   if (tile_set != nullptr) unload_datafile(tile_set);
   tile_set = nullptr;
 }
@@ -57,6 +77,26 @@ DATAFILE* open_tile_set(const char* name, std::string* error) {
   return data;
 }
 
+constexpr std::uint32_t TILE_SALT = 0x74696c65;  // "tile"
+
+// The pictures at the start of the tile set, up to MAX_TILES: object 0 always.
+int tiles_in(const DATAFILE* data) {
+  int count = 1;
+  while (count < MAX_TILES && frame_bitmap(data, count) != nullptr) ++count;
+  return count;
+}
+
+// Under detailed looks each cell takes one of the set's tiles by its hash, so
+// no square repeats in a grid; otherwise every cell is tile 0, as always.
+void fill_tile_map() {
+  for (int column = 0; column < TILE_MAP_COLUMNS; ++column)
+    for (int row = 0; row < TILE_MAP_ROWS; ++row)
+      tile_map[column][row] = rules.detailed_looks
+                                  ? static_cast<int>(background_hash(column, row, TILE_SALT) %
+                                                     static_cast<std::uint32_t>(tile_count))
+                                  : 0;
+}
+
 }  // namespace
 
 std::string tile_set_problem(const char* name) {
@@ -65,11 +105,11 @@ std::string tile_set_problem(const char* name) {
   return error;
 }
 
-// Loads the tile set, makes its tile's texture with OpenGL (then drops the
-// datafile, which only the software renderer draws from) and rewinds the
-// scroll. The tile set and texture of an earlier level are released first,
-// so starting many levels costs no more memory than one. Fatal on a missing
-// file or one whose object 0 is not a picture.
+// Loads the tile set, makes its tiles' textures with OpenGL (then drops the
+// datafile, which only the software renderer draws from), fills the map by
+// the level's rules and rewinds the scroll. The tile set and texture of an earlier level are
+// released first, so starting many levels costs no more memory than one. Fatal on a missing file or
+// one whose object 0 is not a picture.
 void load_tile_set(const char* name) {
   release_tile_set();
   std::string error;
@@ -77,10 +117,10 @@ void load_tile_set(const char* name) {
   if (tile_set == nullptr) {
     fatal_error("%s", error.c_str());
   }
-  BITMAP* tile = frame_bitmap(tile_set, 0);
-  if (gl_context_ready()) {
-    tile_texture[0] = allegro_gl_make_texture(tile);
-    glBindTexture(GL_TEXTURE_2D, tile_texture[0]);
+  tile_count = tiles_in(tile_set);
+  for (int t = 0; t < tile_count && gl_context_ready(); ++t) {
+    tile_texture[t] = allegro_gl_make_texture(frame_bitmap(tile_set, t));
+    glBindTexture(GL_TEXTURE_2D, tile_texture[t]);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   }
@@ -88,7 +128,7 @@ void load_tile_set(const char* name) {
     unload_datafile(tile_set);
     tile_set = nullptr;
   }
-  for (auto& column : tile_map) column.fill(0);
+  fill_tile_map();
   scroll_offset = 0.0f;
   scroll_row = 0;
 }

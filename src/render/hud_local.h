@@ -151,3 +151,37 @@ MessageText message_text(const Message& m);
 // Draws `overlay` centred on a frame_w x frame_h picture in target, its
 // distances k times the playfield's (the font is not enlarged).
 void draw_overlay(BITMAP* target, int frame_w, int frame_h, int k);
+
+// ---- What detailed looks add to the playfield ----
+
+// The dust layer: at most one speck in each DUST_CELL square of a layer that
+// moves DUST_SPEED times as fast as the tiles, in one square of DUST_ONE_IN.
+inline constexpr double DUST_SPEED = 2.0;
+inline constexpr int DUST_CELL = 40;
+inline constexpr int DUST_COLUMNS = PLAYFIELD_W / DUST_CELL;   // 8
+inline constexpr int DUST_ROWS = PLAYFIELD_H / DUST_CELL + 1;  // 11: a part row at each edge
+inline constexpr int MAX_DUST_SPECKS = DUST_COLUMNS * DUST_ROWS;
+inline constexpr std::uint32_t DUST_ONE_IN = 3;
+inline constexpr std::uint32_t DUST_SALT = 0x64757374;  // "dust"
+// Two greys, dimmer than the tiles' stars and the bullets' rims: a dim point
+// and a brighter streak two pixels long.
+struct DustShade {
+  std::uint8_t r, g, b;
+  int length;
+};
+inline constexpr std::array<DustShade, 2> DUST_SHADES = {{{64, 72, 90, 1}, {108, 116, 138, 2}}};
+struct DustSpeck {
+  int x = 0;  // playfield pixels; the streak runs down from here
+  int y = 0;
+  int shade = 0;  // index into DUST_SHADES
+};
+// Fills `out` with the specks at the present scroll (scroll_row and
+// scroll_offset) and returns how many there are; reads nothing else.
+int dust_specks(std::array<DustSpeck, MAX_DUST_SPECKS>& out);
+
+// The shot type whose pictures a projectile of `type` shows: under plain
+// looks the small and large enemy bullets show type 3's ball, as every enemy
+// bullet always looked.
+int drawn_shot_type(const Rules& r, int type);
+// Whether a projectile of the drawn `type` shows the ship's long shot.
+bool drawn_long(const Rules& r, int type);

@@ -38,14 +38,30 @@ void draw_sprite_quad(unsigned int texture, float x, float y, const Animation& a
 // scroll_offset.
 void draw_background() {
   glColor3f(1.0f, 1.0f, 1.0f);
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < BACKGROUND_SLOTS; ++i) {
     const float y = static_cast<float>(TILE_SIZE * i - TILE_SIZE) + scroll_offset;
     for (int j = 0; j < TILE_MAP_COLUMNS; ++j) {
-      const int tile = tile_at(j, scroll_row + i);
+      const int tile = tile_at(j, background_row(i));
       glBindTexture(GL_TEXTURE_2D, tile >= 0 && tile < MAX_TILES ? tile_texture[tile] : 0);
       draw_quad(static_cast<float>(TILE_SIZE * j), y, TILE_SIZE, TILE_SIZE, 1.0f, 1.0f);
     }
   }
+}
+
+// The dust layer over the tiles, under detailed looks only; unlike the tiles
+// its specks sit on whole pixels, as in software.
+void draw_dust() {
+  if (!rules.detailed_looks) return;
+  std::array<DustSpeck, MAX_DUST_SPECKS> specks;
+  const int count = dust_specks(specks);
+  glBindTexture(GL_TEXTURE_2D, white_texture);
+  for (int i = 0; i < count; ++i) {
+    const DustShade& shade = DUST_SHADES[specks[i].shade];
+    glColor3ub(shade.r, shade.g, shade.b);
+    draw_quad(static_cast<float>(specks[i].x), static_cast<float>(specks[i].y), 1.0f,
+              static_cast<float>(shade.length), 1.0f, 1.0f);
+  }
+  glColor3f(1.0f, 1.0f, 1.0f);
 }
 
 // The ship fills the lower-left 40 x 40 of its 64 x 64 texture.
@@ -87,10 +103,13 @@ void draw_enemies() {
 template <std::size_t N>
 void draw_projectiles(const std::array<Bullet, N>& table) {
   for (const Bullet& b : table) {
-    const Animation* a = current_step(shot_types, b.type, b.anim);
+    const int type = drawn_shot_type(rules, b.type);
+    const Animation* a = current_step(shot_types, type, b.anim);
     if (a == nullptr) continue;
-    draw_sprite_quad(a->texture, b.x + static_cast<float>(bullet_picture_offset(a->frame_w)),
-                     b.y + static_cast<float>(bullet_picture_offset(a->frame_h)), *a);
+    const Animation& picture = drawn_long(rules, type) ? long_shot_picture : *a;
+    draw_sprite_quad(picture.texture,
+                     b.x + static_cast<float>(bullet_picture_offset(picture.frame_w)),
+                     b.y + static_cast<float>(bullet_picture_offset(picture.frame_h)), picture);
   }
 }
 
@@ -266,6 +285,7 @@ void render_frame_opengl() {
   if (full) use_frame_viewport();
   begin_shake(playfield_shift(screen_feedback, screen_effects));
   draw_background();
+  draw_dust();
   glColor3f(1.0f, 1.0f, 1.0f);
   draw_ship();
   draw_enemies();

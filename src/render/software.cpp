@@ -17,12 +17,24 @@ BITMAP* bitmap_object(const DATAFILE* data, int index) {
 // Eight rows of five tiles; the top row starts one tile above the playfield
 // and everything moves down by scroll_offset, so the 400 rows stay covered.
 void draw_background() {
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < BACKGROUND_SLOTS; ++i) {
     const int y = static_cast<int>(static_cast<float>(TILE_SIZE * i - TILE_SIZE) + scroll_offset);
     for (int j = 0; j < TILE_MAP_COLUMNS; ++j) {
-      draw_sprite(back_buffer, bitmap_object(tile_set, tile_at(j, scroll_row + i)), TILE_SIZE * j,
-                  y);
+      draw_sprite(back_buffer, bitmap_object(tile_set, tile_at(j, background_row(i))),
+                  TILE_SIZE * j, y);
     }
+  }
+}
+
+// The dust layer over the tiles, under detailed looks only.
+void draw_dust() {
+  if (!rules.detailed_looks) return;
+  std::array<DustSpeck, MAX_DUST_SPECKS> specks;
+  const int count = dust_specks(specks);
+  for (int i = 0; i < count; ++i) {
+    const DustShade& shade = DUST_SHADES[specks[i].shade];
+    vline(back_buffer, specks[i].x, specks[i].y, specks[i].y + shade.length - 1,
+          makecol(shade.r, shade.g, shade.b));
   }
 }
 
@@ -59,9 +71,11 @@ void draw_enemies() {
 template <std::size_t N>
 void draw_projectiles(const std::array<Bullet, N>& table) {
   for (const Bullet& b : table) {
-    const Animation* a = current_step(shot_types, b.type, b.anim);
+    const int type = drawn_shot_type(rules, b.type);
+    const Animation* a = current_step(shot_types, type, b.anim);
     if (a == nullptr) continue;
-    BITMAP* frame = bitmap_object(shot_types[b.type - 1].data, a->frame);
+    BITMAP* frame = drawn_long(rules, type) ? bitmap_object(game_data, long_shot_picture.frame)
+                                            : bitmap_object(shot_types[type - 1].data, a->frame);
     draw_sprite(back_buffer, frame, static_cast<int>(b.x) + bullet_picture_offset(frame->w),
                 static_cast<int>(b.y) + bullet_picture_offset(frame->h));
   }
@@ -176,6 +190,7 @@ void show_frame() {
 // because the tiles cover the playfield.
 void draw_frame_software() {
   draw_background();
+  draw_dust();
   draw_enemies();
   if (ship_shown())
     draw_sprite(back_buffer, bitmap_object(game_data, DATA_PLAYER_SHIP), player.x, player.y);

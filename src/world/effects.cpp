@@ -49,16 +49,20 @@ int smoke_colour() {
   return particle_colour(m, m, m);
 }
 
-// Red debris falling away from the target: down for a player shot, up for an
-// enemy bullet.
+// Debris falling away from the target: down for a player shot, up for an
+// enemy bullet. Red, or under detailed looks steel blue, a colour no bullet
+// has (red debris read as bullets on a brown background); the same draws
+// either way.
 void spawn_debris(float x, float y, bool player_shot) {
   const float vx = hundredths(-75, 75);
   float vy = hundredths(100, 150);
   if (!player_shot) vy = -vy;
-  const int r = random_between(200, 255);
+  const int v = random_between(200, 255);
   const int fade_step = random_between(8, 16);
   const int fade_period = random_between(2, 8);
-  spawn_particle(x, y, vx, vy, particle_colour(r, 0, 0), fade_step, 1, fade_period);
+  const int colour =
+      rules.detailed_looks ? particle_colour(v / 2, v / 2 + 24, v) : particle_colour(v, 0, 0);
+  spawn_particle(x, y, vx, vy, colour, fade_step, 1, fade_period);
 }
 
 void spawn_spark(float x, float y) {

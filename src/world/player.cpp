@@ -52,7 +52,9 @@ void emit_exhaust() {
   }
 }
 
-// One red particle at the middle of the ship's nose, flying up and aside.
+// One particle at the middle of the ship's nose, flying up and aside: red,
+// or under detailed looks the pale cyan of the ship's shots, since red next
+// to the ship read as an enemy bullet.
 void emit_muzzle_flash() {
   const float vx = static_cast<float>(random_between(-50, 50) / 100.0);
   const float vy = static_cast<float>(-(random_between(10, 50) / 100.0));
@@ -60,7 +62,8 @@ void emit_muzzle_flash() {
   const int fade_period = random_between(1, 5);
   const int muzzle_x = player.x + SHIP_SIZE / 2;
   spawn_particle(static_cast<float>(muzzle_x), static_cast<float>(player.y), vx, vy,
-                 particle_colour(r, 0, 0), 8, 1, fade_period);
+                 rules.detailed_looks ? particle_colour(r - 60, r, 255) : particle_colour(r, 0, 0),
+                 8, 1, fade_period);
 }
 
 }  // namespace

@@ -56,9 +56,14 @@ inline constexpr int MAX_PARTICLES = 4096;  // the last slot is never used
 inline constexpr int MAX_SHOT_TYPES = 64;
 inline constexpr int MAX_ENEMY_TYPES = 8;
 inline constexpr int MAX_ANIMATIONS = 32;
-// Shot types start-up builds: 1 the ship's shot, 2 the beam, 3 the enemy bullet.
-inline constexpr int BUILT_IN_SHOT_TYPES = 3;
+// Shot types start-up builds: 1 the ship's shot, 2 the beam, 3 the enemy
+// bullet, then two more enemy bullets that only look different: 4 the small
+// one scripts fire in fast aimed streams, 5 the large one of slow rings and
+// walls. All three hit with the same 3 x 3 box.
+inline constexpr int BUILT_IN_SHOT_TYPES = 5;
 inline constexpr int ENEMY_BULLET_SHOT = 3;
+inline constexpr int SMALL_BULLET_SHOT = 4;
+inline constexpr int LARGE_BULLET_SHOT = 5;
 
 inline constexpr int LEVEL_DIRECTOR = 255;  // enemy type of the invisible level timeline
 inline constexpr int ENEMY_SCORE = 100;     // an enemy type's worth unless its level says otherwise
@@ -156,6 +161,10 @@ struct Rules {
   // Read by the renderers: the frame-rate line only when the player asks for
   // it, small in a corner, instead of always across the ship's flight path.
   bool fps_on_request = false;
+  // Read by the renderers and the level start: a background of several tiles
+  // with a layer of dust over it, each bullet kind its own picture, the ship's
+  // long shot, and debris in a colour no bullet has. Nothing that hits moves.
+  bool detailed_looks = false;
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -177,6 +186,7 @@ inline constexpr Rules ARCADE_RULES{
     .power_ups = true,
     .bombs = true,
     .fps_on_request = true,
+    .detailed_looks = true,
 };
 // `base` played at `difficulty` (clamped to Easy..Hard) when it chooses one;
 // otherwise `base` unchanged, so the plain rules stay exactly as they were.

@@ -36,16 +36,19 @@ script dart:
   remove
 )";
 
-// Shots between the HUD and the ship centred on column x: a shot is a white
-// plus in a 3 x 3 box with pale corners, which no text or star matches. One
-// stream leaves the ship at x 159, two at 153 and 165 (the ship stays at its
-// start, x 140).
+// Shots between the HUD and the ship centred on column x: under the arcade
+// rules a shot is a lance, seven white pixels down column x in a cyan edge,
+// which no text or star matches. One stream leaves the ship at x 159, two at
+// 153 and 165 (the ship stays at its start, x 140).
 int shots_in_column(const Image& i, int x) {
   const auto white = [&](int dx, int y) { return is_white(i.at(x + dx, y)); };
   int shots = 0;
-  for (int y = 20; y < SHIP_START_Y; ++y)
-    shots += white(-1, y) && white(0, y) && white(1, y) && white(0, y - 1) && white(0, y + 1) &&
-             !white(-1, y - 1) && !white(1, y + 1) && !white(-2, y) && !white(2, y);
+  for (int y = 20; y + 7 < SHIP_START_Y; ++y) {
+    bool lance = !white(0, y - 1) && !white(0, y + 7);
+    for (int k = 0; k < 7 && lance; ++k)
+      lance = white(0, y + k) && !white(-1, y + k) && !white(1, y + k);
+    shots += lance;
+  }
   return shots;
 }
 bool one_stream(const Image& i) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ TEST(FrameTextureError, RefusesOnlyFramesBeyondTheLargestTexture) {
 
 // ---- the tile map ----
 
-TEST(TileAt, AnswersTileZeroOutsideTheMap) {
+TEST(TileAt, StartsTheMapAgainPastItsEndAndAnswersTileZeroBesideIt) {
   tile_map[2][5] = 7;
   tile_map[4][127] = 3;
   tile_map[0][0] = 9;
@@ -62,9 +63,25 @@ TEST(TileAt, AnswersTileZeroOutsideTheMap) {
   EXPECT_EQ(tile_at(4, 127), 3);
   EXPECT_EQ(tile_at(0, 0), 9);
   // Rows the renderers ask for after about four minutes of scrolling.
-  for (int row : {-1, 128, 129, 200, 1 << 30}) EXPECT_EQ(tile_at(0, row), 0) << row;
+  for (int row : {128, 1 << 30}) EXPECT_EQ(tile_at(0, row), 9) << row;
+  for (int row : {-1, 129, 200}) EXPECT_EQ(tile_at(0, row), 0) << row;
   for (int column : {-1, 5, 6}) EXPECT_EQ(tile_at(column, 0), 0) << column;
   for (auto& column : tile_map) column.fill(0);
+}
+
+// Under detailed looks a level's map uses all its set's tiles; under plain
+// looks every cell is tile 0.
+TEST(TileMap, MixesTheSetsTilesOnlyUnderDetailedLooks) {
+  start_allegro(32);
+  renderer = Renderer::Software;
+  for (const Rules& r : {ARCADE_RULES, PLAIN_RULES}) {
+    rules = r;
+    load_tile_set((std::string(MIRVO_GAME_DIR) + "/tileset2.dat").c_str());
+    std::set<int> used;
+    for (const auto& column : tile_map) used.insert(column.begin(), column.end());
+    EXPECT_EQ(used, (r.detailed_looks ? std::set<int>{0, 1, 2, 3} : std::set<int>{0}));
+  }
+  release_level_graphics();
 }
 
 // ---- frame textures without a GL context ----

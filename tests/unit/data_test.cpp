@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "render/hud_local.h"
+
 namespace {
 
 void start_allegro_once() {
@@ -75,11 +77,12 @@ class BuiltData : public ::testing::TestWithParam<int> {
 TEST_P(BuiltData, DataDatHasTheObjectsTheGameReadsAtTheirIndexes) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr) << game_file("data.dat");
-  ASSERT_EQ(data.count(), 12);
+  ASSERT_EQ(data.count(), 17);
   const struct {
     int index, w, h;
-  } bitmaps[] = {{3, 40, 40}, {4, 3, 3},   {5, 320, 400}, {7, 5, 5},
-                 {8, 5, 5},   {9, 16, 16}, {10, 16, 16},  {11, 16, 16}};
+  } bitmaps[] = {{3, 40, 40}, {4, 3, 3},    {5, 320, 400}, {7, 5, 5},  {8, 5, 5},
+                 {9, 16, 16}, {10, 16, 16}, {11, 16, 16},  {12, 3, 8}, {13, 5, 5},
+                 {14, 5, 5},  {15, 9, 9},   {16, 9, 9}};
   for (const auto& b : bitmaps) {
     ASSERT_EQ(data.dat[b.index].type, DAT_BITMAP) << "object " << b.index;
     EXPECT_EQ(data.bitmap(b.index)->w, b.w) << "object " << b.index;
@@ -153,7 +156,7 @@ int lightness(int c) {
 TEST_P(BulletArt, EnemyBulletIsARoundWarmBallInADarkRim) {
   Datafile data("data.dat");
   ASSERT_NE(data.dat, nullptr);
-  ASSERT_EQ(data.count(), 12);
+  ASSERT_EQ(data.count(), 17);
   const MeanColour shot = mean_of_opaque(data.bitmap(4));
   for (int index : {7, 8}) {
     BITMAP* b = data.bitmap(index);
@@ -177,6 +180,44 @@ TEST_P(BulletArt, EnemyBulletIsARoundWarmBallInADarkRim) {
     EXPECT_LT(m.b + 150, shot.b) << "object " << index << " looks like the shot";
   }
   EXPECT_FALSE(same_pixels(data.bitmap(7), data.bitmap(8))) << "the bullet does not pulse";
+}
+
+// The relative luminance of a pixel, 0 for black to 1 for white.
+double luminance(int r, int g, int b) {
+  const auto linear = [](int c) {
+    const double s = c / 255.0;
+    return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+}
+std::pair<double, double> darkest_and_brightest(BITMAP* b) {
+  std::pair<double, double> range{1.0, 0.0};
+  for (int y = 0; y < b->h; ++y)
+    for (int x = 0; x < b->w; ++x) {
+      const int c = getpixel(b, x, y);
+      const double l = luminance(getr(c), getg(c), getb(c));
+      if (!is_magenta(b, x, y)) range = {std::min(range.first, l), std::max(range.second, l)};
+    }
+  return range;
+}
+
+// Each enemy bullet kind's rim stands 3:1 from the brightest pixel a level's
+// background shows (its tiles' stars, the dust), and its core 3:1 from its rim.
+TEST_P(BulletArt, EveryKindStandsOutFromEveryLevelsBrightestPixel) {
+  Datafile data("data.dat");
+  for (const char* name : {"tileset1.dat", "tileset2.dat", "tileset3.dat"}) {
+    Datafile tiles(name);
+    double brightest = 0.0;
+    for (const DustShade& s : DUST_SHADES)
+      brightest = std::max(brightest, luminance(s.r, s.g, s.b));
+    for (int t = 0; t < tiles.count(); ++t)
+      brightest = std::max(brightest, darkest_and_brightest(tiles.bitmap(t)).second);
+    for (int object : {7, 8, 13, 14, 15, 16}) {
+      const auto [rim, core] = darkest_and_brightest(data.bitmap(object));
+      EXPECT_GE((brightest + 0.05) / (rim + 0.05), 3.0) << name << ", object " << object;
+      EXPECT_GE((core + 0.05) / (rim + 0.05), 3.0) << "object " << object;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(ColourDepths, BulletArt, ::testing::Values(15, 16, 32));

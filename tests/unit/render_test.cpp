@@ -257,6 +257,31 @@ TEST_P(SoftwareFrame, BackgroundCoversThePlayfieldAtEveryScrollPosition) {
   }
 }
 
+// Detailed looks add the dust layer over the tiles and nothing else.
+TEST_P(SoftwareFrame, OnlyDetailedLooksDrawTheDustLayer) {
+  scroll_row = 3;
+  scroll_offset = 17.5f;
+  rules = PLAIN_RULES;
+  render_frame_software();
+  BITMAP* plain = copy_of_back_buffer();
+  rules.detailed_looks = true;
+  render_frame_software();
+  rules = PLAIN_RULES;
+
+  std::array<DustSpeck, MAX_DUST_SPECKS> specks;
+  std::set<std::pair<int, int>> dust;
+  for (int i = 0, count = dust_specks(specks); i < count; ++i)
+    for (int k = 0; k < DUST_SHADES[specks[i].shade].length; ++k)
+      dust.insert({specks[i].x, specks[i].y + k});
+  int on_dust = 0, elsewhere = 0;
+  for (int y = 0; y < PLAYFIELD_H; ++y)
+    for (int x = 0; x < PLAYFIELD_W; ++x)
+      if (getpixel(plain, x, y) != getpixel(back_buffer, x, y))
+        ++(dust.contains({x, y}) ? on_dust : elsewhere);
+  EXPECT_EQ(elsewhere, 0);
+  EXPECT_GT(on_dust, 10);
+}
+
 TEST_P(SoftwareFrame, ShowsThePlayfieldOnTheScreenDoubledOrNot) {
   // Whatever lies outside the playfield corner of a doubled buffer is never seen.
   if (doubled()) rectfill(back_buffer, 330, 410, 639, 799, makecol(1, 2, 3));

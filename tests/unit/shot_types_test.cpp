@@ -117,10 +117,14 @@ class ShotTypes : public ::testing::Test {
 TEST_F(ShotTypes, StartUpBuildsTheEnemyBulletBesideTheShipsShotAndBeam) {
   EXPECT_EQ(load_shot_types_in(MIRVO_GAME_DIR), "");
   const ExpectedType bullet{0.5f, 3, 3, true, {{2, 7, 0}, {-1, 7, 3}, {3, 8, 0}, {2, 7, 0}}};
-  expect_types({SHIP_SHOT, BEAM, bullet});
-  expect_core_masks(shot_types[ENEMY_BULLET_SHOT - 1], 4);
+  const ExpectedType small{0.5f, 3, 3, true, {{2, 13, 0}, {-1, 13, 3}, {3, 14, 0}, {2, 13, 0}}};
+  const ExpectedType large{0.5f, 3, 3, true, {{2, 15, 0}, {-1, 15, 3}, {3, 16, 0}, {2, 15, 0}}};
+  expect_types({SHIP_SHOT, BEAM, bullet, small, large});
+  for (int type : {ENEMY_BULLET_SHOT, SMALL_BULLET_SHOT, LARGE_BULLET_SHOT})
+    expect_core_masks(shot_types[type - 1], 4);
   EXPECT_EQ(shot_types[ENEMY_BULLET_SHOT - 1].anims[0].frame_w, 5);
-  EXPECT_EQ(shot_types[3].data, nullptr) << "a fourth type was filled";
+  EXPECT_EQ(shot_types[LARGE_BULLET_SHOT - 1].anims[0].frame_w, 9);
+  EXPECT_EQ(shot_types[5].data, nullptr) << "a sixth type was filled";
 }
 
 // The 5 x 5 picture reaches a pixel past the core on each side; only the core
@@ -148,16 +152,21 @@ TEST_F(ShotTypes, AnArchiveWithoutTheBulletsFramesStillPlaysWithTheShotsPicture)
                 fs::copy_options::overwrite_existing);
   const std::string strip =
       std::string(MIRVO_DAT) + " " + (folder / "data.dat").string() +
-      " -d O7_BULLET00_BMP O7_BULLET01_BMP O9_ITEM00_BMP O9_ITEM01_BMP O9_ITEM02_BMP > /dev/null";
+      " -d O7_BULLET00_BMP O7_BULLET01_BMP O9_ITEM00_BMP O9_ITEM01_BMP O9_ITEM02_BMP OC_LONG00_BMP"
+      " OD_SMALL00_BMP OD_SMALL01_BMP OE_LARGE00_BMP OE_LARGE01_BMP > /dev/null";
   ASSERT_EQ(std::system(strip.c_str()), 0) << strip;
 
   const std::string said = load_shot_types_in(folder);
   fs::remove_all(folder);
   EXPECT_EQ(said,
             "data.dat has no enemy bullet pictures (objects 7 and 8): enemy bullets are drawn as "
-            "the ship's shots\n");
+            "the ship's shots\n"
+            "data.dat has no pictures for shot type 4 (objects 13 and 14): its bullets are drawn "
+            "as the ship's shots\n"
+            "data.dat has no pictures for shot type 5 (objects 15 and 16): its bullets are drawn "
+            "as the ship's shots\n");
   const ExpectedType borrowed{0.5f, 3, 3, true, {{2, 4, 0}, {-1, 4, 3}, {3, 4, 0}, {2, 4, 0}}};
-  expect_types({SHIP_SHOT, BEAM, borrowed});
+  expect_types({SHIP_SHOT, BEAM, borrowed, borrowed, borrowed});
   expect_core_masks(shot_types[ENEMY_BULLET_SHOT - 1], 4);
   EXPECT_EQ(energy_after_bullet_at(ENEMY_BULLET_SHOT, 150.0f, 320.0f), 9);
   EXPECT_EQ(enemy_bullets[0].type, ENEMY_BULLET_SHOT) << "the bullet was dropped";

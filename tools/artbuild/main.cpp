@@ -1,6 +1,7 @@
 // mirvo-artbuild: turns the readable art sources under data/ into the image
 // files Allegro's "dat" utility packs into the game's datafiles.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -24,8 +25,9 @@ constexpr const char* USAGE =
     "      in, named after OUT (mirvo_icon.xpm holds mirvo_icon[])\n"
     "  font GLYPHS.txt OUT.bmp\n"
     "      writes the font as an 8-bit glyph grid that 'dat -t FONT' grabs\n"
-    "  picture PARAMS.txt OUT.bmp\n"
-    "      generates a menu background or a seamless tile from its parameters\n"
+    "  picture PARAMS.txt OUT.bmp [VARIANT]\n"
+    "      generates a menu background or a seamless tile from its parameters;\n"
+    "      a VARIANT above 0 has its own stars and clouds, the same edges\n"
     "  text GLYPHS.txt TEXT OUT.bmp\n"
     "      sets TEXT in the font, white on black, to look at the glyphs\n"
     "\n"
@@ -71,7 +73,7 @@ int run_font(const std::string& src, const std::string& out) {
   return 0;
 }
 
-int run_picture(const std::string& src, const std::string& out) {
+int run_picture(const std::string& src, const std::string& out, int variant) {
   const auto text = textsource::read_text(src);
   if (!text) return fail("cannot read " + src);
   std::string error;
@@ -81,7 +83,7 @@ int run_picture(const std::string& src, const std::string& out) {
     font = textsource::load_source(font_path, artbuild::parse_font, error);
     if (!font) return fail(error);
   }
-  const auto img = artbuild::make_picture(*text, src, font ? &*font : nullptr, error);
+  const auto img = artbuild::make_picture(*text, src, font ? &*font : nullptr, error, variant);
   if (!img || !artbuild::write_bmp24(*img, out, error)) return fail(error);
   return 0;
 }
@@ -110,7 +112,8 @@ int main(int argc, char** argv) {
   if (cmd == "sprite" && argc == 5) return run_sprite(argv[2], argv[3], argv[4]);
   if (cmd == "xpm" && argc == 4) return run_xpm(argv[2], argv[3]);
   if (cmd == "font" && argc == 4) return run_font(argv[2], argv[3]);
-  if (cmd == "picture" && argc == 4) return run_picture(argv[2], argv[3]);
+  if (cmd == "picture" && argc == 4) return run_picture(argv[2], argv[3], 0);
+  if (cmd == "picture" && argc == 5) return run_picture(argv[2], argv[3], std::atoi(argv[4]));
   if (cmd == "text" && argc == 5) return run_text(argv[2], argv[3], argv[4]);
   std::fputs(USAGE, stderr);
   return 1;

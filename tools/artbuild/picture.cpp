@@ -62,13 +62,27 @@ bool in_box(const Box& b, int x, int y, int margin) {
          y < b.y + b.h + margin;
 }
 
-void draw_clouds(Canvas& cv, const Params& p) {
+// How much of a tile variant's own clouds shows at (x, y): none on the edges,
+// where every variant has the tile's clouds and so joins any other, most in
+// the middle.
+double variant_share(int x, int y, int w, int h) {
+  const double pi = 3.14159265358979323846;
+  return std::sqrt(std::sin(pi * x / w) * std::sin(pi * y / h));
+}
+
+void draw_clouds(Canvas& cv, const Params& p, int variant) {
   for (std::size_t n = 0; n < p.clouds.size(); ++n) {
     const Cloud& c = p.clouds[n];
     const int period = p.tile ? p.w : 4096;
     for (int y = 0; y < cv.h; ++y)
       for (int x = 0; x < cv.w; ++x) {
         double v = tiled_noise(x, y, c.cell, period, p.seed * 977 + n);
+        if (variant > 0) {
+          const double own =
+              tiled_noise(x, y, c.cell, period, p.seed * 977 + n + 104729u * variant);
+          const double share = variant_share(x, y, cv.w, cv.h);
+          v = (1.0 - share) * v + share * own;
+        }
         v = std::max(0.0, v - 0.38) / 0.62;
         double k = v * v * c.strength;
         if (c.local) {
@@ -195,7 +209,7 @@ void draw_logo(Canvas& cv, const Logo& logo, const FontSheet& font) {
 }  // namespace
 
 std::optional<Image> make_picture(std::string_view text, const std::string& file,
-                                  const FontSheet* font, std::string& error) {
+                                  const FontSheet* font, std::string& error, int variant) {
   Params p;
   for (const SourceLine& line : split_source(text))
     if (!parse_picture_line(line, p)) {
@@ -218,8 +232,8 @@ std::optional<Image> make_picture(std::string_view text, const std::string& file
   Canvas cv(p.w, p.h, p.tile);
   for (int y = 0; y < p.h; ++y)
     for (int x = 0; x < p.w; ++x) cv.set(x, y, mix(p.sky_top, p.sky_bottom, double(y) / p.h));
-  Rng rng(p.seed);
-  draw_clouds(cv, p);
+  Rng rng(p.seed + 7919u * static_cast<std::uint64_t>(variant));
+  draw_clouds(cv, p, variant);
   draw_stars(cv, p, rng);
   if (p.planet.on) draw_planet(cv, p);
   if (p.panel.on) draw_panel(cv, p.panel);

@@ -12,10 +12,13 @@
 namespace artbuild {
 
 // Makes the picture a parameter file describes (keys listed in data/pictures/menu.txt).
-// `font` is used for the logo text, when the file asks for one. Never exits;
-// on failure sets `error` and returns nullopt.
+// `font` is used for the logo text, when the file asks for one. A `variant`
+// above 0 draws the stars from another seed and its own clouds inside the
+// tile, fading to the tile's own along the edges, so the variants of a tile
+// join each other seamlessly. Never exits; on failure sets
+// `error` and returns nullopt.
 std::optional<Image> make_picture(std::string_view text, const std::string& file,
-                                  const FontSheet* font, std::string& error);
+                                  const FontSheet* font, std::string& error, int variant = 0);
 
 // Smooth noise in [0, 1] that repeats every `period` pixels in both directions
 // when `cell` divides `period`; several octaves from `cell` down to 4 pixels.

@@ -74,12 +74,7 @@ MenuChoice main_menu(int selection, const char* notice) {
   const std::span<const char* const> items = menu_items(scores_row);
   const int count = static_cast<int>(items.size());
   const auto notice_until = std::chrono::steady_clock::now() + std::chrono::milliseconds(NOTICE_MS);
-  int last_key = 0;
-  for (;;) {
-    const int before = selection;
-    selection = menu_selection_after(selection, last_key, count);
-    play_menu_key(last_key, selection != before);
-    if (selection < 0 || last_key == KEY_ENTER) break;
+  selection = choose_row(selection, count, false, [&](int shown) {
     const int notice_left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                  notice_until - std::chrono::steady_clock::now())
                                                  .count());
@@ -87,13 +82,13 @@ MenuChoice main_menu(int selection, const char* notice) {
     // Under the arcade rules Escape pauses: the menu opens on Resume. With
     // bombs the line names X and is shortened to fit the 40 columns.
     const Rules& r = folder_campaign.rules;
-    draw_main_menu(page, items, selection, notice,
+    draw_main_menu(page, items, shown, notice,
                    r.bombs             ? "Arrows, Space fire, X bomb, Esc pause"
                    : r.menus_in_window ? "Arrows move, Space/Ctrl fire, Esc pause"
                                        : "Arrows move, Space/Ctrl fire, Esc menu");
     show_page(page);
-    last_key = wait_for_screen_key(notice != nullptr ? notice_left : -1, false).scancode;
-  }
+    return notice != nullptr ? notice_left : -1;
+  });
   if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
   return menu_choice_for(selection, scores_row);
@@ -131,20 +126,15 @@ bool difficulty_menu() {
   const SettingRow& row = setting_row(&Settings::difficulty);
   const std::span<const char* const> items(row.choices.data(), DIFFICULTY_NAMES.size());
   const int count = static_cast<int>(items.size());
-  int selection = std::clamp(settings.difficulty, 0, count - 1);
   if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   clear_keybuf();
-  int last_key = 0;
-  for (;;) {
-    const int before = selection;
-    selection = menu_selection_after(selection, last_key, count);
-    play_menu_key(last_key, selection != before);
-    if (selection < 0 || last_key == KEY_ENTER) break;
-    draw_main_menu(page, items, selection, "Difficulty", "Enter play, Esc back");
-    show_page(page);
-    last_key = wait_for_screen_key().scancode;
-  }
+  const int selection =
+      choose_row(std::clamp(settings.difficulty, 0, count - 1), count, true, [&](int shown) {
+        draw_main_menu(page, items, shown, "Difficulty", "Enter play, Esc back");
+        show_page(page);
+        return -1;
+      });
   if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
   destroy_bitmap(page);
   if (selection < 0) return false;

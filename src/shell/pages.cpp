@@ -125,3 +125,14 @@ ScreenKey wait_for_screen_key(int timeout_ms, bool with_pad) {
   }
   return {};
 }
+
+int choose_row(int selection, int count, bool with_pad, const std::function<int(int)>& show) {
+  int last_key = 0;
+  for (;;) {
+    const int before = selection;
+    selection = menu_selection_after(selection, last_key, count);
+    play_menu_key(last_key, selection != before);
+    if (selection < 0 || last_key == KEY_ENTER) return selection;
+    last_key = wait_for_screen_key(show(selection), with_pad).scancode;
+  }
+}

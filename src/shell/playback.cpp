@@ -139,20 +139,16 @@ bool replays_screen() {
     if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
     BITMAP* page = make_page();
     clear_keybuf();
-    int last_key = 0;
     const int count = std::max(1, static_cast<int>(list.size()));
-    for (;;) {
-      const int before = selection;
-      selection = menu_selection_after(selection, last_key, count);
-      play_menu_key(last_key, selection != before);
-      if (selection < 0 || (last_key == KEY_ENTER && !list.empty())) break;
-      draw_list(page, list, selection, notice);
+    selection = choose_row(selection, count, true, [&](int shown) {
+      draw_list(page, list, shown, notice);
       show_page(page);
-      last_key = wait_for_screen_key().scancode;
-    }
+      return -1;
+    });
     if (renderer == Renderer::OpenGL) allegro_gl_unset_allegro_mode();
     destroy_bitmap(page);
     if (selection < 0) return false;
+    if (list.empty()) continue;  // Enter on an empty list chooses nothing
     const ReplayListing& chosen = list[static_cast<std::size_t>(selection)];
     const LoadedReplay replay =
         load_replay((std::filesystem::path(replays_folder()) / chosen.name).string());

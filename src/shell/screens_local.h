@@ -4,6 +4,7 @@
 // key handling is pure functions, checked without a window.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,6 +40,12 @@ struct ScreenKey {
 // out. The window's close button gives Escape; F12 saves a screenshot and
 // waits on.
 ScreenKey wait_for_screen_key(int timeout_ms = -1, bool with_pad = true);
+
+// The loop of the menus that choose a row: each key moves the highlight over
+// `count` rows with its sound, until Enter (the row) or Escape (-1). `show`
+// draws the page for a selection and gives how long to wait for the next
+// key (negative: until one comes); `with_pad` lets the joystick answer too.
+int choose_row(int selection, int count, bool with_pad, const std::function<int(int)>& show);
 
 // What the first joystick shows, read for the screens.
 struct PadState {

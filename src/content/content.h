@@ -1,5 +1,9 @@
 // Level content: the enemy definition file, the background tile set and map,
-// and every OpenGL texture the OpenGL renderer draws with.
+// every OpenGL texture the OpenGL renderer draws with, campaigns and the
+// recordings that replay them.
+//
+// It runs past 400 lines because it is the content library's whole
+// interface; each section below is one concern of it.
 #pragma once
 
 #include <array>

@@ -300,6 +300,17 @@ TEST_F(Arcade, AGameIsRecordedPlayedBackAndTakenOver) {
   const fs::path data_home = s->folder.root() / "data";
   const fs::path replays = data_home / "mirvo" / "replays";
   const std::vector<std::string> env = {"XDG_DATA_HOME=" + data_home.string()};
+  // Escape pauses on Resume; Quit, the menu's last row, writes the game's recording.
+  const auto quit_from_play = [&] {
+    s->key_down("Escape");
+    const bool paused = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
+    s->key_up("Escape");
+    ASSERT_TRUE(paused);
+    s->keys({"Down", "Down", "Down", "Down"});
+    ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 5); }));
+    s->keys({"Return"});
+    ASSERT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  };
   s->start_game(env);
   ASSERT_TRUE(s->wait_window(15000ms));
   ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 0); }, 15000ms));
@@ -323,14 +334,7 @@ TEST_F(Arcade, AGameIsRecordedPlayedBackAndTakenOver) {
   s->keep_shot(played, "played");
   ASSERT_TRUE(play_shows(played));
 
-  s->key_down("Escape");
-  const bool paused = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
-  s->key_up("Escape");
-  ASSERT_TRUE(paused);
-  s->keys({"Down", "Down", "Down", "Down"});
-  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 5); }));
-  s->keys({"Return"});
-  ASSERT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  ASSERT_NO_FATAL_FAILURE(quit_from_play());
   const std::vector<fs::path> kept = recordings(replays);
   ASSERT_EQ(kept.size(), 1u) << "Quit wrote no recording of the game";
   EXPECT_EQ(runner_verifies(*s, kept[0]), std::optional<int>(0))
@@ -358,14 +362,7 @@ TEST_F(Arcade, AGameIsRecordedPlayedBackAndTakenOver) {
   s->key_up("Left");
   EXPECT_GT(before, 0);
   EXPECT_TRUE(moved) << "the ship did not answer the keys after Enter";
-  s->key_down("Escape");
-  const bool left_game = screen([](const Image& i) { return arcade_menu(i, 1); }).has_value();
-  s->key_up("Escape");
-  ASSERT_TRUE(left_game);
-  s->keys({"Down", "Down", "Down", "Down"});
-  ASSERT_TRUE(screen([](const Image& i) { return arcade_menu(i, 5); }));
-  s->keys({"Return"});
-  ASSERT_EQ(s->wait_exit(10000ms), std::optional<int>(0));
+  ASSERT_NO_FATAL_FAILURE(quit_from_play());
   const std::vector<fs::path> both = recordings(replays);
   ASSERT_EQ(both.size(), 2u) << "the practice game was not recorded";
   EXPECT_EQ(runner_verifies(*s, both[1]), std::optional<int>(0))

@@ -172,14 +172,9 @@ TEST_F(Interpreter, SpawnCreatesTheEnemyItNames) {
   place(1);
   tick();
   const Enemy& d = enemies[1];
-  EXPECT_EQ(d.type, 3);
-  EXPECT_EQ(d.script_number, 1);  // 0-based: script 2
-  EXPECT_EQ(d.x, 100.0f);
-  EXPECT_EQ(d.y, -20.0f);
-  EXPECT_EQ(d.vx, 0.0f);
-  EXPECT_EQ(d.vy, 0.5f);
-  EXPECT_EQ(d.group, 7);
-  EXPECT_EQ(d.group_trigger, 0);
+  // script_number is 0-based: script 2.
+  EXPECT_EQ(std::tie(d.type, d.script_number, d.x, d.y, d.vx, d.vy, d.group, d.group_trigger),
+            std::make_tuple(3, 1, 100.0f, -20.0f, 0.0f, 0.5f, 7, 0));
   ASSERT_EQ(d.script_length, 3);
   EXPECT_EQ(d.script[0].opcode, OP_WAIT);
   EXPECT_EQ(d.script[0].operands[0], 5);
@@ -197,16 +192,10 @@ TEST_F(Interpreter, FireFromTheEnemyOrFromAbsolutePositions) {
   tick();
   ASSERT_EQ(live_bullets(), 2);
   const Bullet& a = enemy_bullets[0];
-  EXPECT_EQ(a.type, 1);
-  EXPECT_EQ(a.x, 60.0f);
-  EXPECT_EQ(a.y, 100.0f);
-  EXPECT_EQ(a.vx, 0.0f);
-  EXPECT_EQ(a.vy, 3.0f);
+  EXPECT_EQ(std::tie(a.type, a.x, a.y, a.vx, a.vy), std::make_tuple(1, 60.0f, 100.0f, 0.0f, 3.0f));
+  // x 0 is the playfield's left edge, not the enemy.
   const Bullet& b = enemy_bullets[1];
-  EXPECT_EQ(b.type, 2);
-  EXPECT_EQ(b.x, 0.0f);  // 0 is the playfield's left edge, not the enemy
-  EXPECT_EQ(b.y, 100.0f);
-  EXPECT_EQ(b.vx, -1.5f);
+  EXPECT_EQ(std::tie(b.type, b.x, b.y, b.vx), std::make_tuple(2, 0.0f, 100.0f, -1.5f));
 }
 
 // Aimed fire: the centre of the bullet's 3 x 3 box (here always (50, 100):

@@ -1,5 +1,7 @@
 // The spawners: lowest free slot, every field filled, full tables and bad
 // requests refused without a trace.
+#include <tuple>
+
 #include "world_fixture.h"
 
 namespace {
@@ -91,23 +93,13 @@ TEST_F(Spawners, EnemyFillsEveryFieldFromTypeAndArguments) {
   e.wait = 4;
   e.angle = 64;
   spawn_enemy(1, 1, 100.0f, -20.0f, 0.0f, 0.5f, 7, 2);
-  EXPECT_EQ(e.type, 1);
-  EXPECT_FLOAT_EQ(e.health, 7.0f);
-  EXPECT_EQ(e.score, 100);
-  EXPECT_FLOAT_EQ(e.x, 100.0f);
-  EXPECT_FLOAT_EQ(e.y, -20.0f);
-  EXPECT_FLOAT_EQ(e.vx, 0.0f);
-  EXPECT_FLOAT_EQ(e.vy, 0.5f);
-  EXPECT_EQ(e.group, 7);
-  EXPECT_EQ(e.group_trigger, 2);
-  EXPECT_EQ(e.pc, 0);
-  EXPECT_EQ(e.wait, 0);
-  EXPECT_EQ(e.angle, 0);
-  EXPECT_EQ(e.script_number, 0);
+  EXPECT_EQ(std::tie(e.type, e.health, e.score, e.x, e.y, e.vx, e.vy),
+            std::make_tuple(1, 7.0f, 100, 100.0f, -20.0f, 0.0f, 0.5f));
+  EXPECT_EQ(std::tie(e.group, e.group_trigger, e.pc, e.wait, e.angle, e.script_number),
+            std::make_tuple(7, 2, 0, 0, 0, 0));
   const EnemyAnimState& s = enemy_anim_states[0];
-  EXPECT_EQ(s.anim, 1);
-  EXPECT_EQ(s.death_anim, 2);
-  EXPECT_EQ(s.anim_timer, 9);  // duration of the start step
+  // The start step's duration is the first timer.
+  EXPECT_EQ(std::tie(s.anim, s.death_anim, s.anim_timer), std::make_tuple(1, 2, 9));
 }
 
 TEST_F(Spawners, LevelDirectorUsesTheFirstTypeAndKeepsItsOwnNumber) {
@@ -148,17 +140,10 @@ TEST_F(Spawners, ParticleFillsLowestFreeSlot) {
   particles[0].x = 3.0f;
   spawn_particle(12.0f, 34.0f, 0.5f, -0.25f, 1234, 16, 3, 7);
   const Particle& p = particles[1];
-  EXPECT_FLOAT_EQ(p.x, 12.0f);
-  EXPECT_FLOAT_EQ(p.y, 34.0f);
-  EXPECT_FLOAT_EQ(p.vx, 0.5f);
-  EXPECT_FLOAT_EQ(p.vy, -0.25f);
-  EXPECT_EQ(p.colour, 1234);
-  EXPECT_EQ(p.alpha, 255);
-  EXPECT_EQ(p.fade_step, 16);
-  EXPECT_EQ(p.move_timer, 3);
-  EXPECT_EQ(p.move_period, 3);
-  EXPECT_EQ(p.fade_timer, 7);
-  EXPECT_EQ(p.fade_period, 7);
+  EXPECT_EQ(std::tie(p.x, p.y, p.vx, p.vy), std::make_tuple(12.0f, 34.0f, 0.5f, -0.25f));
+  EXPECT_EQ(std::tie(p.colour, p.alpha, p.fade_step, p.move_timer, p.move_period, p.fade_timer,
+                     p.fade_period),
+            std::make_tuple(1234, 255, 16, 3, 3, 7, 7));
 }
 
 TEST_F(Spawners, LastParticleSlotIsNeverUsed) {

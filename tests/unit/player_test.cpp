@@ -1,6 +1,8 @@
 // Player control driven headless: tests hold keys by writing Allegro's key[]
 // and key_shifts, and the joystick by writing joy[0] with num_joysticks set;
 // the game's read_tick_input turns them into the tick's input.
+#include <tuple>
+
 #include "world_fixture.h"
 
 namespace {
@@ -164,14 +166,10 @@ TEST_P(FireButtons, EachFireInputShootsWithAMuzzleFlash) {
   update_player(read_tick_input());
   EXPECT_EQ(player.fire_cooldown, 20);
   const Bullet& shot = player_shots[0];
-  EXPECT_EQ(shot.type, 1);
-  EXPECT_FLOAT_EQ(shot.x, 158.0f);  // columns 18 to 20 of the ship
-  EXPECT_FLOAT_EQ(shot.y, 300.0f);
-  EXPECT_FLOAT_EQ(shot.vx, 0.0f);
-  EXPECT_FLOAT_EQ(shot.vy, -3.0f);
-  EXPECT_EQ(shot.anim, 0);
-  EXPECT_EQ(shot.anim_timer, 5);
-  EXPECT_EQ(shot.hit, 0);
+  // x 158: columns 18 to 20 of the ship.
+  EXPECT_EQ(
+      std::tie(shot.type, shot.x, shot.y, shot.vx, shot.vy, shot.anim, shot.anim_timer, shot.hit),
+      std::make_tuple(1, 158.0f, 300.0f, 0.0f, -3.0f, 0, 5, 0));
 
   seed_world_random(5);
   const int vx = random_between(-50, 50);

@@ -41,7 +41,9 @@ Campaign load_campaign() {
 std::string campaign_level_problem(const CampaignLevel& level, const Rules& level_rules) {
   if (std::string why = read_script_file(level.script.c_str()).error; !why.empty()) return why;
   if (std::string why = tile_set_problem(level.tiles.c_str()); !why.empty()) return why;
-  if (std::string why = enemy_file_problem(level.enemies.c_str()); !why.empty()) return why;
+  if (std::string why = enemy_file_problem(level.enemies.c_str(), level_rules.enemy_types);
+      !why.empty())
+    return why;
   return level_rules.enemy_extras ? read_enemy_extras(level.enemies.c_str()).error : "";
 }
 

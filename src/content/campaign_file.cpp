@@ -139,11 +139,5 @@ Campaign parse_campaign(std::span<const std::uint8_t> bytes, const char* path) {
     c.levels.push_back(std::move(level));
   }
   if (c.name.empty()) c.name = c.levels.front().title;
-  const CampaignLevel& first = c.levels.front();
-  if (first.script != FIRST_LEVEL_SCRIPT || first.enemies != FIRST_LEVEL_ENEMIES ||
-      first.tiles != FIRST_LEVEL_TILES)
-    return refused(at_line(path, (*levels)[0].source(),
-                           std::string("the first level must be ") + FIRST_LEVEL_SCRIPT + " with " +
-                               FIRST_LEVEL_ENEMIES + " and " + FIRST_LEVEL_TILES));
   return c;
 }

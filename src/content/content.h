@@ -92,8 +92,8 @@ struct Campaign {
 };
 
 // Parses a whole campaign file: [[level]] tables with exactly the keys title,
-// script, enemies, tiles and music, all strings; the first level is level1's
-// files. The error names path and the line. Never exits.
+// script, enemies, tiles and music, all strings. The error names path and
+// the line. Never exits.
 Campaign parse_campaign(std::span<const std::uint8_t> bytes, const char* path);
 // Today's one-level game: level1.wif, enemy.eif, tileset1.dat, play.ogg.
 Campaign single_level_campaign();
@@ -400,9 +400,10 @@ inline constexpr int ENEMY_NAME_SIZE = 16;
 inline constexpr std::size_t MAX_ENEMY_FILE_BYTES = 64 * 1024;
 
 // Parses a whole enemy file's bytes; path only fills the messages. Checks the
-// file's own limits (its length, at most 8 types and 32 steps, step numbers
-// below the type's step count). Never exits.
-EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path);
+// file's own limits (its length, at most max_types types and 32 steps, step
+// numbers below the type's step count). Never exits.
+EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path,
+                           int max_types = MAX_ENEMY_TYPES);
 // The bytes of an enemy file; parse_enemy_file(serialize_enemy_file(f)) == f.
 std::vector<std::uint8_t> serialize_enemy_file(const EnemyFile& file);
 

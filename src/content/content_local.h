@@ -30,4 +30,4 @@ std::string tile_set_problem(const char* name);
 // The message load_enemy_types would show for the file (it cannot be opened
 // or parsed, a datafile does not load, a frame is not a usable bitmap), or "".
 // Loads nothing into enemy_types. Never exits.
-std::string enemy_file_problem(const char* path);
+std::string enemy_file_problem(const char* path, int max_types);

@@ -123,7 +123,7 @@ void put_u16(std::vector<std::uint8_t>& out, int value) {
 
 }  // namespace
 
-EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path) {
+EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path, int max_types) {
   EnemyFile file;
   ByteReader in{bytes};
   if (!in.has(2)) {
@@ -132,9 +132,9 @@ EnemyFile parse_enemy_file(std::span<const std::uint8_t> bytes, const char* path
   }
   file.reserved = in.u8();
   int count = in.u8();
-  if (count > MAX_ENEMY_TYPES) {
+  if (count > max_types) {
     file.error = format_message("Error: \"%s\" defines %d enemy types; at most %d fit\n", path,
-                                count, MAX_ENEMY_TYPES);
+                                count, max_types);
     return file;
   }
   for (int k = 0; k < count; ++k) {

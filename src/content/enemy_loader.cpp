@@ -92,7 +92,7 @@ std::string load_checked_datafiles(const EnemyFile& file,
 
 // The enemy file's bytes and parse, with the loader's message when it cannot
 // be opened.
-EnemyFile read_enemy_file(const char* path) {
+EnemyFile read_enemy_file(const char* path, int max_types) {
   const WholeFile in = read_whole_file(path, MAX_ENEMY_FILE_BYTES);
   if (!in.opened || !in.refusal.empty()) {
     EnemyFile refused;
@@ -102,7 +102,7 @@ EnemyFile read_enemy_file(const char* path) {
     return refused;
   }
   // A read that fails part-way leaves the parser what was read.
-  return parse_enemy_file(in.bytes, path);
+  return parse_enemy_file(in.bytes, path, max_types);
 }
 
 }  // namespace
@@ -138,8 +138,8 @@ void release_enemy_types() {
   for (EnemyType& type : enemy_types) release_enemy_type(type);
 }
 
-std::string enemy_file_problem(const char* path) {
-  const EnemyFile file = read_enemy_file(path);
+std::string enemy_file_problem(const char* path, int max_types) {
+  const EnemyFile file = read_enemy_file(path, max_types);
   if (!file.error.empty()) return file.error;
   std::array<DATAFILE*, MAX_ENEMY_TYPES> datafiles{};
   const std::size_t count = std::min<std::size_t>(file.types.size(), MAX_ENEMY_TYPES);
@@ -149,7 +149,7 @@ std::string enemy_file_problem(const char* path) {
 }
 
 void load_enemy_types(const char* path) {
-  const EnemyFile file = read_enemy_file(path);
+  const EnemyFile file = read_enemy_file(path, rules.enemy_types);
   if (!file.error.empty()) fatal_error("%s", file.error.c_str());
   std::string error = install_enemy_types(file);
   if (!error.empty()) fatal_error("%s", error.c_str());

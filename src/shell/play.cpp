@@ -42,11 +42,10 @@ bool continue_pending = false;
 constexpr int GAME_OVER_DELAY_TICKS = 300;
 
 // Every file of every level is checked before the first one starts, so a
-// broken campaign never ends a game midway. The first level's script file is
-// the one Start names ("level1.wif", which a campaign's first level always is).
-void check_campaign(const char* first_script) {
+// broken campaign never ends a game midway. Without a campaign file the
+// campaign is the one level Start names, "level1.wif".
+void check_campaign() {
   campaign = load_campaign();
-  campaign.levels.front().script = first_script;
   // The difficulty Start asked for, under rules that choose one; the plain rules stay as they are.
   campaign.rules = rules_at_difficulty(campaign.rules, settings.difficulty);
   if (const std::string why = campaign_problem(campaign); !why.empty()) {
@@ -57,8 +56,8 @@ void check_campaign(const char* first_script) {
 // The first entry of a new game: the campaign read and checked, a fresh
 // timeline and the first level's content with its music. Ticks that pass
 // while loading are run at once before the first frame.
-void start_level(const char* level_name) {
-  check_campaign(level_name);
+void start_level() {
+  check_campaign();
   tick_count = 0;
   choose_play_music(campaign.levels.front().music);
   if (!campaign.rules.game_ends) {
@@ -293,8 +292,10 @@ void take_over(const Recording& watched, const RecordingCursor& at) {
 // rules that end games is over. After Escape the world is left as it is, so
 // a later call with game_running 1 resumes it; ticks still pending at Escape
 // stay counted for that call.
-PlayEnd play_level(const char* level_name) {
-  if (game_running == 0) start_level(level_name);
+// The level comes from the campaign, whose one-level form is level_name's
+// "level1.wif".
+PlayEnd play_level([[maybe_unused]] const char* level_name) {
+  if (game_running == 0) start_level();
   game_running = 1;
   play_music(MUSIC_PLAY);  // from where it was left, unless new_game rewound it
   for (;;) {

@@ -54,7 +54,10 @@ inline constexpr int MAX_ENEMY_BULLETS = 64;
 inline constexpr int MAX_ENEMIES = 64;
 inline constexpr int MAX_PARTICLES = 4096;  // the last slot is never used
 inline constexpr int MAX_SHOT_TYPES = 64;
-inline constexpr int MAX_ENEMY_TYPES = 8;
+// The table holds 16 enemy types; an enemy file under the plain rules holds
+// at most 8 of them, under the arcade rules all 16 (Rules::enemy_types).
+inline constexpr int MAX_ENEMY_TYPES = 16;
+inline constexpr int PLAIN_ENEMY_TYPES = 8;
 inline constexpr int MAX_ANIMATIONS = 32;
 // Shot types start-up builds: 1 the ship's shot, 2 the beam, 3 the enemy
 // bullet, then two more enemy bullets that only look different: 4 the small
@@ -165,6 +168,9 @@ struct Rules {
   // with a layer of dust over it, each bullet kind its own picture, the ship's
   // long shot, and debris in a colour no bullet has. Nothing that hits moves.
   bool detailed_looks = false;
+  // Read by the enemy loader: how many types an enemy file may define. Full
+  // levels need a mid-boss, a boss and its gun mount beside six regular types.
+  std::int32_t enemy_types = PLAIN_ENEMY_TYPES;
 };
 inline constexpr Rules PLAIN_RULES{};
 inline constexpr Rules ARCADE_RULES{
@@ -187,6 +193,7 @@ inline constexpr Rules ARCADE_RULES{
     .bombs = true,
     .fps_on_request = true,
     .detailed_looks = true,
+    .enemy_types = MAX_ENEMY_TYPES,
 };
 // `base` played at `difficulty` (clamped to Easy..Hard) when it chooses one;
 // otherwise `base` unchanged, so the plain rules stay exactly as they were.

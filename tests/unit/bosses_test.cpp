@@ -27,7 +27,7 @@ TEST(EnemyExtras, ParsesEachKeyAndRefusesWithTheLine) {
   const std::string seven = "[[type]]\nnumber = 7\n";
   const std::pair<std::string, const char*> refused[] = {
       {"[[type]]\nscore = 5\n", "e.eix:1: [[type]] has no number"},
-      {"[[type]]\nnumber = 9\n", "e.eix:2: number must be a whole number from 1 to 8"},
+      {"[[type]]\nnumber = 17\n", "e.eix:2: number must be a whole number from 1 to 16"},
       {seven + seven, "e.eix:3: type 7 is given twice"},
       {seven + "name = \"Tyrant\"\n", "e.eix:3: only a boss has a name"},
       {seven + "boss = true\nname = \"A name far too long to show\"\n", "e.eix:4: name must"},

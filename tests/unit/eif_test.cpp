@@ -154,7 +154,7 @@ TEST(EifRoundTrip, RandomFilesSurviveThePrinter) {
   for (int round = 0; round < 300; ++round) {
     EnemyFile file;
     file.reserved = static_cast<std::uint8_t>(below(256));
-    const int types = below(9);
+    const int types = below(MAX_ENEMY_TYPES + 1);
     for (int k = 0; k < types; ++k) {
       EnemyTypeRecord& t = file.types.emplace_back();
       const int steps = 1 + below(32);
@@ -192,10 +192,10 @@ TEST(EifCompile, RefusesWithThePositionOfTheFault) {
   const std::string type = "[[enemy]]\ndatafile = \"a.dat\"\nhealth = 1\ndeath = 0\n";
   const std::string step = "[[enemy.step]]\nnext = 0\nduration = 1\nframe = 0\n";
   std::string nine, many_steps = type;
-  for (int i = 0; i < 9; ++i) nine += type + step;
+  for (int i = 0; i < 17; ++i) nine += type + step;
   for (int i = 0; i < 33; ++i) many_steps += step;
   const Case cases[] = {
-      {nine, "t.toml:65:1: error: at most 8 enemy types"},
+      {nine, "t.toml:129:1: error: at most 16 enemy types"},
       {many_steps, "t.toml:133:1: error: at most 32 steps"},
       {type, "t.toml:1:1: error: an enemy needs at least one [[enemy.step]]"},
       {"[[enemy]]\ndatafile = \"a.dat\"\nhealth = 1\n" + step,

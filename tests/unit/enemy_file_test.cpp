@@ -141,8 +141,8 @@ TEST(EnemyFileParse, RefusesWhatWouldNotFitOrPointNowhere) {
   };
   Bytes lf_after_space = type_record("abc def\nhijklmno", 1);
   const Case cases[] = {
-      {"nine types", file_of(std::vector<Bytes>(9, type_record("a.dat           ", 1))),
-       "defines 9 enemy types"},
+      {"seventeen types", file_of(std::vector<Bytes>(17, type_record("a.dat           ", 1))),
+       "defines 17 enemy types; at most 16 fit"},
       {"33 steps", file_of({type_record("a.dat           ", 33)}), "has 33 animation steps"},
       {"start step at M", file_of({type_record("a.dat           ", 2, 2, 0)}), "starts in step 2"},
       {"death step at M", file_of({type_record("a.dat           ", 2, 0, 2)}), "dies into step 2"},
@@ -161,6 +161,11 @@ TEST(EnemyFileParse, RefusesWhatWouldNotFitOrPointNowhere) {
     EXPECT_NE(f.error.find("test.eif"), std::string::npos) << c.what;
     EXPECT_TRUE(f.types.empty()) << c.what;
   }
+  // The plain rules' loader takes at most eight.
+  const Bytes nine = file_of(std::vector<Bytes>(9, type_record("a.dat           ", 1)));
+  EXPECT_NE(parse_enemy_file(nine, "test.eif", PLAIN_ENEMY_TYPES).error.find("defines 9"),
+            std::string::npos);
+  EXPECT_EQ(parse_enemy_file(nine, "test.eif").error, "");
 }
 
 TEST(EnemyFileParse, ErrorNamesTheEnemyAndStep) {

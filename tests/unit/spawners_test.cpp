@@ -111,7 +111,7 @@ TEST_F(Spawners, LevelDirectorUsesTheFirstTypeAndKeepsItsOwnNumber) {
 }
 
 TEST_F(Spawners, EnemyRequestsThatNameNothingAreRefused) {
-  for (int type : {0, -1, 9, 254, 256}) spawn_enemy(type, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
+  for (int type : {0, -1, MAX_ENEMY_TYPES + 1, 254, 256}) spawn_enemy(type, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
   for (int script : {0, -3, 2, 500}) spawn_enemy(1, script, 0.0f, 0.0f, 0.0f, 0.0f, 0, 0);
   EXPECT_EQ(live_enemies(), 0);
 }

@@ -171,7 +171,7 @@ Campaign run_campaign(const RunSettings& settings) {
   } else {
     // Its music is the one-level game's.
     played.levels.push_back({"", settings.script_file, settings.enemy_file, settings.tile_file,
-                             single_level_campaign().levels.front().music});
+                             single_level_campaign().levels.front().music, ""});
     played.rules = settings.rules;
   }
   played.rules = rules_at_difficulty(played.rules, settings.difficulty);

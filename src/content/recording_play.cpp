@@ -159,6 +159,22 @@ void continue_game(const Campaign& campaign, CampaignProgress& progress) {
   load_campaign_level(campaign, progress.level);
 }
 
+namespace {
+
+// Boss tracks change nothing in play, so a recording leaves them out: a level
+// the game folder's campaign plays with the same script and track takes its
+// boss track from there.
+void add_folder_boss_music(Campaign& c) {
+  const WholeFile in = read_whole_file(CAMPAIGN_FILE, MAX_TEXT_FILE_BYTES);
+  if (!in.opened || in.error != 0) return;
+  const Campaign folder = parse_campaign(in.bytes, CAMPAIGN_FILE);
+  for (CampaignLevel& level : c.levels)
+    for (const CampaignLevel& f : folder.levels)
+      if (f.script == level.script && f.music == level.music) level.boss_music = f.boss_music;
+}
+
+}  // namespace
+
 RecordedCampaign recorded_campaign(const Recording& recording) {
   RecordedCampaign out;
   Campaign& c = out.campaign;
@@ -178,6 +194,7 @@ RecordedCampaign recorded_campaign(const Recording& recording) {
     }
   }
   out.error = campaign_problem(c);
+  add_folder_boss_music(c);
   return out;
 }
 

@@ -50,35 +50,16 @@ bool continue_pending = false;
 // The lost game's message shows this long (3 s) before the game-over screen.
 constexpr int GAME_OVER_DELAY_TICKS = 300;
 
-// The jingles and the ending exist only under rules that end games.
-constexpr const char* CLEAR_MUSIC = "clear.ogg";
-constexpr const char* GAME_OVER_MUSIC = "gameover.ogg";
-constexpr const char* ENDING_MUSIC = "ending.ogg";
-
 // The level's tracks, from its start: every way into a level comes here.
 void choose_level_music(int level) {
   const CampaignLevel& l = campaign.levels[static_cast<std::size_t>(level)];
-  choose_music(MUSIC_PLAY, l.music);
-  choose_music(MUSIC_BOSS, l.boss_music);
+  // The jingles and the ending exist only under rules that end games.
   const bool ends = campaign.rules.game_ends;
-  choose_music(MUSIC_CLEAR, ends ? CLEAR_MUSIC : "");
-  choose_music(MUSIC_GAME_OVER, ends ? GAME_OVER_MUSIC : "");
-  choose_music(MUSIC_ENDING, ends ? ENDING_MUSIC : "");
+  for (MusicTrack t : {MUSIC_PLAY, MUSIC_BOSS, MUSIC_CLEAR, MUSIC_GAME_OVER, MUSIC_ENDING})
+    choose_music(t, t == MUSIC_PLAY || t == MUSIC_BOSS || ends ? level_track_file(t, l) : "");
   rewind_music(MUSIC_PLAY);
   boss_warned = false;
   play_heard = MUSIC_NONE;
-}
-
-// The track the level calls for now: the lost game's or the won level's
-// jingle, the boss track from the boss warning on, else the level's own.
-MusicTrack level_track() {
-  if (campaign.rules.game_ends && game_outcome() == GameOutcome::lost) return MUSIC_GAME_OVER;
-  if (campaign.rules.game_ends && progress.cleared) return MUSIC_CLEAR;
-  if (!boss_warned && !campaign.levels[static_cast<std::size_t>(progress.level)].boss_music.empty())
-    for (const Enemy& e : enemies)
-      if (e.type >= 1 && e.type <= MAX_ENEMY_TYPES && enemy_types[e.type - 1].starts_boss_music)
-        boss_warned = true;
-  return boss_warned ? MUSIC_BOSS : MUSIC_PLAY;
 }
 
 }  // namespace
@@ -86,7 +67,9 @@ MusicTrack level_track() {
 // A boss track or jingle newly called for starts from its beginning; the
 // level's own track goes on where it was.
 void follow_level_music() {
-  const MusicTrack now = level_track();
+  const MusicTrack now =
+      level_track(campaign.rules, campaign.levels[static_cast<std::size_t>(progress.level)],
+                  progress.cleared, boss_warned);
   if (now != play_heard && now != MUSIC_PLAY) rewind_music(now);
   play_heard = now;
   play_music(now);

@@ -54,9 +54,10 @@ void OfflineMix::start_world_events(int tick) {
   }
 }
 
-void OfflineMix::start_music(const SoundClip* track, int tick) {
+void OfflineMix::start_music(const SoundClip* track, int tick, bool loops) {
   advance(tick);
   music_ = Voice{};
+  music_loops_ = loops;
   if (track == nullptr || track->frames() == 0 || track->rate <= 0) return;
   music_.clip = track;
   pan_gains(music_volume_, MUSIC_PAN, &music_.left, &music_.right);
@@ -96,7 +97,7 @@ void OfflineMix::advance(int tick) {
   const long long frames = end - written_;
   if (frames <= 0) return;
   scratch_.assign(static_cast<std::size_t>(frames * 2), 0.0f);
-  if (music_.clip != nullptr) add_voice(music_, scratch_.data(), frames, true);
+  if (music_.clip != nullptr) add_voice(music_, scratch_.data(), frames, music_loops_);
   for (Voice& v : voices_)
     if (v.clip != nullptr) add_voice(v, scratch_.data(), frames, false);
   // The voices add up; what goes past 16 bits clips, as in the game's mixer.

@@ -11,6 +11,8 @@
 #include <vector>
 
 struct DATAFILE;
+struct CampaignLevel;
+struct Rules;
 
 // Objects of "sound.dat", in index order; each is a 16-bit sample (SAMP).
 enum SoundEffect : int {
@@ -78,6 +80,22 @@ void choose_music(MusicTrack track, const std::string& file_name);
 // removing the sound, and the program's exit handler before Allegro closes,
 // so the feeder never outlives the streams it fills. A second call does nothing.
 void release_music();
+
+// ---- Which track plays ----
+// The files of the tracks only rules that end games play.
+inline constexpr const char* CLEAR_MUSIC = "clear.ogg";
+inline constexpr const char* GAME_OVER_MUSIC = "gameover.ogg";
+inline constexpr const char* ENDING_MUSIC = "ending.ogg";
+// What a level's play calls for now: under rules that end games the
+// game-over jingle once the game is lost and the stage-clear jingle while a
+// won level waits (`cleared`); else the level's boss track from the first
+// tick an enemy of a type that starts_boss_music is on the field (the caller
+// keeps `boss_warned` for the level, this sets it), else the level's track.
+MusicTrack level_track(const Rules& rules, const CampaignLevel& level, bool cleared,
+                       bool& boss_warned);
+// The file a track of the level plays: its music, its boss music, or one of
+// the files above; "" for none.
+const char* level_track_file(MusicTrack track, const CampaignLevel& level);
 
 // ---- The sound system ----
 // start_up brings it up after the timers and before the window, and only when
@@ -171,8 +189,8 @@ class OfflineMix {
   void start_effect(SoundEffect effect, float x, int tick);
   // Every world event of the tick just run, heard as the game hears it.
   void start_world_events(int tick);
-  // The level's track, looping, from its start (nullptr: silence).
-  void start_music(const SoundClip* track, int tick);
+  // A track from its start, looping or played once (nullptr: silence).
+  void start_music(const SoundClip* track, int tick, bool loops = true);
   // Mixes the frames up to tick's start.
   void advance(int tick);
   // The frames mixed and not yet taken, interleaved stereo; the caller
@@ -194,6 +212,7 @@ class OfflineMix {
   int music_volume_, effect_volume_, rate_;
   std::vector<Voice> voices_;
   Voice music_;
+  bool music_loops_ = true;
   unsigned plays_ = 0;
   long long written_ = 0;  // frames mixed so far
   std::vector<float> scratch_;

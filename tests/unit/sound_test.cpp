@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "content/content.h"
 #include "shell/shell_local.h"
 #include "sound/sound_local.h"
 #include "world/world.h"
@@ -127,6 +128,37 @@ TEST(OfflineMixing, EffectsStartAtTheirTickAddAndClip) {
     EXPECT_EQ(m[2 * e.frame], e.left) << "frame " << e.frame;
     EXPECT_EQ(m[2 * e.frame + 1], e.right) << "frame " << e.frame;
   }
+}
+
+// One rule picks the music for the game and the video: the level's track,
+// its boss track from the first warning sign on (and after the sign is gone),
+// the jingles only under rules that end games.
+TEST(LevelTrack, FollowsTheWarningTheClearedLevelAndTheLostGame) {
+  reset_world_for_new_game();
+  CampaignLevel level{"T", "l.wif", "e.eif", "t.dat", "play.ogg", "boss.ogg"};
+  enemy_types[4].starts_boss_music = true;
+  bool warned = false;
+  const auto track = [&](const Rules& rules, bool cleared) {
+    return level_track(rules, level, cleared, warned);
+  };
+  EXPECT_EQ(track(ARCADE_RULES, false), MUSIC_PLAY);
+  enemies[3].type = 5;
+  EXPECT_EQ(track(ARCADE_RULES, false), MUSIC_BOSS);
+  enemies[3].type = 0;
+  EXPECT_EQ(track(ARCADE_RULES, false), MUSIC_BOSS) << "the sign gone";
+  EXPECT_EQ(std::make_tuple(track(ARCADE_RULES, true), track(PLAIN_RULES, true)),
+            std::make_tuple(MUSIC_CLEAR, MUSIC_BOSS));
+  outcome_state.outcome = GameOutcome::lost;
+  EXPECT_EQ(std::make_tuple(track(ARCADE_RULES, false), track(PLAIN_RULES, false)),
+            std::make_tuple(MUSIC_GAME_OVER, MUSIC_BOSS));
+  reset_world_for_new_game();
+  level.boss_music = "";
+  warned = false;
+  enemies[3].type = 5;
+  EXPECT_EQ(track(ARCADE_RULES, false), MUSIC_PLAY) << "a level without a boss track";
+  EXPECT_EQ(std::string(level_track_file(MUSIC_GAME_OVER, level)), GAME_OVER_MUSIC);
+  enemy_types[4].starts_boss_music = false;
+  enemies[3].type = 0;
 }
 
 }  // namespace

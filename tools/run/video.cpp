@@ -110,10 +110,10 @@ class ProgressBar {
 };
 
 // The recording played from its start as --replay plays it:
-// `each(tick, level, music_from_start)` after the start (tick 0) and after
-// every tick, with the level played then and whether its music starts over
-// there (a new level with another track, or a continue, as in the game);
-// false stops.
+// `each(tick, track, file)` after the start (tick 0) and after every tick,
+// with the track the game would start from its beginning there (a level's
+// own at its start or a continue, its boss track at the warning, a jingle)
+// and its file, or MUSIC_NONE when the music goes on; false stops.
 template <typename Each>
 void play_recording(const RunSettings& settings, const Recording& rec, Each each) {
   const Campaign campaign = run_campaign(settings);
@@ -123,7 +123,9 @@ void play_recording(const RunSettings& settings, const Recording& rec, Each each
   const auto level = [&]() -> const CampaignLevel& {
     return campaign.levels[static_cast<std::size_t>(progress.level)];
   };
-  if (!each(0, level(), true)) return;
+  bool boss_warned = false;
+  MusicTrack heard = level_track(campaign.rules, level(), progress.cleared, boss_warned);
+  if (!each(0, heard, level_track_file(heard, level()))) return;
   for (int tick = 1; tick <= rec.ticks; ++tick) {
     const int bits = next_input(rec, cursor);
     if (bits < 0) return;
@@ -131,8 +133,13 @@ void play_recording(const RunSettings& settings, const Recording& rec, Each each
     // The tick's events are what the mix hears of it.
     clear_world_events();
     const bool started = replay_tick(campaign, progress, bits);
-    const bool again = (bits & INPUT_CONTINUE) != 0 || (started && level().music != before.music);
-    if (!each(tick, level(), again)) return;
+    // A new level with another track, or a continue, starts over as in the game.
+    bool again = (bits & INPUT_CONTINUE) != 0 || (started && level().music != before.music);
+    if (started || (bits & INPUT_CONTINUE) != 0) boss_warned = false;
+    const MusicTrack now = level_track(campaign.rules, level(), progress.cleared, boss_warned);
+    again = again || now != heard;
+    heard = now;
+    if (!each(tick, again ? now : MUSIC_NONE, level_track_file(now, level()))) return;
   }
 }
 
@@ -142,8 +149,10 @@ std::string mix_sound(const RunSettings& settings, const Recording& rec, WavWrit
   Tracks tracks;
   OfflineMix mix(effects);
   if (std::string why = wav.open(mix.rate()); !why.empty()) return why;
-  play_recording(settings, rec, [&](int tick, const CampaignLevel& level, bool music_from_start) {
-    if (music_from_start) mix.start_music(tracks.track(level.music), tick);
+  play_recording(settings, rec, [&](int tick, MusicTrack track, const char* file) {
+    // The jingles play once; every other track loops.
+    const bool loops = track != MUSIC_CLEAR && track != MUSIC_GAME_OVER;
+    if (track != MUSIC_NONE) mix.start_music(tracks.track(file), tick, loops);
     if (tick > 0) mix.start_world_events(tick);
     if (mix.mixed().size() >= 1u << 16) wav.write(mix.mixed());
     return true;
@@ -166,7 +175,7 @@ std::string encode_pictures(const Options& o, const RunSettings& settings, const
   // The corner shows the frames per second the video plays at.
   fps.store(VIDEO_FPS);
   if (why.empty()) {
-    play_recording(settings, rec, [&](int tick, const CampaignLevel&, bool) {
+    play_recording(settings, rec, [&](int tick, MusicTrack, const char*) {
       progress.show(tick);
       if (tick % TICKS_PER_FRAME != 0 || tick >= rec.ticks) return true;
       draw_world_frame();

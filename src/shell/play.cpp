@@ -53,11 +53,12 @@ constexpr const char* GAME_OVER_MUSIC = "gameover.ogg";
 constexpr const char* ENDING_MUSIC = "ending.ogg";
 
 // The level's tracks, from its start: every way into a level comes here.
-void choose_level_music(int level) {
-  const CampaignLevel& l = campaign.levels[static_cast<std::size_t>(level)];
+// The campaign is the one being played, which need not be the menus' own.
+void choose_level_music(const Campaign& played, int level) {
+  const CampaignLevel& l = played.levels[static_cast<std::size_t>(level)];
   choose_music(MUSIC_PLAY, l.music);
   choose_music(MUSIC_BOSS, l.boss_music);
-  const bool ends = campaign.rules.game_ends;
+  const bool ends = played.rules.game_ends;
   choose_music(MUSIC_CLEAR, ends ? CLEAR_MUSIC : "");
   choose_music(MUSIC_GAME_OVER, ends ? GAME_OVER_MUSIC : "");
   choose_music(MUSIC_ENDING, ends ? ENDING_MUSIC : "");
@@ -109,7 +110,7 @@ void check_campaign() {
 void start_level() {
   check_campaign();
   tick_count = 0;
-  choose_level_music(0);
+  choose_level_music(campaign, 0);
   if (!campaign.rules.game_ends) {
     load_campaign_level(campaign, 0);
     return;
@@ -214,7 +215,7 @@ int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
   // Re-read before every tick: ticks arriving during a catch-up join it.
   while (tick_count.load() > 0) {
     const TickInput input = read_tick_input();
-    if (campaign_tick(campaign, progress, input)) choose_level_music(progress.level);
+    if (campaign_tick(campaign, progress, input)) choose_level_music(campaign, progress.level);
     if (recording_on) {
       record_tick(recording, input_bits(input) | (continue_pending ? INPUT_CONTINUE : 0));
       continue_pending = false;
@@ -284,7 +285,7 @@ static void count_continue() {
   ++continues_used;
   lost_ticks = 0;
   tally_ticks = 0;
-  choose_level_music(progress.level);
+  choose_level_music(campaign, progress.level);
 }
 
 void continue_game() {
@@ -314,13 +315,13 @@ void start_watching(const LoadedReplay& replay) {
   tally_ticks = 0;
   continues_used = 0;
   tick_count = 0;
-  choose_level_music(0);
+  choose_level_music(campaign, 0);
   game_running = 0;  // nothing to resume unless the player takes over
 }
 
 void watch_tick(int bits) {
   if ((bits & INPUT_CONTINUE) != 0) count_continue();
-  if (replay_tick(campaign, progress, bits)) choose_level_music(progress.level);
+  if (replay_tick(campaign, progress, bits)) choose_level_music(campaign, progress.level);
   count_end_ticks(1);
 }
 

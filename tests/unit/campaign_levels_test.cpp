@@ -42,8 +42,8 @@ class ShippedLevels : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_EQ(chdir(MIRVO_GAME_DIR), 0);
-    for (const char* f : {"campaign.toml", "stage1.wif", "level2.wif", "level3.wif", "stage1.eif", "enemy2.eif",
-                          "enemy3.eif"})
+    for (const char* f : {"campaign.toml", "stage1.wif", "level2.wif", "level3.wif", "stage1.eif",
+                          "enemy2.eif", "enemy3.eif"})
       ASSERT_TRUE(std::ifstream(f).good()) << f << " is not built in " << MIRVO_GAME_DIR;
     start_runner();
   }

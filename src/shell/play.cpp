@@ -51,10 +51,11 @@ bool continue_pending = false;
 constexpr int GAME_OVER_DELAY_TICKS = 300;
 
 // The level's tracks, from its start: every way into a level comes here.
-void choose_level_music(int level) {
-  const CampaignLevel& l = campaign.levels[static_cast<std::size_t>(level)];
+// The campaign is the one being played, which need not be the menus' own.
+void choose_level_music(const Campaign& played, int level) {
+  const CampaignLevel& l = played.levels[static_cast<std::size_t>(level)];
   // The jingles and the ending exist only under rules that end games.
-  const bool ends = campaign.rules.game_ends;
+  const bool ends = played.rules.game_ends;
   for (MusicTrack t : {MUSIC_PLAY, MUSIC_BOSS, MUSIC_CLEAR, MUSIC_GAME_OVER, MUSIC_ENDING})
     choose_music(t, t == MUSIC_PLAY || t == MUSIC_BOSS || ends ? level_track_file(t, l) : "");
   rewind_music(MUSIC_PLAY);
@@ -100,7 +101,7 @@ void check_campaign() {
 void start_level() {
   check_campaign();
   tick_count = 0;
-  choose_level_music(0);
+  choose_level_music(campaign, 0);
   if (!campaign.rules.game_ends) {
     load_campaign_level(campaign, 0);
     return;
@@ -215,7 +216,7 @@ int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
   // Re-read before every tick: ticks arriving during a catch-up join it.
   while (tick_count.load() > 0) {
     const TickInput input = read_tick_input();
-    if (campaign_tick(campaign, progress, input)) choose_level_music(progress.level);
+    if (campaign_tick(campaign, progress, input)) choose_level_music(campaign, progress.level);
     if (recording_on) {
       record_tick(recording, input_bits(input) | (continue_pending ? INPUT_CONTINUE : 0));
       continue_pending = false;
@@ -285,7 +286,7 @@ static void count_continue() {
   ++continues_used;
   lost_ticks = 0;
   tally_ticks = 0;
-  choose_level_music(progress.level);
+  choose_level_music(campaign, progress.level);
 }
 
 void continue_game() {
@@ -315,13 +316,13 @@ void start_watching(const LoadedReplay& replay) {
   tally_ticks = 0;
   continues_used = 0;
   tick_count = 0;
-  choose_level_music(0);
+  choose_level_music(campaign, 0);
   game_running = 0;  // nothing to resume unless the player takes over
 }
 
 void watch_tick(int bits) {
   if ((bits & INPUT_CONTINUE) != 0) count_continue();
-  if (replay_tick(campaign, progress, bits)) choose_level_music(progress.level);
+  if (replay_tick(campaign, progress, bits)) choose_level_music(campaign, progress.level);
   count_end_ticks(1);
 }
 

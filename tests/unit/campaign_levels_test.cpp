@@ -42,7 +42,8 @@ class ShippedLevels : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_EQ(chdir(MIRVO_GAME_DIR), 0);
-    for (const char* f : {"campaign.toml", "level2.wif", "level3.wif", "enemy2.eif", "enemy3.eif"})
+    for (const char* f : {"campaign.toml", "stage1.wif", "level2.wif", "level3.wif", "stage1.eif",
+                          "enemy2.eif", "enemy3.eif"})
       ASSERT_TRUE(std::ifstream(f).good()) << f << " is not built in " << MIRVO_GAME_DIR;
     start_runner();
   }
@@ -121,7 +122,7 @@ class ShippedLevels : public ::testing::Test {
   }
 };
 
-constexpr Level LEVEL1{"level1.wif", "enemy.eif", "tileset1.dat"};
+constexpr Level LEVEL1{"stage1.wif", "stage1.eif", "tileset1.dat"};
 constexpr Level LEVEL2{"level2.wif", "enemy2.eif", "tileset2.dat"};
 constexpr Level LEVEL3{"level3.wif", "enemy3.eif", "tileset3.dat"};
 

@@ -111,8 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
     Tracks, MusicTrack,
     ::testing::Values(Track{"menu.ogg", 20, 60, true}, Track{"play.ogg", 20, 60, true},
                       Track{"level2.ogg", 120, 180, true}, Track{"level3.ogg", 20, 60, true},
-                      Track{"boss.ogg", 40, 90, true}, Track{"ending.ogg", 30, 90, true},
-                      Track{"clear.ogg", 2, 8, false}, Track{"gameover.ogg", 2, 8, false}));
+                      Track{"stage1.ogg", 120, 180, true}, Track{"boss.ogg", 40, 90, true},
+                      Track{"ending.ogg", 30, 90, true}, Track{"clear.ogg", 2, 8, false},
+                      Track{"gameover.ogg", 2, 8, false}));
 
 // Allegro keeps 16-bit samples unsigned, silence at 0x8000.
 std::vector<int> signed_samples(const SAMPLE* s) {

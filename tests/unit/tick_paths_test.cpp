@@ -35,7 +35,7 @@ TEST(TickPaths, PlayLoopCatchUpAndRunnerMakeTheSameWorldAcrossALevelChange) {
   RunSettings settings;
   settings.seed = 1;
   settings.campaign = &campaign;
-  settings.max_ticks = 20000;
+  settings.max_ticks = 26000;  // a full-length first level and its tally
   Pilot pilot = make_pilot(PilotKind::dodge, settings.seed);
   Recording recording;
   const RunResult run = run_level(settings, pilot, &recording);

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 5> LEVEL_KEYS = {"title", "script", "enemies", "tiles",
-                                                        "music"};
+constexpr std::array<std::string_view, 6> LEVEL_KEYS = {"title", "script", "enemies",
+                                                        "tiles", "music",  "boss_music"};
 
 std::string at_line(const char* path, const toml::source_region& where, const std::string& text) {
   std::string out = path ? path : CAMPAIGN_FILE;
@@ -42,13 +42,15 @@ std::string read_level(const toml::table& table, const char* path, CampaignLevel
     if (std::find(LEVEL_KEYS.begin(), LEVEL_KEYS.end(), key.str()) == LEVEL_KEYS.end())
       return at_line(path, key.source(),
                      "unknown key \"" + std::string(key.str()) +
-                         "\" in [[level]] (known: title, script, enemies, tiles, music)");
+                         "\" in [[level]] (known: title, script, enemies, tiles, music, "
+                         "boss_music)");
   }
-  std::array<std::string*, 5> fields = {&level.title, &level.script, &level.enemies, &level.tiles,
-                                        &level.music};
+  std::array<std::string*, 6> fields = {&level.title, &level.script, &level.enemies,
+                                        &level.tiles, &level.music,  &level.boss_music};
   for (std::size_t i = 0; i < LEVEL_KEYS.size(); ++i) {
     const std::string key(LEVEL_KEYS[i]);
     const toml::node* node = table.get(key);
+    if (!node && key == "boss_music") continue;  // the level's track plays on through its boss
     if (!node) return at_line(path, table.source(), "[[level]] has no " + key);
     const auto* text = node->as_string();
     if (!text) return at_line(path, node->source(), key + " is not a string");
@@ -104,7 +106,7 @@ std::string read_rules(const toml::table& root, const char* path, Campaign& c) {
 Campaign single_level_campaign() {
   Campaign c;
   c.levels.push_back(
-      {"", FIRST_LEVEL_SCRIPT, FIRST_LEVEL_ENEMIES, FIRST_LEVEL_TILES, FIRST_LEVEL_MUSIC});
+      {"", FIRST_LEVEL_SCRIPT, FIRST_LEVEL_ENEMIES, FIRST_LEVEL_TILES, FIRST_LEVEL_MUSIC, ""});
   return c;
 }
 

@@ -80,6 +80,9 @@ struct CampaignLevel {
   std::string enemies;
   std::string tiles;
   std::string music;
+  // The track its boss warning starts (an enemy type that starts_boss_music);
+  // "" keeps `music` playing.
+  std::string boss_music;
   bool operator==(const CampaignLevel&) const = default;
 };
 
@@ -456,6 +459,7 @@ struct EnemyTypeExtras {
   int health = 0;      // a boss's health above MAX_FILE_HEALTH; 0: the enemy file's
   int drop = 0;        // the item kind its kills drop, 0 none
   int drop_every = 0;  // with a drop: every how many kills, else 0
+  bool starts_boss_music = false;
   bool operator==(const EnemyTypeExtras&) const = default;
 };
 

@@ -52,14 +52,14 @@ std::string read_drop(const toml::table& table, const char* path, EnemyTypeExtra
 // One [[type]] table into its entry, or why it cannot.
 std::string read_type(const toml::table& table, const char* path, EnemyExtras& extras,
                       std::array<bool, MAX_ENEMY_TYPES>& seen) {
-  constexpr std::array<std::string_view, 7> KEYS = {"number", "score",      "boss", "name",
-                                                    "health", "drop_every", "drop"};
+  constexpr std::array<std::string_view, 8> KEYS = {
+      "number", "score", "boss", "name", "health", "drop_every", "drop", "starts_boss_music"};
   for (auto&& [key, node] : table)
     if (std::find(KEYS.begin(), KEYS.end(), key.str()) == KEYS.end())
       return at_line(path, key.source(),
                      "unknown key \"" + std::string(key.str()) +
                          "\" in [[type]] (known: number, score, boss, name, health, drop, "
-                         "drop_every)");
+                         "drop_every, starts_boss_music)");
   int number = 0;
   if (!table.get("number")) return at_line(path, table.source(), "[[type]] has no number");
   if (std::string why = read_number(table, "number", 1, MAX_ENEMY_TYPES, path, number);
@@ -75,6 +75,11 @@ std::string read_type(const toml::table& table, const char* path, EnemyExtras& e
   if (const toml::node* boss = table.get("boss")) {
     if (!boss->as_boolean()) return at_line(path, boss->source(), "boss is not true or false");
     type.boss = boss->as_boolean()->get();
+  }
+  if (const toml::node* cue = table.get("starts_boss_music")) {
+    if (!cue->as_boolean())
+      return at_line(path, cue->source(), "starts_boss_music is not true or false");
+    type.starts_boss_music = cue->as_boolean()->get();
   }
   if (const toml::node* name = table.get("name")) {
     const auto* text = name->as_string();
@@ -165,6 +170,7 @@ std::string serialize_enemy_extras(const EnemyExtras& extras, const std::string&
       out += "drop = \"" + std::string(ITEM_KIND_NAMES[type.drop - 1]) + "\"\n";
       out += "drop_every = " + std::to_string(type.drop_every) + "\n";
     }
+    if (type.starts_boss_music) out += "starts_boss_music = true\n";
   }
   return out;
 }
@@ -219,5 +225,6 @@ void load_enemy_extras(const char* enemy_file, bool used) {
     if (from.health != 0) type.health = from.health;
     type.drop = from.drop;
     type.drop_every = from.drop_every;
+    type.starts_boss_music = from.starts_boss_music;
   }
 }

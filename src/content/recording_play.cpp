@@ -107,7 +107,7 @@ Recording begin_recording(const Campaign& campaign, std::uint32_t seed, const ch
   r.seed = seed;
   for (const CampaignLevel& level : campaign.levels) {
     r.levels.push_back({clipped(level.title), clipped(level.script), clipped(level.enemies),
-                        clipped(level.tiles), clipped(level.music)});
+                        clipped(level.tiles), clipped(level.music), ""});
     r.digests.push_back(level_content_digest(level, campaign.rules));
   }
   r.inputs.reserve(MAX_RECORDED_RUNS);

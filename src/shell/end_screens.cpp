@@ -43,8 +43,8 @@ void draw_text_page(BITMAP* page, const PageText& text) {
 // Shows what `text` gives until `done` says a key ended the screen. Enter and
 // Escape are heard as in the menus.
 void run_screen(const std::function<PageText()>& text,
-                const std::function<bool(const ScreenKey&)>& done) {
-  play_music(MUSIC_MENU);
+                const std::function<bool(const ScreenKey&)>& done, MusicTrack music = MUSIC_MENU) {
+  play_music(music);
   if (renderer == Renderer::OpenGL) allegro_gl_set_allegro_mode();
   BITMAP* page = make_page();
   clear_keybuf();
@@ -153,11 +153,13 @@ GameOverAnswer game_over_screen(const GameSummary& game) {
     text.lines.push_back("No continues left");
     text.lines.push_back("Enter or Esc: go on");
   }
+  // The jingle the lost game began plays out under the screen.
   run_screen([&] { return text; },
              [&](const ScreenKey& key) {
                answer = game_over_answer(key.scancode, game.continues_left);
                return answer != GameOverAnswer::waiting;
-             });
+             },
+             MUSIC_GAME_OVER);
   return answer;
 }
 
@@ -172,9 +174,11 @@ void ending_screen(int score) {
   text.lines.push_back("");
   text.lines.push_back(printed("Final score %d", score));
   text.lines.push_back("Enter to go on");
+  rewind_music(MUSIC_ENDING);
   run_screen(
       [&] { return text; },
-      [](const ScreenKey& key) { return key.scancode == KEY_ENTER || key.scancode == KEY_ESC; });
+      [](const ScreenKey& key) { return key.scancode == KEY_ENTER || key.scancode == KEY_ESC; },
+      MUSIC_ENDING);
 }
 
 std::string name_entry_screen(int score) {

@@ -31,6 +31,12 @@ int lost_ticks = 0;
 int tally_ticks = 0;
 int continues_used = 0;
 
+// Whether this level's boss warning has come: its boss track plays from then
+// on. The track play heard last, so a newly due boss track or jingle starts
+// from its beginning.
+bool boss_warned = false;
+MusicTrack play_heard = MUSIC_NONE;
+
 // The game's recording, under rules that end games: made while recording_on,
 // from the first tick of a new game or of a take-over. A continue marks the
 // tick after it, on which playback takes the continue again.
@@ -40,6 +46,50 @@ bool continue_pending = false;
 
 // The lost game's message shows this long (3 s) before the game-over screen.
 constexpr int GAME_OVER_DELAY_TICKS = 300;
+
+// The jingles and the ending exist only under rules that end games.
+constexpr const char* CLEAR_MUSIC = "clear.ogg";
+constexpr const char* GAME_OVER_MUSIC = "gameover.ogg";
+constexpr const char* ENDING_MUSIC = "ending.ogg";
+
+// The level's tracks, from its start: every way into a level comes here.
+void choose_level_music(int level) {
+  const CampaignLevel& l = campaign.levels[static_cast<std::size_t>(level)];
+  choose_music(MUSIC_PLAY, l.music);
+  choose_music(MUSIC_BOSS, l.boss_music);
+  const bool ends = campaign.rules.game_ends;
+  choose_music(MUSIC_CLEAR, ends ? CLEAR_MUSIC : "");
+  choose_music(MUSIC_GAME_OVER, ends ? GAME_OVER_MUSIC : "");
+  choose_music(MUSIC_ENDING, ends ? ENDING_MUSIC : "");
+  rewind_music(MUSIC_PLAY);
+  boss_warned = false;
+  play_heard = MUSIC_NONE;
+}
+
+// The track the level calls for now: the lost game's or the won level's
+// jingle, the boss track from the boss warning on, else the level's own.
+MusicTrack level_track() {
+  if (campaign.rules.game_ends && game_outcome() == GameOutcome::lost) return MUSIC_GAME_OVER;
+  if (campaign.rules.game_ends && progress.cleared) return MUSIC_CLEAR;
+  if (!boss_warned && !campaign.levels[static_cast<std::size_t>(progress.level)].boss_music.empty())
+    for (const Enemy& e : enemies)
+      if (e.type >= 1 && e.type <= MAX_ENEMY_TYPES && enemy_types[e.type - 1].starts_boss_music)
+        boss_warned = true;
+  return boss_warned ? MUSIC_BOSS : MUSIC_PLAY;
+}
+
+}  // namespace
+
+// A boss track or jingle newly called for starts from its beginning; the
+// level's own track goes on where it was.
+void follow_level_music() {
+  const MusicTrack now = level_track();
+  if (now != play_heard && now != MUSIC_PLAY) rewind_music(now);
+  play_heard = now;
+  play_music(now);
+}
+
+namespace {
 
 // Every file of every level is checked before the first one starts, so a
 // broken campaign never ends a game midway. Without a campaign file the
@@ -59,7 +109,7 @@ void check_campaign() {
 void start_level() {
   check_campaign();
   tick_count = 0;
-  choose_play_music(campaign.levels.front().music);
+  choose_level_music(0);
   if (!campaign.rules.game_ends) {
     load_campaign_level(campaign, 0);
     return;
@@ -135,7 +185,7 @@ static void hold_while_unfocused() {
     if (pass % 10 == 0) draw_play_frame();
   }
   resume_effects();
-  play_music(MUSIC_PLAY);
+  follow_level_music();
 }
 
 TickInput read_tick_input() {
@@ -164,8 +214,7 @@ int run_due_ticks(const Campaign& campaign, CampaignProgress& progress) {
   // Re-read before every tick: ticks arriving during a catch-up join it.
   while (tick_count.load() > 0) {
     const TickInput input = read_tick_input();
-    if (campaign_tick(campaign, progress, input))
-      choose_play_music(campaign.levels[progress.level].music);
+    if (campaign_tick(campaign, progress, input)) choose_level_music(progress.level);
     if (recording_on) {
       record_tick(recording, input_bits(input) | (continue_pending ? INPUT_CONTINUE : 0));
       continue_pending = false;
@@ -235,8 +284,7 @@ static void count_continue() {
   ++continues_used;
   lost_ticks = 0;
   tally_ticks = 0;
-  choose_play_music(campaign.levels[static_cast<std::size_t>(progress.level)].music);
-  rewind_music(MUSIC_PLAY);
+  choose_level_music(progress.level);
 }
 
 void continue_game() {
@@ -266,15 +314,13 @@ void start_watching(const LoadedReplay& replay) {
   tally_ticks = 0;
   continues_used = 0;
   tick_count = 0;
-  choose_play_music(campaign.levels.front().music);
-  rewind_music(MUSIC_PLAY);
+  choose_level_music(0);
   game_running = 0;  // nothing to resume unless the player takes over
 }
 
 void watch_tick(int bits) {
   if ((bits & INPUT_CONTINUE) != 0) count_continue();
-  if (replay_tick(campaign, progress, bits))
-    choose_play_music(campaign.levels[static_cast<std::size_t>(progress.level)].music);
+  if (replay_tick(campaign, progress, bits)) choose_level_music(progress.level);
   count_end_ticks(1);
 }
 
@@ -297,7 +343,7 @@ void take_over(const Recording& watched, const RecordingCursor& at) {
 PlayEnd play_level([[maybe_unused]] const char* level_name) {
   if (game_running == 0) start_level();
   game_running = 1;
-  play_music(MUSIC_PLAY);  // from where it was left, unless new_game rewound it
+  follow_level_music();  // from where it was left, unless new_game rewound it
   for (;;) {
     const PassKeys keys = read_pass_keys();
     if (keys.escape || close_requested.load() != 0) {
@@ -312,6 +358,7 @@ PlayEnd play_level([[maybe_unused]] const char* level_name) {
     }
     const int ran = run_due_ticks(campaign, progress);
     play_world_events();
+    follow_level_music();
     if (const PlayEnd end = watch_game_end(ran); end != PLAY_LEFT) {
       overlay.lines = 0;
       stop_effects();

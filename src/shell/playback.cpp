@@ -96,7 +96,7 @@ PlaybackEnd play_replay(const LoadedReplay& replay) {
   std::snprintf(overlay.mark.data(), overlay.mark.size(), "REPLAY");
   clear_keybuf();
   in_menu = 0;
-  play_music(MUSIC_PLAY);
+  follow_level_music();
   RecordingCursor cursor;
   bool paused = false, ended = false;
   PlaybackEnd end = PlaybackEnd::left;
@@ -117,6 +117,7 @@ PlaybackEnd play_replay(const LoadedReplay& replay) {
       if (!ended) watch_tick(bits);
     }
     play_world_events();
+    follow_level_music();
     show_tally();
     if (ended) show_end(replay.recording);
     draw_play_frame();

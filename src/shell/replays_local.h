@@ -116,6 +116,10 @@ void take_over(const Recording& watched, const RecordingCursor& at);
 void keep_first_ticks(const Recording& from, int ticks, Recording& to);
 // The play loop's drawing, shared with playback: the tally panel, one frame.
 void show_tally();
+// Plays the track the game calls for now, in play and in playback alike: the
+// level's own, its boss track from its boss warning on, or a jingle when the
+// level is won or the game lost (under rules that end games).
+void follow_level_music();
 void draw_play_frame();
 // The Replays screen from the main menu: the recordings newest first, Enter
 // watches one (a refused one shows why, on the list), Escape goes back. True

@@ -1,4 +1,4 @@
-// The two music tracks: Ogg Vorbis files beside the game, read whole and
+// The music tracks: Ogg Vorbis files beside the game, read whole and
 // checked, then decoded a little at a time from memory by libvorbisfile into
 // one Allegro AUDIOSTREAM per track. A feeder
 // thread of ours refills whichever stream plays, so the music goes on while
@@ -31,6 +31,7 @@ constexpr int MUSIC_PRIORITY = 255;
 struct Track {
   std::string file_name;  // empty: no track
   int volume = 0;         // Allegro's voice volume (0..255)
+  bool loops = true;      // else it plays once and then leaves silence
   OggVorbis_File decoder{};
   bool open = false;
   int channels = 0;
@@ -39,8 +40,13 @@ struct Track {
   MemorySource source{};
 };
 
-std::array<Track, 3> tracks{
-    {{""}, {"menu.ogg", MENU_MUSIC_VOLUME}, {"play.ogg", PLAY_MUSIC_VOLUME}}};
+std::array<Track, MUSIC_TRACK_COUNT> tracks{{{""},
+                                             {"menu.ogg", MENU_MUSIC_VOLUME},
+                                             {"play.ogg", PLAY_MUSIC_VOLUME},
+                                             {"", PLAY_MUSIC_VOLUME},
+                                             {"", PLAY_MUSIC_VOLUME, false},
+                                             {"", PLAY_MUSIC_VOLUME, false},
+                                             {"", MENU_MUSIC_VOLUME}}};
 
 // The mutex guards the decoders and the streams: the feeder thread fills,
 // the shell's calls switch and rewind. Both hold it only briefly.
@@ -50,7 +56,7 @@ std::atomic<bool> feeding{false};
 std::thread feeder;
 
 bool valid_track(MusicTrack track) {
-  return track == MUSIC_MENU || track == MUSIC_PLAY;
+  return track > MUSIC_NONE && track < MUSIC_TRACK_COUNT;
 }
 
 // A stopped stream for the track's format, on a voice no effect may take.
@@ -102,9 +108,9 @@ void close_track(Track& t) {
   std::vector<std::uint8_t>().swap(t.bytes);
 }
 
-// Fills one stream buffer with the next decoded bytes. The end of the file
-// wraps to its first sample inside the same buffer, which is what makes the
-// loop seamless. A decoding error ends the track with silence.
+// Fills one stream buffer with the next decoded bytes. The end of a looping
+// file wraps to its first sample inside the same buffer, which is what makes
+// the loop seamless; a jingle's end, or a decoding error, is silence.
 void fill(Track& t, std::uint8_t* buffer, int bytes) {
   int done = 0;
   bool wrapped = false;
@@ -116,7 +122,7 @@ void fill(Track& t, std::uint8_t* buffer, int bytes) {
     if (got > 0) {
       done += static_cast<int>(got);
       wrapped = false;
-    } else if (got == 0 && !wrapped && ov_pcm_seek(&t.decoder, 0) == 0) {
+    } else if (got == 0 && t.loops && !wrapped && ov_pcm_seek(&t.decoder, 0) == 0) {
       wrapped = true;  // a second end in a row means an empty file
     } else {
       break;
@@ -195,15 +201,17 @@ void release_music() {
 // decoder that is being replaced; the new track starts from its beginning.
 // The new file is read and checked before the lock, so the feeder goes on
 // meanwhile: only this thread names files and starts or stops the feeder.
-void choose_play_music(const std::string& file_name) {
-  Track& t = tracks[MUSIC_PLAY];
+void choose_music(MusicTrack track, const std::string& file_name) {
+  if (!valid_track(track)) return;
+  Track& t = tracks[track];
   if (t.file_name == file_name) return;
   std::vector<std::uint8_t> bytes;
-  std::string why = feeding.load() ? read_checked_track(file_name, &bytes) : "";
+  const bool opens = feeding.load() && !file_name.empty();
+  std::string why = opens ? read_checked_track(file_name, &bytes) : "";
   std::lock_guard hold(music_lock);
   close_track(t);
   t.file_name = file_name;
-  if (!feeding.load()) return;  // load_music opens it once sound is ready
+  if (!opens) return;  // load_music opens it once sound is ready
   open_track(t, std::move(bytes), std::move(why));
-  if (t.stream && playing.load() == MUSIC_PLAY) voice_start(t.stream->voice);
+  if (t.stream && playing.load() == track) voice_start(t.stream->voice);
 }

@@ -32,12 +32,22 @@ enum SoundEffect : int {
   SOUND_EFFECT_COUNT
 };
 
-// The two looping tracks. Each keeps its own position: switching away and
-// back continues where it was, until it is rewound.
-enum MusicTrack : int { MUSIC_NONE = 0, MUSIC_MENU, MUSIC_PLAY };
+// The tracks. Each keeps its own position: switching away and back continues
+// where it was, until it is rewound. The menu, level, boss and ending tracks
+// loop; the two jingles play once and then leave silence.
+enum MusicTrack : int {
+  MUSIC_NONE = 0,
+  MUSIC_MENU,
+  MUSIC_PLAY,       // the level's track
+  MUSIC_BOSS,       // the level's boss track, from its boss warning on
+  MUSIC_CLEAR,      // the stage-clear jingle
+  MUSIC_GAME_OVER,  // the game-over jingle
+  MUSIC_ENDING,     // under the ending's words
+  MUSIC_TRACK_COUNT
+};
 
 // ---- Music ----
-// Both tracks are read whole from files beside the game, checked, and
+// The tracks are read whole from files beside the game, checked, and
 // streamed from memory (decoded a little at a time); they loop without a seam. The stream is fed on
 // its own, so the menus may block in readkey while the music plays on.
 
@@ -48,19 +58,22 @@ inline constexpr std::size_t MAX_TRACK_BYTES = 32u << 20;
 // that decodes whole, start to end, without an error, and can go back to its
 // first sample (the loop does). Never exits.
 std::string check_track(std::span<const std::uint8_t> bytes);
-// Opens both tracks once start_sound has made the sound ready; a track whose
-// file is missing or unreadable stays silent, with one line on standard error.
+// Opens every named track once start_sound has made the sound ready; a track
+// whose file is missing or unreadable stays silent, with one line on standard
+// error. Only the menu and level tracks are named from the start.
 void load_music();
 // Plays a track from where it was last left (its start the first time);
 // MUSIC_NONE pauses whatever plays. Asking for the playing track changes nothing.
 void play_music(MusicTrack track);
 // The track's next play starts from its beginning (a new game's music).
 void rewind_music(MusicTrack track);
-// The file MUSIC_PLAY streams ("play.ogg" until told otherwise): each level of
-// a campaign has its own. A new file is opened at once (or by load_music) and
-// plays from its start; a missing or unreadable one is silence and one line on
-// standard error. Naming the file already chosen changes nothing.
-void choose_play_music(const std::string& file_name);
+// The file a track streams (MUSIC_PLAY "play.ogg" and MUSIC_MENU "menu.ogg"
+// until told otherwise, the others none): each level of a campaign has its
+// own. A new file is opened at once (or by load_music) and plays from its
+// start; a missing or unreadable one is silence and one line on standard
+// error; "" is silence without a word. Naming the file already chosen changes
+// nothing.
+void choose_music(MusicTrack track, const std::string& file_name);
 // Stops the feeder thread and closes both tracks. shut_down calls it before
 // removing the sound, and the program's exit handler before Allegro closes,
 // so the feeder never outlives the streams it fills. A second call does nothing.

@@ -292,6 +292,9 @@ struct EnemyType {
   // player shot drops an item of kind `drop` (0: it drops none).
   std::int32_t drop = 0;
   std::int32_t drop_every = 0;
+  // The first enemy of this type to appear in a level (its boss warning)
+  // starts the level's boss track; read by the shell, never by the tick.
+  bool starts_boss_music = false;
   DATAFILE* data = nullptr;
   std::array<Animation, MAX_ANIMATIONS> anims{};
 };

@@ -13,10 +13,16 @@
 
 // Empty, with the reason reported as a test failure, when the level file
 // does not load or nothing in it spawns the boss.
-// The type the level calls its boss.
+// The type the level calls its boss: a boss whose fall wins the level (a
+// mid-boss's does not).
 inline int boss_type_of_level() {
-  for (int t = 1; t <= MAX_ENEMY_TYPES; ++t)
-    if (enemy_types[t - 1].boss) return t;
+  for (int t = 1; t <= MAX_ENEMY_TYPES; ++t) {
+    const EnemyType& type = enemy_types[t - 1];
+    if (!type.boss) continue;
+    for (int step = type.death_anim, n = 0; step >= 0 && step < MAX_ANIMATIONS && n < 32;
+         step = type.anims[step].next, ++n)
+      if (type.anims[step].flags & ANIM_VICTORY) return t;
+  }
   return 0;
 }
 

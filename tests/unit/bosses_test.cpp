@@ -24,6 +24,7 @@ TEST(EnemyExtras, ParsesEachKeyAndRefusesWithTheLine) {
       parse("[[type]]\nnumber = 7\nscore = 5000\nboss = true\nname = \"Tyrant\"\nhealth = 1200\n");
   ASSERT_EQ(boss.error, "");
   EXPECT_EQ(boss.types[6], (EnemyTypeExtras{5000, true, "Tyrant", 1200}));
+  EXPECT_TRUE(parse("[[type]]\nnumber = 8\nstarts_boss_music = true\n").types[7].starts_boss_music);
   const std::string seven = "[[type]]\nnumber = 7\n";
   const std::pair<std::string, const char*> refused[] = {
       {"[[type]]\nscore = 5\n", "e.eix:1: [[type]] has no number"},
@@ -34,6 +35,7 @@ TEST(EnemyExtras, ParsesEachKeyAndRefusesWithTheLine) {
       {seven + "health = 300\n", "e.eix:1: only a boss has health"},
       {seven + "boss = true\nhealth = 255\n", "from 256 to 32767"},
       {seven + "speed = 3\n", "e.eix:3: unknown key \"speed\" in [[type]]"},
+      {seven + "starts_boss_music = 1\n", "e.eix:3: starts_boss_music is not true or false"},
       {seven + "drop = \"laser\"\n", "e.eix:3: drop must be \"power\", \"energy\" or \"bomb\""},
       {seven + "drop_every = 3\n", "e.eix:1: drop_every without a drop"},
       {seven + "drop = \"power\"\ndrop_every = 0\n", "e.eix:4: drop_every must be a whole number"},
@@ -47,7 +49,7 @@ TEST(EnemyExtras, ParsesEachKeyAndRefusesWithTheLine) {
 TEST(EnemyExtras, RoundTripThroughTheEnemyCompiler) {
   const std::string step = "[[enemy.step]]\nnext = 0\nduration = 1\nframe = 0\n";
   const std::string source =
-      "[[enemy]]\ndatafile = \"d.dat\"\nhealth = 1\ndeath = 0\n" + step +
+      "[[enemy]]\ndatafile = \"d.dat\"\nstarts_boss_music = true\nhealth = 1\ndeath = 0\n" + step +
       "[[enemy]]\nname = \"Tyrant\"\nboss = true\nscore = 5000\ndatafile = \"b.dat\"\n"
       "health = 1200\ndrop = \"bomb\"\ndrop_every = 2\ndeath = 0\n" +
       step;
@@ -55,6 +57,7 @@ TEST(EnemyExtras, RoundTripThroughTheEnemyCompiler) {
   ASSERT_TRUE(first.errors.empty()) << first.errors[0];
   EXPECT_EQ(first.file.types[1].health, MAX_FILE_HEALTH);
   EXPECT_EQ(first.extras.types[1], (EnemyTypeExtras{5000, true, "Tyrant", 1200, ITEM_BOMB, 2}));
+  EXPECT_TRUE(first.extras.types[0].starts_boss_music);
   const std::string text = serialize_enemy_extras(first.extras, "t.eif");
   EXPECT_EQ(parse(text).types, first.extras.types);
   const EifCompiled again =

@@ -49,6 +49,8 @@ TEST(CampaignFile, ReadsEveryLevelInOrder) {
   EXPECT_EQ(c.levels[1].enemies, "enemy2.eif");
   EXPECT_EQ(c.levels[1].tiles, "tileset2.dat");
   EXPECT_EQ(c.levels[1].music, "level2.ogg");
+  EXPECT_EQ(c.levels[1].boss_music, "") << "without one the level's track plays on";
+  EXPECT_EQ(parse(FIRST + "boss_music = \"boss.ogg\"\n").levels[0].boss_music, "boss.ogg");
   // A folder inside the game folder is fine.
   EXPECT_EQ(parse(FIRST + level_table("T", "a/b.wif", "e.eif", "t.dat", "m.ogg")).error, "");
   // Without a name or [rules]: the first title names it, the plain rules hold.
@@ -95,6 +97,7 @@ TEST(CampaignFile, RefusesWhatTheGameCannotPlayWithTheLine) {
        "c.toml:10: enemies \"../e.eif\" leaves the game folder"},
       {FIRST + level_table("T", "l.wif", "e.eif", "a/../../t.dat", "m.ogg"), "leaves the game"},
       {FIRST + level_table("T", "l.wif", "e.eif", "t.dat", ""), "c.toml:12: music \"\" is empty"},
+      {FIRST + "boss_music = \"../b.ogg\"\n", "c.toml:7: boss_music \"../b.ogg\" leaves the game"},
       {FIRST + "[[level]]\ntitle = 5\n", "c.toml:8: title is not a string"},
       {too_many, "c.toml:385: more than 64 levels"},
       {"[rules]\narcade = 1\n" + FIRST, "c.toml:2: arcade is not true or false"},

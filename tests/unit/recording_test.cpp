@@ -20,8 +20,8 @@ Recording sample() {
   r.difficulty = DIFFICULTY_HARD;
   r.practice = true;
   r.seed = 0xdeadbeef;
-  r.levels = {{"Level 1", "level1.wif", "enemy.eif", "tileset1.dat", "play.ogg"},
-              {"", "level2.wif", "enemy2.eif", "tileset2.dat", ""}};
+  r.levels = {{"Level 1", "level1.wif", "enemy.eif", "tileset1.dat", "play.ogg", ""},
+              {"", "level2.wif", "enemy2.eif", "tileset2.dat", "", ""}};
   r.digests = {0x0123456789abcdefULL, 42};
   r.inputs = {{300, INPUT_FIRE}, {1, INPUT_FIRE | INPUT_LEFT}, {900, 0}, {33, INPUT_CONTINUE}};
   r.ticks = 1234;

@@ -184,7 +184,7 @@ std::vector<std::string> Compiler::step_names(const toml::array& steps) {
 void Compiler::compile_type(const toml::table& table, int k) {
   check_keys(table,
              {"name", "datafile", "datafile_bytes", "health", "start", "death", "step", "boss",
-              "score", "drop", "drop_every"},
+              "score", "drop", "drop_every", "starts_boss_music"},
              "an [[enemy]]");
   out_.type_where.push_back(position(source_, table.source()));
   out_.step_where.emplace_back();
@@ -234,6 +234,12 @@ void Compiler::compile_extras(const toml::table& table, int k) {
       extras.boss = boss->as_boolean()->get();
     else
       fail(boss->source(), "\"boss\" is true or false");
+  }
+  if (const toml::node* cue = table.get("starts_boss_music")) {
+    if (cue->is_boolean())
+      extras.starts_boss_music = cue->as_boolean()->get();
+    else
+      fail(cue->source(), "\"starts_boss_music\" is true or false");
   }
   extras.score = integer(table, "score", 0, MAX_TYPE_SCORE, false).value_or(ENEMY_SCORE);
   compile_drop(table, extras);

@@ -120,6 +120,7 @@ std::string decompile_enemy_file(const EnemyFile& file, const std::string& eif_n
       out += "drop = " + toml_string(std::string(ITEM_KIND_NAMES[more.drop - 1])) + "\n";
       out += "drop_every = " + std::to_string(more.drop_every) + "\n";
     }
+    if (more.starts_boss_music) out += "starts_boss_music = true\n";
     out += datafile_line(type.datafile);
     out += "health = " + std::to_string(more.health != 0 ? more.health : type.health) + "\n";
     out += "start = \"" + step_name(type.start_anim) + "\"\n";

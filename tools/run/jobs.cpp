@@ -94,7 +94,8 @@ std::string write_report(const SeedReport& report) {
   std::ostringstream out;
   out << "report " << r.seed << ' ' << static_cast<int>(r.outcome) << ' ' << r.tick << ' '
       << r.score << ' ' << r.spawned << ' ' << r.destroyed << ' ' << r.hits_taken << ' ' << r.energy
-      << ' ' << r.boss_tick << ' ' << r.level << ' ' << r.hash << ' ' << r.difficulty << '\n';
+      << ' ' << r.boss_tick << ' ' << r.midboss_tick << ' ' << r.midboss_ticks << ' ' << r.level
+      << ' ' << r.hash << ' ' << r.difficulty << '\n';
   write_numbers(out, r.hits_by_stretch);
   write_numbers(out, r.hit_ticks);
   write_numbers(out, r.enemies_by_second);
@@ -119,7 +120,8 @@ bool read_report(std::string_view bytes, SeedReport* report) {
   std::string head;
   int outcome = -1;
   if (!(in >> head >> r.seed >> outcome >> r.tick >> r.score >> r.spawned >> r.destroyed >>
-        r.hits_taken >> r.energy >> r.boss_tick >> r.level >> r.hash >> r.difficulty) ||
+        r.hits_taken >> r.energy >> r.boss_tick >> r.midboss_tick >> r.midboss_ticks >> r.level >>
+        r.hash >> r.difficulty) ||
       head != "report" || outcome < 0 || outcome > static_cast<int>(Outcome::time))
     return false;
   r.outcome = static_cast<Outcome>(outcome);

@@ -72,10 +72,11 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
     appendf(out,
             "{\"seed\": %u, \"pilot\": \"%s\", \"outcome\": \"%s\", \"tick\": %d, \"score\": %d, "
             "\"spawned\": %d, \"destroyed\": %d, \"hits_taken\": %d, \"energy\": %d, "
-            "\"level\": %d, \"boss_tick\": %d, \"worst_stretch\": %d, \"difficulty\": \"%s\"",
+            "\"level\": %d, \"boss_tick\": %d, \"midboss_tick\": %d, \"midboss_ticks\": %d, "
+            "\"worst_stretch\": %d, \"difficulty\": \"%s\"",
             r.seed, pilot, outcome_name(r.outcome), r.tick, r.score, r.spawned, r.destroyed,
-            r.hits_taken, r.energy, r.level, r.boss_tick, worst_stretch(r),
-            difficulty_word(r.difficulty));
+            r.hits_taken, r.energy, r.level, r.boss_tick, r.midboss_tick, r.midboss_ticks,
+            worst_stretch(r), difficulty_word(r.difficulty));
     append_numbers(out, "hits_by_stretch", r.hits_by_stretch);
     append_numbers(out, "hit_ticks", r.hit_ticks);
     append_numbers(out, "enemies_by_second", r.enemies_by_second);

@@ -20,6 +20,7 @@ struct RunCounter {
   std::array<bool, MAX_ENEMIES> was_alive{};
   std::array<bool, MAX_ENEMIES> was_dying{};
   std::array<bool, MAX_ENEMY_BULLETS> had_hit{};
+  int midboss_slot = -1;
 };
 
 // A type that can win the level: a step of its death shows the victory
@@ -42,6 +43,14 @@ void count_enemies(RunCounter& c, RunResult& r, int tick) {
     if (live && !c.was_alive[i]) {
       ++r.spawned;
       if (r.boss_tick == 0 && wins_the_level(e.type)) r.boss_tick = tick;
+      if (r.midboss_tick == 0 && enemy_types[e.type - 1].boss && !wins_the_level(e.type)) {
+        r.midboss_tick = tick;
+        c.midboss_slot = i;
+      }
+    }
+    if (i == c.midboss_slot && (!live || dying)) {
+      r.midboss_ticks = tick - r.midboss_tick;
+      c.midboss_slot = -1;
     }
     if (dying && !c.was_dying[i]) ++r.destroyed;
     c.was_alive[i] = live;
@@ -162,7 +171,7 @@ Campaign run_campaign(const RunSettings& settings) {
   } else {
     // Its music is the one-level game's.
     played.levels.push_back({"", settings.script_file, settings.enemy_file, settings.tile_file,
-                             single_level_campaign().levels.front().music});
+                             single_level_campaign().levels.front().music, ""});
     played.rules = settings.rules;
   }
   played.rules = rules_at_difficulty(played.rules, settings.difficulty);
@@ -196,7 +205,8 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* record
     const bool cleared_before = progress.cleared;
     if (replay_tick(*campaign, progress, keys)) {
       add_level_figures(r, progress.left_tally);
-      r.boss_tick = 0;
+      r.boss_tick = r.midboss_tick = r.midboss_ticks = 0;
+      counter.midboss_slot = -1;
     }
     if (progress.cleared && !cleared_before) r.tally.push_back({progress.tally, progress.bonus});
     // Events are for the sounds, which the runner does not play.

@@ -177,6 +177,11 @@ struct RunResult {
   // When an enemy that can win the level first appeared; 0 never. In a
   // campaign, the boss of the level the run ended in.
   int boss_tick = 0;
+  // A mid-boss: a boss type that cannot win the level. When the first one
+  // appeared (0 never) and how long it lasted until it fell or left (0 while
+  // it still fights); in a campaign, of the level the run ended in.
+  int midboss_tick = 0;
+  int midboss_ticks = 0;
   std::uint64_t hash = 0;
   std::vector<int> hits_by_stretch;  // hits in each 10-second stretch
   std::vector<int> hit_ticks;        // the tick of every hit, in order

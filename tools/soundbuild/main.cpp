@@ -1,17 +1,13 @@
 // mirvo-soundbuild: renders the sound effect recipes of data/sounds/ and the
 // music scores of data/music/ to WAV files with sox, for "dat" and oggenc.
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "common/process.h"
 #include "common/text_source.h"
 #include "soundbuild/recipe.h"
 #include "soundbuild/score.h"
-
-extern char** environ;
 
 namespace {
 
@@ -34,15 +30,8 @@ int fail(const std::string& what) {
   return 1;
 }
 
-// Runs sox with the arguments and waits for it; false unless it exits with 0.
 bool run_sox(const std::vector<std::string>& args) {
-  std::vector<char*> argv{const_cast<char*>("sox")};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "sox", nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return textsource::run_program("sox", args);
 }
 
 int run_effect(const std::string& src, const std::string& out) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "content/content.h"
@@ -23,6 +24,24 @@ bool level_won() {
 }
 
 }  // namespace
+
+Campaign read_campaign_file(const std::string& path) {
+  namespace fs = std::filesystem;
+  const WholeFile in = read_whole_file(path.c_str(), MAX_TEXT_FILE_BYTES);
+  Campaign c;
+  if (!in.opened || in.error != 0) {
+    c.error = path + ": " + whole_file_problem(in);
+    return c;
+  }
+  c = parse_campaign(in.bytes, path.c_str());
+  if (!c.error.empty()) return c;
+  const fs::path folder = fs::path(path).parent_path();
+  for (CampaignLevel& level : c.levels)
+    for (std::string* name :
+         {&level.script, &level.enemies, &level.tiles, &level.music, &level.boss_music})
+      if (!name->empty()) *name = fs::absolute(folder / *name).lexically_normal().string();
+  return c;
+}
 
 Campaign load_campaign() {
   const WholeFile in = read_whole_file(CAMPAIGN_FILE, MAX_TEXT_FILE_BYTES);

@@ -100,6 +100,10 @@ struct Campaign {
 Campaign parse_campaign(std::span<const std::uint8_t> bytes, const char* path);
 // Today's one-level game: level1.wif, enemy.eif, tileset1.dat, play.ogg.
 Campaign single_level_campaign();
+// A campaign file anywhere (an author's): read, parsed, and every file name
+// made whole from the file's own folder. The error says why it cannot be
+// read. Never exits.
+Campaign read_campaign_file(const std::string& path);
 // The game's loader: CAMPAIGN_FILE when it exists, else the single level; a
 // file that cannot be read or parsed shows its message and ends the program
 // with status 1.
@@ -490,6 +494,11 @@ EnemyExtras read_enemy_extras(const char* enemy_file);
 // is false; the enemy types are loaded already. Shows the message and ends
 // the program with status 1 on a broken companion.
 void load_enemy_extras(const char* enemy_file, bool used);
+
+// Where an enemy file's archive named `datafile` is: beside the enemy file
+// when it is there (an author's level in a folder of its own), else the name
+// as given, in the game folder.
+std::string enemy_archive_path(const std::string& enemy_file, const std::string& datafile);
 
 // The game's loader: fills enemy_types with datafiles, silhouettes, masks and
 // (with the OpenGL renderer) textures, releasing those of an earlier load

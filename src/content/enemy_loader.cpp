@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "content/content.h"
 #include "content/content_local.h"
@@ -102,10 +104,20 @@ EnemyFile read_enemy_file(const char* path, int max_types) {
     return refused;
   }
   // A read that fails part-way leaves the parser what was read.
-  return parse_enemy_file(in.bytes, path, max_types);
+  EnemyFile file = parse_enemy_file(in.bytes, path, max_types);
+  for (EnemyTypeRecord& type : file.types) type.datafile = enemy_archive_path(path, type.datafile);
+  return file;
 }
 
 }  // namespace
+
+std::string enemy_archive_path(const std::string& enemy_file, const std::string& datafile) {
+  const std::filesystem::path beside = std::filesystem::path(enemy_file).parent_path() / datafile;
+  std::error_code missing;
+  if (beside.has_parent_path() && std::filesystem::is_regular_file(beside, missing))
+    return beside.string();
+  return datafile;
+}
 
 std::string install_enemy_types(const EnemyFile& file) {
   // Every datafile is loaded and every frame checked before the table is

@@ -86,7 +86,7 @@ std::uint64_t level_content_digest(const CampaignLevel& level, const Rules& rule
   const EnemyFile file = parse_enemy_file(enemies.bytes, level.enemies.c_str());
   if (!file.error.empty()) return 0;
   for (const EnemyTypeRecord& type : file.types)
-    if (!add_file(d, type.datafile, MAX_ARCHIVE_BYTES)) return 0;
+    if (!add_file(d, enemy_archive_path(level.enemies, type.datafile), MAX_ARCHIVE_BYTES)) return 0;
   return d.value;
 }
 

@@ -9,7 +9,10 @@
 
 namespace {
 
-constexpr const char* USAGE = "usage: mirvo [--help | --version | --replay FILE]\n";
+constexpr const char* USAGE =
+    "usage: mirvo [--help | --version | --replay FILE]\n"
+    "       mirvo --level FILE.wif --enemies FILE.eif [--tiles FILE.dat] [--music FILE.ogg]\n"
+    "       mirvo --campaign FILE.toml\n";
 
 constexpr const char* HELP =
     "Mirvo, a vertical-scrolling shoot-'em-up. Without arguments the game starts;\n"
@@ -19,7 +22,27 @@ constexpr const char* HELP =
     "  --version      print the version and exit\n"
     "  --replay FILE  watch a recorded game (Space pause, Right fast, Down step,\n"
     "                 Enter take over, Esc leave); a recording that cannot be\n"
-    "                 played is refused with one line and exit status 1\n";
+    "                 played is refused with one line and exit status 1\n"
+    "  --level FILE.wif --enemies FILE.eif\n"
+    "                 Start plays this one level (with the game folder's rules);\n"
+    "                 --tiles and --music default to the first level's\n"
+    "  --campaign FILE.toml\n"
+    "                 Start plays this campaign; its file names are taken from\n"
+    "                 the campaign file's folder\n"
+    "Paths are taken from where mirvo is started. An enemy file's archives are\n"
+    "looked for beside it first, then in the game folder. Such games are\n"
+    "practice: recorded, never entered in the score table.\n";
+
+// The options that name an author's files, each taking one value.
+struct FileOption {
+  const char* name;
+  const char* CommandLine::*field;
+};
+constexpr FileOption FILE_OPTIONS[] = {{"--level", &CommandLine::level},
+                                       {"--enemies", &CommandLine::enemies},
+                                       {"--tiles", &CommandLine::tiles},
+                                       {"--music", &CommandLine::music},
+                                       {"--campaign", &CommandLine::campaign}};
 
 // 0 once the answer has reached standard output; a full disk or a closed
 // pipe must not pass for a printed answer.
@@ -29,11 +52,35 @@ int answered() {
   return 1;
 }
 
+// Options naming an author's files, in any order, each once with a value:
+// a level needs its enemies, and a campaign stands alone.
+CommandLine read_file_options(int argc, const char* const* argv) {
+  CommandLine line{CommandLine::PLAY};
+  for (int i = 1; i < argc; i += 2) {
+    const FileOption* option = nullptr;
+    for (const FileOption& o : FILE_OPTIONS)
+      if (std::strcmp(argv[i], o.name) == 0) option = &o;
+    if (!option || line.*(option->field) != nullptr || i + 1 >= argc)
+      return {CommandLine::REFUSED, argv[i]};
+    line.*(option->field) = argv[i + 1];
+  }
+  const bool level_files = line.enemies || line.tiles || line.music;
+  const char* why = line.campaign && (line.level || level_files) ? "--campaign stands alone"
+                    : line.level && !line.enemies                ? "--level needs --enemies"
+                    : !line.level && level_files ? "--enemies, --tiles and --music need --level"
+                                                 : nullptr;
+  if (why) return {.action = CommandLine::REFUSED, .reason = why};
+  return line;
+}
+
 }  // namespace
 
 CommandLine read_command_line(int argc, const char* const* argv) {
   if (argc <= 1) return {CommandLine::PLAY};
   const char* first = argv[1];
+  if (std::strncmp(first, "--", 2) == 0 && std::strcmp(first, "--help") != 0 &&
+      std::strcmp(first, "--version") != 0 && std::strcmp(first, "--replay") != 0)
+    return read_file_options(argc, argv);
   CommandLine line{CommandLine::REFUSED, first};
   if (std::strcmp(first, "--help") == 0) line.action = CommandLine::HELP;
   if (std::strcmp(first, "--version") == 0) line.action = CommandLine::VERSION;
@@ -57,7 +104,10 @@ int answer_command_line(const CommandLine& line) {
       std::printf("mirvo %s\n", MIRVO_VERSION);
       return answered();
     case CommandLine::REFUSED:
-      std::fprintf(stderr, "mirvo: unexpected argument \"%s\"\n", line.unexpected);
+      if (line.reason)
+        std::fprintf(stderr, "mirvo: %s\n", line.reason);
+      else
+        std::fprintf(stderr, "mirvo: unexpected argument \"%s\"\n", line.unexpected);
       std::fputs(USAGE, stderr);
       return 2;
     case CommandLine::PLAY:

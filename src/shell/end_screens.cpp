@@ -131,6 +131,12 @@ void leave_game() {
 
 void read_folder_campaign() {
   folder_campaign = FolderCampaign{};
+  if (const CommandCampaign* command = command_line_campaign(); command && !command->one_level) {
+    // A --campaign's own rules and name; a --level takes the folder's, read below.
+    folder_campaign.rules = command->campaign.rules;
+    folder_campaign.name = table_campaign(command->campaign.name);
+    return;
+  }
   const WholeFile in = read_whole_file(CAMPAIGN_FILE, MAX_TEXT_FILE_BYTES);
   if (!in.opened || in.error != 0) return;
   const Campaign campaign = parse_campaign(in.bytes, CAMPAIGN_FILE);

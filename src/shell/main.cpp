@@ -23,6 +23,11 @@ int main(int argc, char** argv) {
     std::printf("%s\n", replay.error.c_str());
     return 1;
   }
+  const CommandCampaign author = read_command_campaign(line);
+  if (!author.error.empty()) {
+    std::printf("%s\n", author.error.c_str());
+    return 1;
+  }
   find_game_files();
   start_up();
   if (line.action == CommandLine::REPLAY) find_replay_campaign(replay, line.replay);
@@ -31,7 +36,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n", replay.error.c_str());
     return 1;
   }
-  read_folder_campaign();
+  if (!author.campaign.levels.empty())
+    use_command_campaign(author);
+  else
+    read_folder_campaign();
   int selection = 0;
   const char* notice = nullptr;
   if (line.action == CommandLine::REPLAY && play_replay(replay) == PlaybackEnd::taken_over) {

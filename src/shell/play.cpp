@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "content/content.h"
@@ -23,6 +24,8 @@ namespace {
 // anew, so an edited campaign.toml plays at the next Start.
 Campaign campaign;
 CampaignProgress progress;
+// An author's level or campaign from the command line, played instead.
+std::optional<CommandCampaign> command_campaign;
 
 // What the screens around play count, under rules that end games: ticks
 // since the game was lost, ticks the shown tally has run, and the continues
@@ -95,7 +98,12 @@ namespace {
 // broken campaign never ends a game midway. Without a campaign file the
 // campaign is the one level Start names, "level1.wif".
 void check_campaign() {
-  campaign = load_campaign();
+  if (!command_campaign) {
+    campaign = load_campaign();
+  } else {
+    campaign = command_campaign->campaign;
+    if (command_campaign->one_level) campaign.rules = load_campaign().rules;
+  }
   // The difficulty Start asked for, under rules that choose one; the plain rules stay as they are.
   campaign.rules = rules_at_difficulty(campaign.rules, settings.difficulty);
   if (const std::string why = campaign_problem(campaign); !why.empty()) {
@@ -120,11 +128,21 @@ void start_level() {
   const auto seed = static_cast<std::uint32_t>(now ^ (now >> 32));
   start_game(campaign, progress, seed != 0 ? seed : 1);
   recording = begin_recording(campaign, seed != 0 ? seed : 1, "player", MIRVO_VERSION);
+  recording.practice = command_campaign.has_value();
   recording_on = true;
   continue_pending = false;
 }
 
 }  // namespace
+
+void use_command_campaign(const CommandCampaign& c) {
+  command_campaign = c;
+  read_folder_campaign();
+}
+
+const CommandCampaign* command_line_campaign() {
+  return command_campaign ? &*command_campaign : nullptr;
+}
 
 void new_game() {
   leave_game();  // a paused game Start replaces

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "content/content.h"
 #include "shell/shell_local.h"
 #include "world/world.h"
 
@@ -105,6 +106,21 @@ struct FolderCampaign {
 };
 extern FolderCampaign folder_campaign;
 void read_folder_campaign();
+
+// An author's level (--level) or campaign (--campaign) from the command line,
+// every path in it whole; error says why it cannot be read. Called before the
+// game folder becomes the current one.
+struct CommandCampaign {
+  Campaign campaign;
+  bool one_level = false;  // --level: it takes the game folder's rules at Start
+  std::string error;
+};
+CommandCampaign read_command_campaign(const CommandLine& line);
+// From now on Start plays `c` instead of the game folder's campaign, and its
+// games are practice (one_level: by the folder's rules).
+void use_command_campaign(const CommandCampaign& c);
+// The campaign use_command_campaign chose, or null.
+const CommandCampaign* command_line_campaign();
 
 // How the game stands, for the game-over screen and the score table.
 struct GameSummary {

@@ -61,6 +61,14 @@ struct CommandLine {
   enum Action { PLAY, HELP, VERSION, REFUSED, REPLAY } action = PLAY;
   const char* unexpected = nullptr;  // the argument refused
   const char* replay = nullptr;      // REPLAY's file
+  // An author's level or campaign for Start, as given (relative to where the
+  // player stands); null: the game folder's own.
+  const char* level = nullptr;
+  const char* enemies = nullptr;
+  const char* tiles = nullptr;
+  const char* music = nullptr;
+  const char* campaign = nullptr;
+  const char* reason = nullptr;  // a refusal's own words, instead of "unexpected argument"
 };
 CommandLine read_command_line(int argc, const char* const* argv);
 // Prints what a HELP, VERSION or REFUSED line asks for (help and version on

@@ -36,7 +36,10 @@ Ran run_without_display(const std::vector<std::string>& args,
   return ran;
 }
 
-constexpr const char* USAGE = "usage: mirvo [--help | --version | --replay FILE]\n";
+constexpr const char* USAGE =
+    "usage: mirvo [--help | --version | --replay FILE]\n"
+    "       mirvo --level FILE.wif --enemies FILE.eif [--tiles FILE.dat] [--music FILE.ogg]\n"
+    "       mirvo --campaign FILE.toml\n";
 
 }  // namespace
 
@@ -55,18 +58,27 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay) {
 }
 
 TEST(CommandLine, AnyOtherArgumentIsRefusedWithStatusTwo) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"-h"}, "-h"},
-      {{"level1.wif"}, "level1.wif"},
-      {{"--help", "--version"}, "--version"},
-      {{"--version", ""}, ""},
-      {{"--replay"}, "--replay"},
+  const auto unexpected = [](const std::string& arg) {
+    return "unexpected argument \"" + arg + "\"";
   };
-  for (const auto& [args, refused] : cases) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-h"}, unexpected("-h")},
+      {{"level1.wif"}, unexpected("level1.wif")},
+      {{"--help", "--version"}, unexpected("--version")},
+      {{"--version", ""}, unexpected("")},
+      {{"--replay"}, unexpected("--replay")},
+      {{"--level", "a.wif", "--level", "b.wif"}, unexpected("--level")},
+      {{"--campaign"}, unexpected("--campaign")},
+      {{"--level", "a.wif"}, "--level needs --enemies"},
+      {{"--tiles", "t.dat"}, "--enemies, --tiles and --music need --level"},
+      {{"--campaign", "c.toml", "--level", "a.wif", "--enemies", "e.eif"},
+       "--campaign stands alone"},
+  };
+  for (const auto& [args, refusal] : cases) {
     const Ran ran = run_without_display(args);
     EXPECT_EQ(ran.status, std::optional<int>(2)) << args[0];
     EXPECT_EQ(ran.out, "");
-    EXPECT_EQ(ran.err, "mirvo: unexpected argument \"" + refused + "\"\n" + USAGE);
+    EXPECT_EQ(ran.err, "mirvo: " + refusal + "\n" + USAGE);
   }
 }
 

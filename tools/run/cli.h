@@ -28,7 +28,8 @@ struct Options {
   bool print_hashes = false;
   int jobs = 0;  // 0: one per processor
   bool campaign = false;
-  bool level_named = false;  // --level, --enemies or --tiles given
+  std::string campaign_file;  // --campaign-file: its campaign instead of the game folder's
+  bool level_named = false;   // --level, --enemies or --tiles given
 };
 
 // The options of the command line; a wrong one ends the program with the

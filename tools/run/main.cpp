@@ -21,7 +21,9 @@ int main(int argc, char** argv) {
   // As Start does: the campaign is read and every file it names checked
   // once, with the game's messages, before any run. Its rules are every
   // run's, a single level's too, so per-level and campaign figures agree.
-  Campaign campaign = load_campaign();
+  Campaign campaign =
+      o.campaign_file.empty() ? load_campaign() : read_campaign_file(o.campaign_file);
+  if (!campaign.error.empty()) fatal_error("Error in %s\n", campaign.error.c_str());
   o.run.rules = campaign.rules;
   if (o.campaign) {
     if (const std::string why = campaign_problem(campaign); !why.empty()) {

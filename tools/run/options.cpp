@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* USAGE =
     "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif] [--tiles FILE.dat]\n"
-    "                 [--campaign]\n"
+    "                 [--campaign | --campaign-file FILE.toml]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
     "                 [--record FILE] [--replay FILE [--video OUT.webm|OUT.mp4]]\n"
@@ -26,7 +26,9 @@ constexpr const char* USAGE =
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
     "with --campaign every level of its campaign.toml in a row, as Start does;\n"
-    "every run plays by the rules of that campaign.toml, a --level run too.\n"
+    "every run plays by the rules of that campaign.toml, a --level run too;\n"
+    "--campaign-file plays another campaign file by its own rules, its file\n"
+    "names taken from its own folder.\n"
     "--difficulty (default normal) counts only under its arcade rules; --power\n"
     "holds the weapon level there for the whole run.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
@@ -75,6 +77,7 @@ Options parse_options(int argc, char** argv) {
     ENEMIES,
     TILES,
     CAMPAIGN,
+    CAMPAIGN_FILE,
     PILOT,
     SEED,
     RUNS,
@@ -96,32 +99,34 @@ Options parse_options(int argc, char** argv) {
     JOBS,
     HELP
   };
-  static const option long_options[] = {{"data", required_argument, nullptr, DATA},
-                                        {"level", required_argument, nullptr, LEVEL},
-                                        {"enemies", required_argument, nullptr, ENEMIES},
-                                        {"tiles", required_argument, nullptr, TILES},
-                                        {"campaign", no_argument, nullptr, CAMPAIGN},
-                                        {"pilot", required_argument, nullptr, PILOT},
-                                        {"seed", required_argument, nullptr, SEED},
-                                        {"runs", required_argument, nullptr, RUNS},
-                                        {"ticks", required_argument, nullptr, TICKS},
-                                        {"immortal", no_argument, nullptr, IMMORTAL},
-                                        {"difficulty", required_argument, nullptr, DIFFICULTY},
-                                        {"power", required_argument, nullptr, POWER},
-                                        {"record", required_argument, nullptr, RECORD},
-                                        {"replay", required_argument, nullptr, REPLAY},
-                                        {"video", required_argument, nullptr, VIDEO},
-                                        {"verify", required_argument, nullptr, VERIFY},
-                                        {"expect", required_argument, nullptr, EXPECT},
-                                        {"frames", required_argument, nullptr, FRAMES},
-                                        {"out", required_argument, nullptr, OUT},
-                                        {"sheet", required_argument, nullptr, SHEET},
-                                        {"soak", required_argument, nullptr, SOAK},
-                                        {"json", no_argument, nullptr, JSON},
-                                        {"hash", no_argument, nullptr, HASH},
-                                        {"jobs", required_argument, nullptr, JOBS},
-                                        {"help", no_argument, nullptr, HELP},
-                                        {nullptr, 0, nullptr, 0}};
+  static const option long_options[] = {
+      {"data", required_argument, nullptr, DATA},
+      {"level", required_argument, nullptr, LEVEL},
+      {"enemies", required_argument, nullptr, ENEMIES},
+      {"tiles", required_argument, nullptr, TILES},
+      {"campaign", no_argument, nullptr, CAMPAIGN},
+      {"campaign-file", required_argument, nullptr, CAMPAIGN_FILE},
+      {"pilot", required_argument, nullptr, PILOT},
+      {"seed", required_argument, nullptr, SEED},
+      {"runs", required_argument, nullptr, RUNS},
+      {"ticks", required_argument, nullptr, TICKS},
+      {"immortal", no_argument, nullptr, IMMORTAL},
+      {"difficulty", required_argument, nullptr, DIFFICULTY},
+      {"power", required_argument, nullptr, POWER},
+      {"record", required_argument, nullptr, RECORD},
+      {"replay", required_argument, nullptr, REPLAY},
+      {"video", required_argument, nullptr, VIDEO},
+      {"verify", required_argument, nullptr, VERIFY},
+      {"expect", required_argument, nullptr, EXPECT},
+      {"frames", required_argument, nullptr, FRAMES},
+      {"out", required_argument, nullptr, OUT},
+      {"sheet", required_argument, nullptr, SHEET},
+      {"soak", required_argument, nullptr, SOAK},
+      {"json", no_argument, nullptr, JSON},
+      {"hash", no_argument, nullptr, HASH},
+      {"jobs", required_argument, nullptr, JOBS},
+      {"help", no_argument, nullptr, HELP},
+      {nullptr, 0, nullptr, 0}};
   Options o;
   int c = 0;
   opterr = 0;
@@ -144,6 +149,10 @@ Options parse_options(int argc, char** argv) {
         break;
       case CAMPAIGN:
         o.campaign = true;
+        break;
+      case CAMPAIGN_FILE:
+        o.campaign = true;
+        o.campaign_file = from_here(optarg);
         break;
       case PILOT:
         if (!pilot_kind_named(optarg, &o.pilot)) usage_error("--pilot is idle, sweep or dodge");

@@ -326,13 +326,14 @@ struct EnemyFile {
   int frames, w, h;
 };
 constexpr EnemyFile ENEMY_FILES[] = {
-    {"director.dat", 1, 2, 2},   {"dart.dat", 3, 24, 24},    {"drone.dat", 4, 32, 32},
-    {"gunship.dat", 3, 48, 40},  {"pod.dat", 3, 20, 20},     {"carrier.dat", 3, 40, 40},
-    {"boss.dat", 4, 96, 72},     {"alert.dat", 2, 100, 26},  {"stinger.dat", 4, 28, 28},
-    {"splitter.dat", 3, 36, 30}, {"warden.dat", 5, 88, 60},  {"lancer.dat", 4, 24, 36},
-    {"mine.dat", 4, 30, 30},     {"tyrant.dat", 5, 104, 68}, {"eel.dat", 4, 20, 34},
-    {"ray.dat", 4, 40, 26},      {"jelly.dat", 4, 26, 30},   {"urchin.dat", 4, 30, 30},
-    {"leviathan.dat", 4, 96, 64}};
+    {"director.dat", 1, 2, 2},    {"dart.dat", 3, 24, 24},       {"drone.dat", 4, 32, 32},
+    {"gunship.dat", 3, 48, 40},   {"pod.dat", 3, 20, 20},        {"carrier.dat", 3, 40, 40},
+    {"boss.dat", 4, 96, 72},      {"alert.dat", 2, 100, 26},     {"stinger.dat", 4, 28, 28},
+    {"splitter.dat", 3, 36, 30},  {"warden.dat", 5, 88, 60},     {"lancer.dat", 4, 24, 36},
+    {"mine.dat", 4, 30, 30},      {"tyrant.dat", 5, 104, 68},    {"eel.dat", 4, 20, 34},
+    {"ray.dat", 4, 40, 26},       {"jelly.dat", 4, 26, 30},      {"urchin.dat", 4, 30, 30},
+    {"leviathan.dat", 4, 96, 64}, {"ember.dat", 4, 22, 26},      {"slag.dat", 4, 40, 34},
+    {"wisp.dat", 4, 24, 26},      {"forgeheart.dat", 4, 76, 56}, {"brand.dat", 3, 16, 16}};
 
 TEST_P(BuiltData, EnemyFilesHoldTheirFramesAtTheirSizes) {
   for (const EnemyFile& e : ENEMY_FILES) {

@@ -110,8 +110,8 @@ TEST_P(MusicTrack, IsAStereoTrackOfItsLengthWithoutAClickOrAGap) {
 INSTANTIATE_TEST_SUITE_P(
     Tracks, MusicTrack,
     ::testing::Values(Track{"menu.ogg", 20, 60, true}, Track{"play.ogg", 20, 60, true},
-                      Track{"level2.ogg", 120, 180, true}, Track{"level3.ogg", 20, 60, true},
-                      Track{"stage1.ogg", 120, 180, true}, Track{"boss.ogg", 40, 90, true},
+                      Track{"stage1.ogg", 120, 180, true}, Track{"level2.ogg", 120, 180, true},
+                      Track{"level3.ogg", 120, 180, true}, Track{"boss.ogg", 40, 90, true},
                       Track{"ending.ogg", 30, 90, true}, Track{"clear.ogg", 2, 8, false},
                       Track{"gameover.ogg", 2, 8, false}));
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "common/level_checks.h"
 #include "eif/eif.h"
 #include "script/script.h"
 #include "sound/sound.h"
@@ -218,9 +219,8 @@ int check_campaign(const Options& o) {
     std::string why = campaign_level_problem(level, campaign.rules);
     if (why.empty()) why = track_problem(level.music);
     if (why.empty()) continue;
-    while (!why.empty() && why.back() == '\n') why.pop_back();
-    std::cerr << o.input << ": error: level " << i + 1 << " (" << level.title << "): " << why
-              << "\n";
+    std::cerr << o.input << ": error: level " << i + 1 << " (" << level.title
+              << "): " << levelcheck::load_problem(why, folder.string()) << "\n";
     ++broken;
   }
   if (broken > 0) return 1;

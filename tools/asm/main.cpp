@@ -134,6 +134,7 @@ int run_assemble(const Command& c) {
       return 1;
     }
     options.enemy_types = static_cast<int>(enemies.types.size());
+    options.victory_types = levelcheck::victory_types(enemies);
   }
   const auto source = read_input(c.input);
   if (!source) return 1;

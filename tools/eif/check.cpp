@@ -87,3 +87,8 @@ std::vector<EifProblem> check_enemy_datafiles(const EnemyFile& file, const std::
   }
   return problems;
 }
+
+std::vector<std::string> level_warnings(const EnemyFile& file, const std::string& source_name) {
+  if (!levelcheck::victory_types(file).empty()) return {};
+  return {"warning: " + source_name + ": " + levelcheck::NEVER_WON};
+}

@@ -163,6 +163,7 @@ int compile(const Options& o) {
   for (const std::string& e : c.errors) std::cerr << e << "\n";
   if (!c.errors.empty()) return 1;
 
+  for (const std::string& w : level_warnings(c.file, o.input)) std::cerr << w << "\n";
   std::vector<EifProblem> problems = check_level_director(c.file);
   install_allegro(SYSTEM_NONE, &errno, std::atexit);
   set_color_depth(32);

@@ -31,11 +31,14 @@ inline bool not_found(std::string_view why) {
   return why.starts_with("Error loading") || why.ends_with("does not exist");
 }
 
-// A loader's message on one line, with the folder searched when not_found.
+// A loader's message on one line, with the folder searched when not_found
+// and the message names the file relative to it (an absolute name, as from
+// the command line, already says where).
 inline std::string load_problem(std::string why, const std::string& folder) {
+  const bool relative = why.find("\"/") == std::string::npos && why.find(" /") == std::string::npos;
   const bool missing = not_found(why);
   while (!why.empty() && why.back() == '\n') why.pop_back();
-  return missing ? why + searched_in(folder) : why;
+  return missing && relative ? why + searched_in(folder) : why;
 }
 
 inline constexpr const char* NEVER_WON =

@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "asm/assembler.h"
 #include "run/runner.h"
 #include "world_fixture.h"
 
@@ -230,6 +231,38 @@ TEST_F(RunTool, ExitStatusAndItsReason) {
     const Ran ran = run_tool(c.arguments);
     EXPECT_EQ(ran.status, c.status) << c.arguments << ": " << ran.output;
     EXPECT_NE(ran.output.find(c.says), std::string::npos) << c.arguments << ": " << ran.output;
+  }
+}
+
+// Warnings go to standard error and leave the exit status alone.
+TEST_F(RunTool, WarnsOfEnemiesOutOfViewAndLevelsNoRunEnds) {
+  AsmOptions options;
+  const AsmResult lurk = assemble_source(
+      "script timeline:\n  wait 100\n  spawn 2 lurk 100 -200\n  wait 3000\n  restart\n"
+      "script lurk:\n  wait 1000\n  restart\n",
+      options);
+  ASSERT_TRUE(lurk.ok());
+  const std::vector<std::uint8_t> bytes = encode_scripts(lurk.instructions);
+  std::ofstream(path("lurk.wif"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  const struct {
+    std::string arguments;
+    const char* warning;  // nullptr: none at all
+  } cases[] = {
+      {"--level " + path("lurk.wif") + " --ticks 700",
+       "warning: seed 1: enemy type 2 stayed wholly outside the playfield with health left for "
+       "more than 5 s from 0:01.0\n"},
+      {"--pilot idle --immortal --runs 2", "warning: every run ended out of time\n"},
+      {"--pilot dodge", nullptr},
+  };
+  for (const auto& c : cases) {
+    const Ran ran = run_tool(c.arguments);
+    EXPECT_EQ(ran.status, 0) << c.arguments << ": " << ran.output;
+    if (c.warning == nullptr)
+      EXPECT_EQ(ran.output.find("warning:"), std::string::npos) << ran.output;
+    else
+      EXPECT_NE(ran.output.find(c.warning), std::string::npos) << c.arguments << ": " << ran.output;
   }
 }
 

@@ -282,7 +282,7 @@ void write_bytes(const std::string& file, const std::vector<std::uint8_t>& bytes
 // replays and verifies, is refused with the level when its content differs,
 // and names the first check after the tick where its input was changed.
 TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingVerifiesOnItsContentOnly) {
-  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --frames 10 --sheet " + path("sheet.png") +
+  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --frames 3 --sheet " + path("sheet.png") +
                      " --out " + path("frames") + " --record " + path("run.rec"))
                 .status,
             0);
@@ -294,12 +294,13 @@ TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingVerifiesOnItsContentOnly)
   const auto be32 = [&](int at) {
     return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3];
   };
-  EXPECT_EQ(be32(16), 3 * PLAYFIELD_W);
-  EXPECT_EQ(be32(20), PLAYFIELD_H + SHEET_LABEL_H);
+  // Nine frames (every 3 s and the end): a row of eight and one below.
+  EXPECT_EQ(be32(16), 8 * PLAYFIELD_W);
+  EXPECT_EQ(be32(20), 2 * (PLAYFIELD_H + SHEET_LABEL_H));
   int frames = 0;
   for (const auto& f : std::filesystem::directory_iterator(path("frames")))
     frames += f.is_regular_file();
-  EXPECT_EQ(frames, 3);
+  EXPECT_EQ(frames, 9);
 
   EXPECT_EQ(run_tool("--replay " + path("run.rec")).status, 0);
   const Ran verified = run_tool("--verify " + path("run.rec"));

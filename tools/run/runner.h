@@ -343,8 +343,10 @@ void draw_world_frame();
 bool save_frame_png(const std::string& path);
 // Keeps a copy of the last drawn frame, labelled with its game time.
 void keep_frame_for_sheet(int tick);
-// The kept frames side by side, each with its game time underneath, as one
-// PNG of (frames x 320) x (400 + SHEET_LABEL_H); false when there are no
-// frames or it cannot be written. The kept frames are released either way.
+// The kept frames in rows of SHEET_COLUMNS, each with its game time
+// underneath, as one PNG of (columns x 320) x (rows x (400 + SHEET_LABEL_H));
+// false when there are no frames or it cannot be written. The kept frames are
+// released either way.
 inline constexpr int SHEET_LABEL_H = 16;
+inline constexpr int SHEET_COLUMNS = 8;
 bool save_sheet_png(const std::string& path);

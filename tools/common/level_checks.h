@@ -25,10 +25,12 @@ inline std::string searched_in(const std::string& folder) {
 }
 
 // Whether a loader's message says the file was missing or unreadable (the
-// game's "Error loading ..." and "... does not exist") rather than faulty.
+// game's "Error loading ..." and "... does not exist", a track's "... cannot
+// be read: ...") rather than faulty.
 inline bool not_found(std::string_view why) {
   while (!why.empty() && why.back() == '\n') why.remove_suffix(1);
-  return why.starts_with("Error loading") || why.ends_with("does not exist");
+  return why.starts_with("Error loading") || why.ends_with("does not exist") ||
+         why.find("\" cannot be read: ") != std::string_view::npos;
 }
 
 // A loader's message on one line, with the folder searched when not_found

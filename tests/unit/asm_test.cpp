@@ -290,6 +290,32 @@ TEST(AsmChecker, RefusesScriptsTheGameWouldRunBadly) {
   }
 }
 
+// A level no script can win assembles, with one line that says why.
+TEST(AsmChecker, WarnsWhenNoSpawnedTypeCarriesTheVictoryStep) {
+  const std::string spawns_2 = "script s:\n  spawn 2 s 0 0\n  wait 1\n  remove\n";
+  struct Case {
+    std::optional<std::vector<int>> victory_types;
+    std::string warning;  // "" for none
+  } const cases[] = {
+      {std::nullopt, ""},  // no enemy file: nothing known
+      {std::vector<int>{},
+       "warning: level.wis: the level can never be won: no step carries the victory flag"},
+      {std::vector<int>{3, 4},
+       "warning: level.wis: the level can never be won: no script spawns a type "
+       "with a victory step (3, 4)"},
+      {std::vector<int>{2}, ""},
+  };
+  for (const Case& c : cases) {
+    AsmOptions options;
+    options.file_name = "level.wis";
+    options.enemy_types = 4;
+    options.victory_types = c.victory_types;
+    const AsmResult r = assemble_source(spawns_2, options);
+    EXPECT_TRUE(r.ok()) << joined(r.errors);
+    EXPECT_EQ(joined(r.warnings), c.warning.empty() ? "" : c.warning + "\n");
+  }
+}
+
 TEST(AsmChecker, AcceptsWellFormedLoopsAndEnds) {
   for (const char* source : {
            "script s:\n  angle 1\n  wait 0\n  restart\n",

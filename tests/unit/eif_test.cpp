@@ -264,6 +264,23 @@ TEST(EifCheck, LevelDirectorMustLiveAndLoop) {
   EXPECT_EQ(check_level_director(EnemyFile{}).size(), 1u);
 }
 
+TEST(EifCheck, WarnsWhenNoStepCarriesTheVictoryFlag) {
+  std::string without = DART;
+  without.replace(without.find("\"victory\", "), 11, "");
+  const struct {
+    std::string toml;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {DART, {}},
+      {without, {"warning: t.toml: the level can never be won: no step carries the victory flag"}},
+  };
+  for (const auto& c : cases) {
+    const EifCompiled compiled = compile(c.toml);
+    ASSERT_TRUE(compiled.errors.empty()) << compiled.errors[0];
+    EXPECT_EQ(level_warnings(compiled.file, "t.toml"), c.warnings);
+  }
+}
+
 // Datafiles made on disk with Allegro's `dat` tool: object 0 a bitmap,
 // object 1 a block of text.
 TEST(EifCheck, FramesMustBeBitmapsOfTheirDatafiles) {

@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "asm/assembler.h"
 #include "run/runner.h"
 #include "world_fixture.h"
 
@@ -248,8 +249,35 @@ void write_bytes(const std::string& file, const std::vector<std::uint8_t>& bytes
 // sheet is three frames side by side over their label row; the recording
 // replays and verifies, is refused with the level when its content differs,
 // and names the first check after the tick where its input was changed.
+// Warnings go to standard error and leave the exit status alone.
+TEST_F(RunTool, WarnsOfEnemiesOutOfViewAndLevelsNoRunEnds) {
+  const AsmResult lurk = assemble_source(
+      "script timeline:\n  wait 100\n  spawn 2 lurk 100 -200\n  wait 3000\n  restart\n"
+      "script lurk:\n  wait 1000\n  restart\n",
+      AsmOptions{});
+  ASSERT_TRUE(lurk.ok());
+  write_bytes(path("lurk.wif"), encode_scripts(lurk.instructions));
+  const struct {
+    std::string arguments;
+    std::string warning;  // "": none at all
+  } cases[] = {
+      {"--level " + path("lurk.wif") + " --ticks 700",
+       "warning: seed 1: enemy type 2 stayed wholly outside the playfield with health left for "
+       "more than 5 s from 0:01.0\n"},
+      {"--pilot idle --immortal --runs 2", "warning: every run ended out of time\n"},
+      {"--pilot dodge", ""},
+  };
+  for (const auto& c : cases) {
+    const Ran ran = run_tool(c.arguments);
+    EXPECT_EQ(ran.status, 0) << c.arguments << ": " << ran.output;
+    const std::string sought = c.warning.empty() ? "warning:" : c.warning;
+    EXPECT_EQ(ran.output.find(sought) != std::string::npos, !c.warning.empty())
+        << c.arguments << ": " << ran.output;
+  }
+}
+
 TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingVerifiesOnItsContentOnly) {
-  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --frames 10 --sheet " + path("sheet.png") +
+  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --frames 3 --sheet " + path("sheet.png") +
                      " --out " + path("frames") + " --record " + path("run.rec"))
                 .status,
             0);
@@ -261,12 +289,13 @@ TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingVerifiesOnItsContentOnly)
   const auto be32 = [&](int at) {
     return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3];
   };
-  EXPECT_EQ(be32(16), 3 * PLAYFIELD_W);
-  EXPECT_EQ(be32(20), PLAYFIELD_H + SHEET_LABEL_H);
+  // Nine frames (every 3 s and the end): a row of eight and one below.
+  EXPECT_EQ(be32(16), 8 * PLAYFIELD_W);
+  EXPECT_EQ(be32(20), 2 * (PLAYFIELD_H + SHEET_LABEL_H));
   int frames = 0;
   for (const auto& f : std::filesystem::directory_iterator(path("frames")))
     frames += f.is_regular_file();
-  EXPECT_EQ(frames, 3);
+  EXPECT_EQ(frames, 9);
 
   EXPECT_EQ(run_tool("--replay " + path("run.rec")).status, 0);
   const Ran verified = run_tool("--verify " + path("run.rec"));

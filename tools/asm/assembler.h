@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,12 +19,16 @@ struct AsmOptions {
   // Number of enemy types in the enemy file, or -1 without one: spawn types are
   // then only held to the table's 1..8 (or 255).
   int enemy_types = -1;
+  // With an enemy file: the spawn numbers of its types with a victory step.
+  // The level can be won only when a script spawns one of them.
+  std::optional<std::vector<int>> victory_types;
 };
 
 struct AsmResult {
   std::vector<ScriptInstruction> instructions;  // OP_END records included
   std::vector<std::string> errors;              // "file:line:column: message"
-  std::vector<std::string> warnings;            // "file:line:column: warning: message"
+  std::vector<std::string> warnings;            // "file:line:column: warning: message", or
+                                                // "warning: file: message" for the whole level
   bool ok() const { return errors.empty(); }
 };
 

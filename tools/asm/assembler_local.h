@@ -106,6 +106,7 @@ class Assembler {
   // After parsing (checks.cpp).
   void resolve_references();
   void check();
+  void check_victory();
   void check_script(const Script& s, int number, int script_count);
   void check_item(const Item& item, int script_count);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "asm/assembler_local.h"
+#include "common/level_checks.h"
 
 namespace assembly {
 
@@ -18,7 +19,7 @@ void Assembler::resolve_references() {
       if (item.script_ref.empty()) continue;
       const auto found = numbers.find(item.script_ref);
       if (found == numbers.end())
-        error(item.ref_pos, "no script named " + quoted(item.script_ref));
+        error(item.ref_pos, "no script named " + assembly::quoted(item.script_ref));
       else
         item.instruction.operands[SPAWN_SCRIPT_OPERAND] = static_cast<std::int16_t>(found->second);
     }
@@ -62,7 +63,8 @@ void Assembler::check_item(const Item& item, int script_count) {
 }
 
 void Assembler::check_script(const Script& s, int number, int script_count) {
-  const std::string name = "script " + quoted(s.name) + " (number " + std::to_string(number) + ")";
+  const std::string name =
+      "script " + assembly::quoted(s.name) + " (number " + std::to_string(number) + ")";
   const int length = static_cast<int>(s.items.size());
   if (length > MAX_SCRIPT_LENGTH)
     refuse(s.pos, name + " has " + std::to_string(length) + " instructions, more than " +
@@ -111,6 +113,28 @@ void Assembler::check() {
       check_script(s, ++number, script_count);
     }
   }
+  if (options_.victory_types) check_victory();
+}
+
+// Only a spawned enemy's steps fire their flags (never the director's), so
+// the victory step must belong to a type some script spawns.
+void Assembler::check_victory() {
+  const std::vector<int>& winners = *options_.victory_types;
+  const std::string where = "warning: " + options_.file_name + ": ";
+  if (winners.empty()) {
+    result_.warnings.push_back(where + levelcheck::NEVER_WON);
+    return;
+  }
+  for (const Script& s : scripts_)
+    for (const Item& item : s.items)
+      if (item.instruction.opcode == OP_SPAWN &&
+          std::ranges::find(winners, item.instruction.operands[SPAWN_TYPE_OPERAND]) !=
+              winners.end())
+        return;
+  std::string types;
+  for (int type : winners) types += (types.empty() ? "" : ", ") + std::to_string(type);
+  result_.warnings.push_back(where + "the level can never be won: no script spawns a type " +
+                             "with a victory step (" + types + ")");
 }
 
 }  // namespace assembly

@@ -2,6 +2,7 @@
 // ".wif" file back into source.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -9,13 +10,14 @@
 #include <vector>
 
 #include "asm/assembler.h"
+#include "common/level_checks.h"
 #include "content/content.h"
 #include "script/script.h"
 
 namespace {
 
 constexpr const char* USAGE =
-    "usage: mirvo-asm [-o OUT.wif] [--enemies FILE.eif] [--no-check] SOURCE.wis\n"
+    "usage: mirvo-asm [-o OUT.wif] [--enemies FILE.eif] [--data DIR] [--no-check] SOURCE.wis\n"
     "       mirvo-asm --disassemble [-o OUT.wis] FILE.wif\n"
     "       mirvo-asm --help\n"
     "\n"
@@ -23,6 +25,7 @@ constexpr const char* USAGE =
     "SOURCE with the extension .wif), or prints a level file as source.\n"
     "  -o FILE          where to write the result\n"
     "  --enemies FILE   check spawned enemy types against this enemy file\n"
+    "  --data DIR       the folder FILE is opened in (default: the current one)\n"
     "  --no-check       report the checker's refusals as warnings only\n"
     "  --disassemble    read a .wif file and write its source (to standard output\n"
     "                   without -o)\n";
@@ -33,6 +36,7 @@ struct Command {
   bool check = true;
   std::string output;
   std::string enemies;
+  std::string data_dir = ".";
   std::string input;
 };
 
@@ -51,6 +55,8 @@ std::optional<Command> parse_command_line(int argc, char** argv) {
       c.output = argv[++i];
     } else if (arg == "--enemies" && has_value) {
       c.enemies = argv[++i];
+    } else if (arg == "--data" && has_value) {
+      c.data_dir = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "mirvo-asm: unknown or incomplete option '%s'\n", arg.c_str());
       return std::nullopt;
@@ -68,12 +74,15 @@ std::optional<Command> parse_command_line(int argc, char** argv) {
   return c;
 }
 
-// The file's bytes, or nothing (with the message) when it cannot be opened.
-std::optional<std::vector<std::uint8_t>> read_input(const std::string& path) {
+// The file's bytes, or nothing (with the message) when it cannot be opened;
+// a file the game folder holds says where it was looked for.
+std::optional<std::vector<std::uint8_t>> read_input(const std::string& path,
+                                                    const std::string& folder = "") {
   WholeFile file = read_whole_file(path.c_str(), MAX_TEXT_FILE_BYTES);
   if (file.error != 0) {
-    std::fprintf(stderr, "mirvo-asm: cannot read '%s': %s\n", path.c_str(),
-                 whole_file_problem(file).c_str());
+    const std::string where = folder.empty() ? "" : levelcheck::searched_in(folder);
+    std::fprintf(stderr, "mirvo-asm: cannot load '%s': %s%s\n", path.c_str(),
+                 whole_file_problem(file).c_str(), where.c_str());
     return std::nullopt;
   }
   return std::move(file.bytes);
@@ -115,7 +124,9 @@ int run_assemble(const Command& c) {
   options.file_name = c.input;
   options.check = c.check;
   if (!c.enemies.empty()) {
-    const auto bytes = read_input(c.enemies);
+    std::filesystem::path path = c.enemies;
+    if (c.data_dir != ".") path = std::filesystem::path(c.data_dir) / path;
+    const auto bytes = read_input(path.string(), c.data_dir);
     if (!bytes) return 1;
     const EnemyFile enemies = parse_enemy_file(*bytes, c.enemies.c_str());
     if (!enemies.error.empty()) {
@@ -123,6 +134,7 @@ int run_assemble(const Command& c) {
       return 1;
     }
     options.enemy_types = static_cast<int>(enemies.types.size());
+    options.victory_types = levelcheck::victory_types(enemies);
   }
   const auto source = read_input(c.input);
   if (!source) return 1;

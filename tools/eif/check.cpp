@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 
+#include "common/level_checks.h"
 #include "eif/eif.h"
 #include "world/world.h"
 
@@ -60,8 +61,9 @@ std::vector<EifProblem> check_enemy_datafiles(const EnemyFile& file, const std::
     if (data_dir != ".") path = std::filesystem::path(data_dir) / path;
     datafiles[k] = load_checked_datafile(path.string().c_str());
     if (!datafiles[k]) {
-      problems.push_back(
-          {static_cast<int>(k), -1, "cannot load the datafile \"" + path.string() + "\""});
+      problems.push_back({static_cast<int>(k), -1,
+                          "cannot load the datafile \"" + file.types[k].datafile + "\"" +
+                              levelcheck::searched_in(data_dir)});
     }
   }
   // Each type on its own, so every type with a bad frame is reported: the
@@ -84,4 +86,9 @@ std::vector<EifProblem> check_enemy_datafiles(const EnemyFile& file, const std::
     if (data) unload_datafile(data);
   }
   return problems;
+}
+
+std::vector<std::string> level_warnings(const EnemyFile& file, const std::string& source_name) {
+  if (!levelcheck::victory_types(file).empty()) return {};
+  return {"warning: " + source_name + ": " + levelcheck::NEVER_WON};
 }

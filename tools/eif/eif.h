@@ -46,6 +46,10 @@ std::vector<EifProblem> check_level_director(const EnemyFile& file);
 // colour depth set.
 std::vector<EifProblem> check_enemy_datafiles(const EnemyFile& file, const std::string& data_dir);
 
+// What makes the file suspect for a level without making it unusable, as
+// whole "warning: source: ..." lines: no step carries the victory flag.
+std::vector<std::string> level_warnings(const EnemyFile& file, const std::string& source_name);
+
 // The names of the flag bits, lowest bit first; bits without a name are
 // written as numbers.
 struct EifFlagName {

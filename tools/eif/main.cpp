@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "common/level_checks.h"
 #include "eif/eif.h"
 #include "script/script.h"
 #include "sound/sound.h"
@@ -162,6 +163,7 @@ int compile(const Options& o) {
   for (const std::string& e : c.errors) std::cerr << e << "\n";
   if (!c.errors.empty()) return 1;
 
+  for (const std::string& w : level_warnings(c.file, o.input)) std::cerr << w << "\n";
   std::vector<EifProblem> problems = check_level_director(c.file);
   install_allegro(SYSTEM_NONE, &errno, std::atexit);
   set_color_depth(32);
@@ -218,9 +220,8 @@ int check_campaign(const Options& o) {
     std::string why = campaign_level_problem(level, campaign.rules);
     if (why.empty()) why = track_problem(level.music);
     if (why.empty()) continue;
-    while (!why.empty() && why.back() == '\n') why.pop_back();
-    std::cerr << o.input << ": error: level " << i + 1 << " (" << level.title << "): " << why
-              << "\n";
+    std::cerr << o.input << ": error: level " << i + 1 << " (" << level.title
+              << "): " << levelcheck::load_problem(why, folder.string()) << "\n";
     ++broken;
   }
   if (broken > 0) return 1;

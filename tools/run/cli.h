@@ -51,6 +51,11 @@ inline void appendf(std::string& out, const char* format, Args... args) {
 std::string run_text(const RunResult& r, const char* pilot, bool json);
 // The figures over all runs that a level is tuned by, on standard output.
 void print_summary(const Options& o, const RunsSummary& s);
+// What looks wrong in a run, as "warning: ..." lines for standard error: each
+// type that stayed wholly outside the playfield with health left.
+std::string run_warnings(const RunResult& r);
+// What looks wrong over all runs: a level that no run ended before its time.
+std::string summary_warnings(const RunsSummary& s);
 
 // The modes; each returns the program's exit status.
 int play(const Options& o);

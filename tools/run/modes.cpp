@@ -126,6 +126,8 @@ int replay(const Options& o) {
     return true;
   });
   std::fputs(run_text(r, "replay", o.json).c_str(), stdout);
+  std::fflush(stdout);
+  std::fputs(run_warnings(r).c_str(), stderr);
   // A recording ends on the tick its run ended; a replay that ends sooner,
   // or is still being played when the keys run out, went its own way.
   if (r.tick < rec.ticks) {
@@ -239,6 +241,8 @@ int play(const Options& o) {
   const std::string failed =
       run_jobs(o.runs, o.jobs > 0 ? o.jobs : processors(), job, [&](const SeedReport& report) {
         std::fputs(report.text.c_str(), stdout);
+        std::fflush(stdout);
+        std::fputs(run_warnings(report.result).c_str(), stderr);
         all_expected = all_expected && met_expectation(o, report.result);
         results.push_back(report.result);
       });
@@ -260,7 +264,12 @@ int play(const Options& o) {
     std::fprintf(stderr, "mirvo-run: cannot write %s\n", o.sheet_file.c_str());
     return 1;
   }
-  if (!o.json) print_summary(o, summarize_runs(results));
+  const RunsSummary summary = summarize_runs(results);
+  if (!o.json) print_summary(o, summary);
+  std::fflush(stdout);
+  // A run cut short by --ticks is out of time by the author's choice.
+  if (o.run.max_ticks >= RunSettings{}.max_ticks)
+    std::fputs(summary_warnings(summary).c_str(), stderr);
   return all_expected && !pictures.failed ? 0 : 1;
 }
 

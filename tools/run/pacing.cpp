@@ -32,6 +32,13 @@ bool enemy_dying(int slot) {
   return e.health <= 0.0f || s.anim == s.death_anim || s.anim < 0;
 }
 
+bool enemy_outside_playfield(int slot) {
+  int w = 0;
+  int h = 0;
+  enemy_frame_size(slot, &w, &h);
+  return w > 0 && h > 0 && !overlaps_playfield(enemies[slot].x, enemies[slot].y, w, h);
+}
+
 void enemy_frame_size(int slot, int* w, int* h) {
   *w = 0;
   *h = 0;

@@ -3,6 +3,7 @@
 #include <allegro.h>
 #include <loadpng.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "render/render.h"
@@ -54,16 +55,21 @@ void keep_frame_for_sheet(int tick) {
 
 bool save_sheet_png(const std::string& path) {
   bool saved = false;
-  const int w = PLAYFIELD_W * static_cast<int>(kept.size());
-  BITMAP* sheet = kept.empty() ? nullptr : create_bitmap_ex(32, w, PLAYFIELD_H + SHEET_LABEL_H);
+  const int count = static_cast<int>(kept.size());
+  const int columns = std::min(count, SHEET_COLUMNS);
+  const int rows = (count + SHEET_COLUMNS - 1) / SHEET_COLUMNS;
+  constexpr int cell_h = PLAYFIELD_H + SHEET_LABEL_H;
+  BITMAP* sheet =
+      kept.empty() ? nullptr : create_bitmap_ex(32, columns * PLAYFIELD_W, rows * cell_h);
   if (sheet != nullptr) {
     clear_to_color(sheet, makecol32(0, 0, 0));
     const int white = makecol32(255, 255, 255);
-    for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
-      const int x = i * PLAYFIELD_W;
-      blit(kept[i].picture, sheet, 0, 0, x, 0, PLAYFIELD_W, PLAYFIELD_H);
+    for (int i = 0; i < count; ++i) {
+      const int x = i % SHEET_COLUMNS * PLAYFIELD_W;
+      const int y = i / SHEET_COLUMNS * cell_h;
+      blit(kept[i].picture, sheet, 0, 0, x, y, PLAYFIELD_W, PLAYFIELD_H);
       textout_centre_ex(sheet, font, game_time(kept[i].tick).c_str(), x + PLAYFIELD_W / 2,
-                        PLAYFIELD_H + 4, white, -1);
+                        y + PLAYFIELD_H + 4, white, -1);
     }
     saved = save_opaque_png(path, sheet);
     destroy_bitmap(sheet);

@@ -111,6 +111,25 @@ std::string run_text(const RunResult& r, const char* pilot, bool json) {
   return out;
 }
 
+std::string run_warnings(const RunResult& r) {
+  std::string out;
+  for (int k = 0; k < MAX_ENEMY_TYPES; ++k) {
+    if (r.outside_from[k] == 0) continue;
+    appendf(out,
+            "warning: seed %u: enemy type %d stayed wholly outside the playfield with health left "
+            "for more than %d s from %s\n",
+            r.seed, k + 1, OUTSIDE_WARNING_TICKS / TICKS_PER_SECOND,
+            game_time(r.outside_from[k]).c_str());
+  }
+  return out;
+}
+
+std::string summary_warnings(const RunsSummary& s) {
+  if (s.runs == 0 || s.time < s.runs) return "";
+  return s.runs == 1 ? "warning: the run ended out of time\n"
+                     : "warning: every run ended out of time\n";
+}
+
 void print_summary(const Options& o, const RunsSummary& s) {
   std::printf("%s, %d run%s from seed %u: %d victories, %d lost, %d out of time\n",
               pilot_name(o.pilot), s.runs, s.runs == 1 ? "" : "s", o.run.seed, s.victories, s.lost,

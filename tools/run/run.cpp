@@ -21,6 +21,7 @@ struct RunCounter {
   std::array<bool, MAX_ENEMIES> was_dying{};
   std::array<bool, MAX_ENEMY_BULLETS> had_hit{};
   int midboss_slot = -1;
+  std::array<int, MAX_ENEMIES> outside_since{};  // 0: in view, dying or free
 };
 
 // A type that can win the level: a step of its death shows the victory
@@ -53,6 +54,15 @@ void count_enemies(RunCounter& c, RunResult& r, int tick) {
       c.midboss_slot = -1;
     }
     if (dying && !c.was_dying[i]) ++r.destroyed;
+    const bool outside = live && !dying && c.was_alive[i] && enemy_outside_playfield(i);
+    if (!outside) {
+      c.outside_since[i] = 0;
+    } else if (c.outside_since[i] == 0) {
+      c.outside_since[i] = tick;
+    } else if (tick - c.outside_since[i] > OUTSIDE_WARNING_TICKS &&
+               r.outside_from[e.type - 1] == 0) {
+      r.outside_from[e.type - 1] = c.outside_since[i];
+    }
     c.was_alive[i] = live;
     c.was_dying[i] = dying;
   }

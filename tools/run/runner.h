@@ -133,6 +133,7 @@ std::string check_world(WorldWatch& watch);
 
 inline constexpr int TICKS_PER_SECOND = 100;
 inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
+inline constexpr int OUTSIDE_WARNING_TICKS = 5 * TICKS_PER_SECOND;
 
 struct RunSettings {
   std::string script_file = "level1.wif";
@@ -205,6 +206,11 @@ struct RunResult {
     int bonus = 0;
   };
   std::vector<Cleared> tally;
+  // Entry k: the tick from which an enemy of type k + 1 with health left
+  // stayed wholly outside the playfield for more than OUTSIDE_WARNING_TICKS,
+  // the first time it did; 0 never. Such an enemy can neither be shot nor
+  // let the level go on (a boss that never comes back wins nothing).
+  std::array<int, MAX_ENEMY_TYPES> outside_from{};
   // A new field here joins write_report and read_report (jobs.cpp), which
   // carry a result from a worker process to the one that prints it.
 };
@@ -242,6 +248,9 @@ inline constexpr int ENEMY_BULLET_SIZE = 3;
 
 // An enemy slot in its death: out of health, in its death step or ended.
 bool enemy_dying(int slot);
+// An enemy slot whose current frame's box lies wholly outside the 320 x 400
+// playfield; false when it has no frame to tell by.
+bool enemy_outside_playfield(int slot);
 // The frame size of an enemy slot's current step; 0 x 0 when it has none.
 void enemy_frame_size(int slot, int* w, int* h);
 
@@ -334,8 +343,10 @@ void draw_world_frame();
 bool save_frame_png(const std::string& path);
 // Keeps a copy of the last drawn frame, labelled with its game time.
 void keep_frame_for_sheet(int tick);
-// The kept frames side by side, each with its game time underneath, as one
-// PNG of (frames x 320) x (400 + SHEET_LABEL_H); false when there are no
-// frames or it cannot be written. The kept frames are released either way.
+// The kept frames in rows of SHEET_COLUMNS, each with its game time
+// underneath, as one PNG of (columns x 320) x (rows x (400 + SHEET_LABEL_H));
+// false when there are no frames or it cannot be written. The kept frames are
+// released either way.
 inline constexpr int SHEET_LABEL_H = 16;
+inline constexpr int SHEET_COLUMNS = 8;
 bool save_sheet_png(const std::string& path);

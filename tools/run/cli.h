@@ -30,6 +30,7 @@ struct Options {
   bool campaign = false;
   std::string campaign_file;  // --campaign-file: its campaign instead of the game folder's
   bool level_named = false;   // --level, --enemies or --tiles given
+  bool compare = false;       // --compare: the campaign's levels one by one, side by side
 };
 
 // The options of the command line; a wrong one ends the program with the
@@ -58,6 +59,8 @@ std::string run_warnings(const RunResult& r);
 std::string summary_warnings(const RunsSummary& s);
 
 // The modes; each returns the program's exit status.
+// Each level of o.run.campaign played on its own, and a table of them.
+int compare(const Options& o);
 int play(const Options& o);
 int replay(const Options& o);
 int verify(const Options& o);

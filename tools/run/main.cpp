@@ -47,5 +47,6 @@ int main(int argc, char** argv) {
   if (!o.verify_file.empty()) return runcli::verify(o);
   if (!o.replay_file.empty()) return runcli::replay(o);
   if (o.soak_seconds > 0) return runcli::soak(o);
+  if (o.compare) return runcli::compare(o);
   return runcli::play(o);
 }

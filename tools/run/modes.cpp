@@ -2,6 +2,7 @@
 // a recording of the first), replay a recording, verify one, and soak.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -206,6 +207,51 @@ int soak(const Options& o) {
   const double seconds = elapsed();
   std::printf("soak: %d runs, %lld ticks in %.1f s, %.0f ticks per second, no invariant broken\n",
               runs, ticks, seconds, static_cast<double>(ticks) / seconds);
+  return 0;
+}
+
+int compare(const Options& o) {
+  const Campaign& campaign = *o.run.campaign;
+  std::printf("%-32s %-7s %11s %10s %7s  %s\n", "level", "wins", "median hits", "bullets/s",
+              "boss s", "harder than the one before");
+  double hits_before = -1;
+  for (const CampaignLevel& level : campaign.levels) {
+    RunSettings base = o.run;
+    base.campaign = nullptr;
+    base.script_file = level.script;
+    base.enemy_file = level.enemies;
+    base.tile_file = level.tiles;
+    std::vector<RunResult> results;
+    const std::string failed = run_jobs(
+        o.runs, o.jobs > 0 ? o.jobs : processors(),
+        [&](int i) {
+          RunSettings settings = base;
+          settings.seed = o.run.seed + static_cast<std::uint32_t>(i);
+          Pilot pilot = make_pilot(o.pilot, settings.seed);
+          return SeedReport{run_level(settings, pilot), ""};
+        },
+        [&](const SeedReport& report) { results.push_back(report.result); });
+    if (!failed.empty()) {
+      std::fprintf(stderr, "mirvo-run: %s\n", failed.c_str());
+      return 1;
+    }
+    const RunsSummary s = summarize_runs(results);
+    std::vector<int> hits;
+    for (const RunResult& r : results) hits.push_back(r.hits_taken);
+    std::sort(hits.begin(), hits.end());
+    const double median = (hits[(hits.size() - 1) / 2] + hits[hits.size() / 2]) / 2.0;
+    const std::string name = level.title.empty() ? level.script : level.title;
+    std::printf("%-32s %3d/%-3d %11.1f %10.1f %7.1f  %s\n", name.c_str(), s.victories, s.runs,
+                median,
+                s.seconds_before_boss > 0
+                    ? static_cast<double>(s.bullets_before_boss) / s.seconds_before_boss
+                    : 0.0,
+                static_cast<double>(s.boss_ticks_median) / TICKS_PER_SECOND,
+                hits_before < 0        ? "-"
+                : median > hits_before ? "yes"
+                                       : "NO");
+    hits_before = median;
+  }
   return 0;
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* USAGE =
     "usage: mirvo-run [--data DIR] [--level FILE.wif] [--enemies FILE.eif] [--tiles FILE.dat]\n"
-    "                 [--campaign | --campaign-file FILE.toml]\n"
+    "                 [--campaign | --campaign-file FILE.toml] [--compare]\n"
     "                 [--pilot idle|sweep|dodge] [--seed N] [--runs N] [--ticks N] [--immortal]\n"
     "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
     "                 [--record FILE] [--replay FILE [--video OUT.webm|OUT.mp4]]\n"
@@ -28,7 +28,10 @@ constexpr const char* USAGE =
     "with --campaign every level of its campaign.toml in a row, as Start does;\n"
     "every run plays by the rules of that campaign.toml, a --level run too;\n"
     "--campaign-file plays another campaign file by its own rules, its file\n"
-    "names taken from its own folder.\n"
+    "names taken from its own folder. --compare plays each level of the campaign\n"
+    "on its own with the pilot and prints them side by side: wins, median hits,\n"
+    "bullets on screen, the boss's length, and whether each is harder than the\n"
+    "one before (more median hits).\n"
     "--difficulty (default normal) counts only under its arcade rules; --power\n"
     "holds the weapon level there for the whole run.\n"
     "Pictures are taken of the first run only. --jobs spreads the runs over N\n"
@@ -97,6 +100,7 @@ Options parse_options(int argc, char** argv) {
     JSON,
     HASH,
     JOBS,
+    COMPARE,
     HELP
   };
   static const option long_options[] = {
@@ -125,6 +129,7 @@ Options parse_options(int argc, char** argv) {
       {"json", no_argument, nullptr, JSON},
       {"hash", no_argument, nullptr, HASH},
       {"jobs", required_argument, nullptr, JOBS},
+      {"compare", no_argument, nullptr, COMPARE},
       {"help", no_argument, nullptr, HELP},
       {nullptr, 0, nullptr, 0}};
   Options o;
@@ -214,6 +219,9 @@ Options parse_options(int argc, char** argv) {
       case JOBS:
         o.jobs = number_argument("--jobs", optarg, 1, 1024);
         break;
+      case COMPARE:
+        o.compare = true;
+        break;
       case HELP:
         std::fputs(USAGE, stdout);
         std::exit(0);
@@ -222,6 +230,7 @@ Options parse_options(int argc, char** argv) {
     }
   }
   if (optind < argc) usage_error(std::string("unexpected argument ") + argv[optind]);
+  if (o.compare && !o.campaign) usage_error("--compare needs --campaign or --campaign-file");
   if (o.campaign && o.level_named)
     usage_error(
         "--campaign plays the game folder's campaign.toml; --level, --enemies and --tiles "

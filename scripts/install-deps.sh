@@ -9,7 +9,7 @@ packages=(
   liballegro4-dev liballeggl4-dev libgl-dev libglu1-mesa-dev
   libasound2 libasound2-dev
   libtomlplusplus-dev libloadpng4-dev libpng-dev zlib1g-dev
-  sox vorbis-tools libvorbis-dev ffmpeg
+  sox vorbis-tools libvorbis-dev ffmpeg gnuplot-nox
   xvfb xauth xdotool x11-utils libx11-dev libgl1-mesa-dri openbox
   libclang-rt-14-dev libfuzzer-14-dev
   imagemagick dpkg-dev fakeroot file lintian desktop-file-utils appstream

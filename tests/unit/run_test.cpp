@@ -277,21 +277,26 @@ TEST_F(RunTool, WarnsOfEnemiesOutOfViewAndLevelsNoRunEnds) {
 }
 
 TEST_F(RunTool, SheetHasAFramePerPictureAndTheRecordingVerifiesOnItsContentOnly) {
-  ASSERT_EQ(run_tool("--pilot dodge --ticks 2500 --frames 3 --sheet " + path("sheet.png") +
-                     " --out " + path("frames") + " --record " + path("run.rec"))
-                .status,
-            0);
-  std::ifstream png(path("sheet.png"), std::ios::binary);
-  std::array<unsigned char, 24> head{};
-  png.read(reinterpret_cast<char*>(head.data()), head.size());
-  ASSERT_TRUE(png.good());
-  EXPECT_EQ(std::string(head.begin() + 1, head.begin() + 4), "PNG");
-  const auto be32 = [&](int at) {
-    return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3];
+  ASSERT_EQ(
+      run_tool("--pilot dodge --ticks 2500 --frames 3 --sheet " + path("sheet.png") + " --out " +
+               path("frames") + " --record " + path("run.rec") + " --chart " + path("chart.png"))
+          .status,
+      0);
+  // A PNG's width and height, from its header.
+  const auto png_size = [&](const char* file) {
+    std::ifstream png(path(file), std::ios::binary);
+    std::array<unsigned char, 24> head{};
+    png.read(reinterpret_cast<char*>(head.data()), head.size());
+    const auto be32 = [&](int at) {
+      return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3];
+    };
+    const bool is_png = png.good() && std::string(head.begin() + 1, head.begin() + 4) == "PNG";
+    return std::make_tuple(is_png, be32(16), be32(20));
   };
   // Nine frames (every 3 s and the end): a row of eight and one below.
-  EXPECT_EQ(be32(16), 8 * PLAYFIELD_W);
-  EXPECT_EQ(be32(20), 2 * (PLAYFIELD_H + SHEET_LABEL_H));
+  EXPECT_EQ(png_size("sheet.png"),
+            std::make_tuple(true, 8 * PLAYFIELD_W, 2 * (PLAYFIELD_H + SHEET_LABEL_H)));
+  EXPECT_EQ(png_size("chart.png"), std::make_tuple(true, 960, 320)) << "gnuplot's chart";
   int frames = 0;
   for (const auto& f : std::filesystem::directory_iterator(path("frames")))
     frames += f.is_regular_file();

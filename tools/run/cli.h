@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "run/runner.h"
@@ -23,6 +24,7 @@ struct Options {
   double frame_seconds = 0;
   std::string out_dir;
   std::string sheet_file;
+  std::string chart_file;  // --chart: the runs' pacing as a PNG
   double soak_seconds = 0;
   bool json = false;
   bool print_hashes = false;
@@ -57,6 +59,10 @@ void print_summary(const Options& o, const RunsSummary& s);
 std::string run_warnings(const RunResult& r);
 // What looks wrong over all runs: a level that no run ended before its time.
 std::string summary_warnings(const RunsSummary& s);
+
+// The runs' pacing drawn by gnuplot into png under `title`; "" or why not.
+std::string save_chart(std::span<const RunResult> runs, const std::string& title,
+                       const std::string& png);
 
 // The modes; each returns the program's exit status.
 // Each level of o.run.campaign played on its own, and a table of them.

@@ -310,6 +310,17 @@ int play(const Options& o) {
     std::fprintf(stderr, "mirvo-run: cannot write %s\n", o.sheet_file.c_str());
     return 1;
   }
+  if (!o.chart_file.empty()) {
+    const std::string level = o.run.campaign
+                                  ? "the campaign"
+                                  : std::filesystem::path(o.run.script_file).filename().string();
+    const std::string title =
+        level + ", " + pilot_name(o.pilot) + ", " + std::to_string(results.size()) + " runs";
+    if (const std::string why = save_chart(results, title, o.chart_file); !why.empty()) {
+      std::fprintf(stderr, "mirvo-run: %s\n", why.c_str());
+      return 1;
+    }
+  }
   const RunsSummary summary = summarize_runs(results);
   if (!o.json) print_summary(o, summary);
   std::fflush(stdout);

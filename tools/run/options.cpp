@@ -22,7 +22,8 @@ constexpr const char* USAGE =
     "                 [--difficulty easy|normal|hard] [--power 1..4]\n"
     "                 [--record FILE] [--replay FILE [--video OUT.webm|OUT.mp4]]\n"
     "                 [--verify FILE] [--expect victory|lost]\n"
-    "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--soak SECONDS]\n"
+    "                 [--frames SECONDS --out DIR] [--sheet FILE.png] [--chart FILE.png]\n"
+    "                 [--soak SECONDS]\n"
     "                 [--json] [--hash] [--jobs N]\n"
     "Plays a level of the game folder DIR (default: here) without a display, or\n"
     "with --campaign every level of its campaign.toml in a row, as Start does;\n"
@@ -39,6 +40,8 @@ constexpr const char* USAGE =
     "--record writes the run as the game records a game; --replay plays such a\n"
     "recording (or an older text one) again; --verify replays one and exits 0\n"
     "when it ends as recorded, else 1 with the first tick that differs.\n"
+    "--chart draws the runs' pacing with gnuplot: enemies and bullets on screen,\n"
+    "hits per 10 s, the mid-boss's and the boss's arrival.\n"
     "--video draws the replayed run at 640 x 800, 50 frames a second, with its\n"
     "music and effects, and encodes it with ffmpeg (VP8 for .webm, H.264 for .mp4).\n";
 
@@ -101,6 +104,7 @@ Options parse_options(int argc, char** argv) {
     HASH,
     JOBS,
     COMPARE,
+    CHART,
     HELP
   };
   static const option long_options[] = {
@@ -130,6 +134,7 @@ Options parse_options(int argc, char** argv) {
       {"hash", no_argument, nullptr, HASH},
       {"jobs", required_argument, nullptr, JOBS},
       {"compare", no_argument, nullptr, COMPARE},
+      {"chart", required_argument, nullptr, CHART},
       {"help", no_argument, nullptr, HELP},
       {nullptr, 0, nullptr, 0}};
   Options o;
@@ -218,6 +223,9 @@ Options parse_options(int argc, char** argv) {
         break;
       case JOBS:
         o.jobs = number_argument("--jobs", optarg, 1, 1024);
+        break;
+      case CHART:
+        o.chart_file = optarg;
         break;
       case COMPARE:
         o.compare = true;

@@ -57,7 +57,7 @@ for lib in liballegro4.4 liballeggl4.4 libgl1 libc6 libstdc++6; do
   grep -qxF "$lib" <<< "$names" || fail "Depends lacks $lib"
 done
 [ "$(dpkg-deb --field "$deb" Section)" = games ] || fail "Section is not games"
-# mirvo-run --video needs ffmpeg; nothing else does.
+# mirvo-run --video needs ffmpeg and --chart gnuplot; nothing else does.
 [ "$(dpkg-deb --field "$deb" Recommends)" = "ffmpeg, gnuplot-nox" ] || fail "Recommends is not ffmpeg, gnuplot-nox"
 # apt resolves the Depends on this machine (simulated: nothing is installed).
 apt-get install --simulate -qq "$deb" > "$out/apt.log" 2>&1 || { cat "$out/apt.log"; fail "apt-get cannot install it"; }

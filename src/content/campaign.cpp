@@ -66,6 +66,19 @@ std::string campaign_level_problem(const CampaignLevel& level, const Rules& leve
   return level_rules.enemy_extras ? read_enemy_extras(level.enemies.c_str()).error : "";
 }
 
+std::vector<std::string> level_files(const CampaignLevel& level, const Rules& level_rules) {
+  std::vector<std::string> files{level.script, level.tiles, level.enemies};
+  if (level_rules.enemy_extras) files.push_back(enemy_extras_path(level.enemies));
+  const WholeFile enemies = read_whole_file(level.enemies.c_str(), MAX_ENEMY_FILE_BYTES);
+  const EnemyFile file = parse_enemy_file(enemies.bytes, level.enemies.c_str());
+  if (enemies.error != 0 || !file.error.empty()) return files;
+  for (const EnemyTypeRecord& type : file.types) {
+    files.push_back((std::filesystem::path(level.enemies).parent_path() / type.datafile).string());
+    files.push_back(enemy_archive_path(level.enemies, type.datafile));
+  }
+  return files;
+}
+
 std::string campaign_problem(const Campaign& campaign) {
   for (const CampaignLevel& level : campaign.levels)
     if (std::string why = campaign_level_problem(level, campaign.rules); !why.empty()) return why;

@@ -117,6 +117,12 @@ std::string campaign_problem(const Campaign& campaign);
 // The same for one level played by level_rules.
 std::string campaign_level_problem(const CampaignLevel& level,
                                    const Rules& level_rules = PLAIN_RULES);
+// Every file a level's play reads: script, tile set, enemy file, its
+// companion under rules that read one, and each archive the enemy file names,
+// both beside the enemy file and where enemy_archive_path finds it (a new
+// one beside it would be taken first). Without a readable enemy file, the
+// files before its archives. Never exits.
+std::vector<std::string> level_files(const CampaignLevel& level, const Rules& level_rules);
 // The first entry of level `index` (0-based) of the campaign: load_level with
 // its files, and its title as an on-screen message.
 void load_campaign_level(const Campaign& campaign, int index);
@@ -217,6 +223,9 @@ struct Recording {
   int difficulty = DIFFICULTY_NORMAL;
   bool practice = false;  // a take-over or a practice start: never in the score table
   std::uint32_t seed = 1;
+  // Ticks run before the first recorded one, as start_game runs them: a
+  // practice game started later in its first level's timeline (mirvo --at).
+  int start_tick = 0;
   // Every level of the campaign played, with the digest of its content
   // (level_content_digest) when the game was recorded.
   std::vector<CampaignLevel> levels;
@@ -265,8 +274,12 @@ void record_tick(Recording& recording, int bits);
 void finish_recording(Recording& recording, GameEnd end, const CampaignProgress& progress);
 
 // The one start of a game for the play loop, the runner and playback: the
-// world's generator seeded, the new-game reset, the first level loaded.
-void start_game(const Campaign& campaign, CampaignProgress& progress, std::uint32_t seed);
+// world's generator seeded, the new-game reset, the first level loaded. A
+// later start (start_tick > 0) then runs that many ticks with no input and
+// the ship kept alive, as the runner's immortal ship is, so the first tick
+// played finds the level at that moment with the ship's energy full.
+void start_game(const Campaign& campaign, CampaignProgress& progress, std::uint32_t seed,
+                int start_tick = 0);
 // A continue: full energy, score 0, the level started again.
 void continue_game(const Campaign& campaign, CampaignProgress& progress);
 // The campaign a recording plays, from its levels and rules; an error naming

@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint8_t MAGIC[8] = {'M', 'I', 'R', 'V', 'O', 'R', 'E', 'C'};
 constexpr std::uint8_t FLAG_ARCADE = 1;
 constexpr std::uint8_t FLAG_PRACTICE = 2;
+constexpr std::uint8_t FLAG_LATER_START = 4;  // a start tick follows the seed
 
 struct Writer {
   std::vector<std::uint8_t>& out;
@@ -86,10 +87,11 @@ void write_body(Writer& w, const Recording& r) {
   for (std::uint8_t b : MAGIC) w.byte(b);
   w.varint(RECORDING_VERSION);
   for (const std::string* s : {&r.game_version, &r.date, &r.pilot, &r.campaign}) w.text(*s);
-  w.byte(
-      static_cast<std::uint8_t>((r.arcade ? FLAG_ARCADE : 0) | (r.practice ? FLAG_PRACTICE : 0)));
+  w.byte(static_cast<std::uint8_t>((r.arcade ? FLAG_ARCADE : 0) | (r.practice ? FLAG_PRACTICE : 0) |
+                                   (r.start_tick > 0 ? FLAG_LATER_START : 0)));
   w.byte(static_cast<std::uint8_t>(r.difficulty));
   w.varint(r.seed);
+  if (r.start_tick > 0) w.varint(static_cast<std::uint64_t>(r.start_tick));
   w.varint(r.levels.size());
   for (std::size_t i = 0; i < r.levels.size(); ++i) {
     const CampaignLevel& l = r.levels[i];
@@ -158,12 +160,18 @@ RecordingRead parse_recording(std::span<const std::uint8_t> bytes) {
   Recording& rec = read.recording;
   for (std::string* s : {&rec.game_version, &rec.date, &rec.pilot, &rec.campaign}) *s = r.text();
   const std::uint8_t flags = r.byte();
-  if (r.error.empty() && (flags & ~(FLAG_ARCADE | FLAG_PRACTICE)) != 0) r.fail("unknown flags");
+  if (r.error.empty() && (flags & ~(FLAG_ARCADE | FLAG_PRACTICE | FLAG_LATER_START)) != 0)
+    r.fail("unknown flags");
   rec.arcade = (flags & FLAG_ARCADE) != 0;
   rec.practice = (flags & FLAG_PRACTICE) != 0;
   rec.difficulty = r.byte();
   if (r.error.empty() && rec.difficulty >= DIFFICULTIES) r.fail("an unknown difficulty");
   rec.seed = static_cast<std::uint32_t>(r.varint(std::numeric_limits<std::uint32_t>::max()));
+  if ((flags & FLAG_LATER_START) != 0) {
+    // Written only when later than the level's start: one file per recording.
+    rec.start_tick = static_cast<int>(r.varint(MAX_RECORDED_TICKS));
+    if (r.error.empty() && rec.start_tick == 0) r.fail("a later start at tick 0");
+  }
   const std::size_t levels = r.varint(MAX_CAMPAIGN_LEVELS);
   if (r.error.empty() && levels == 0) r.fail("no level");
   // A level takes at least 13 bytes: five empty texts and its digest.

@@ -142,11 +142,18 @@ void finish_recording(Recording& recording, GameEnd end, const CampaignProgress&
   recording.final_hash = world_hash();
 }
 
-void start_game(const Campaign& campaign, CampaignProgress& progress, std::uint32_t seed) {
+void start_game(const Campaign& campaign, CampaignProgress& progress, std::uint32_t seed,
+                int start_tick) {
   seed_world_random(seed);
   reset_world_for_new_game();
   progress = CampaignProgress{};
   load_campaign_level(campaign, 0);
+  for (int tick = 0; tick < start_tick; ++tick) {
+    const GameOutcome before = game_outcome();
+    campaign_tick(campaign, progress, TickInput{});
+    keep_ship_alive(before);
+    clear_world_events();  // nobody hears the ticks skipped
+  }
 }
 
 void continue_game(const Campaign& campaign, CampaignProgress& progress) {
@@ -224,7 +231,7 @@ Verification verify_recording(const Recording& recording) {
     return v;
   }
   CampaignProgress progress;
-  start_game(played.campaign, progress, recording.seed);
+  start_game(played.campaign, progress, recording.seed, recording.start_tick);
   RecordingCursor cursor;
   for (int bits = next_input(recording, cursor); bits >= 0; bits = next_input(recording, cursor)) {
     replay_tick(played.campaign, progress, bits);

@@ -191,6 +191,7 @@ bool replay_proves(const ScoreEntry& entry, bool may_verify) {
 }
 
 void keep_first_ticks(const Recording& from, int ticks, Recording& to) {
+  to.start_tick = from.start_tick;
   to.inputs.clear();
   to.ticks = 0;
   for (const InputRun& run : from.inputs) {

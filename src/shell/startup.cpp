@@ -24,7 +24,7 @@ namespace {
 
 // 11931 ticks of the 1.193 MHz timer clock: 100 calls per second.
 constexpr long TICK_PERIOD = 11931;
-static_assert(TICK_PERIOD == BPS_TO_TIMER(100));
+static_assert(TICK_PERIOD == BPS_TO_TIMER(TICKS_PER_SECOND));
 
 // Allegro's own exit handler, which closes Allegro (and removes the sound).
 void (*close_allegro)() = nullptr;

@@ -23,6 +23,7 @@
 struct DATAFILE;
 struct BITMAP;
 
+inline constexpr int TICKS_PER_SECOND = 100;  // the world's fixed logic rate
 inline constexpr int PLAYFIELD_W = 320;
 inline constexpr int PLAYFIELD_H = 400;
 inline constexpr int SHIP_SIZE = 40;

@@ -283,6 +283,32 @@ TEST_F(CampaignFiles, FirePressedAnewSkipsTheTallyAndFireHeldOnDoesNot) {
   EXPECT_EQ(progress.level, 1);
 }
 
+// A practice game started later in its level (mirvo --at): the stretch
+// before runs with the ship kept alive, play starts with full energy, and its
+// recording replays from there and from nowhere else.
+TEST_F(CampaignFiles, ALaterStartSkipsTheOpeningAndItsRecordingReplaysFromThere) {
+  const Campaign c = parse(ARCADE + FIRST);
+  load_game_data();
+  constexpr int LATER = 70 * TICKS_PER_SECOND;
+  CampaignProgress progress;
+  start_game(c, progress, 5, LATER);
+  EXPECT_EQ(player.energy, START_ENERGY);
+  EXPECT_EQ(game_outcome(), GameOutcome::playing);
+  EXPECT_GT(live_enemies(), 0) << "the level's waves are under way";
+
+  Recording r = begin_recording(c, 5, "test", "0");
+  r.start_tick = LATER;
+  for (int tick = 0; tick < 1200; ++tick) {
+    campaign_tick(c, progress, bits_input(INPUT_FIRE));
+    record_tick(r, INPUT_FIRE);
+  }
+  finish_recording(r, GameEnd::left, progress);
+  const Verification same = verify_recording(r);
+  EXPECT_TRUE(same.ok) << same.why;
+  r.start_tick = LATER - TICKS_PER_SECOND;
+  EXPECT_FALSE(verify_recording(r).ok);
+}
+
 TEST_F(CampaignFiles, ALostShipNeverAdvancesAndEnergyBetweenLevelsIsCapped) {
   const Campaign c = parse(FIRST + SECOND);
   load_game_data();

@@ -20,6 +20,7 @@ Recording sample() {
   r.difficulty = DIFFICULTY_HARD;
   r.practice = true;
   r.seed = 0xdeadbeef;
+  r.start_tick = 12000;
   r.levels = {{"Level 1", "level1.wif", "enemy.eif", "tileset1.dat", "play.ogg", ""},
               {"", "level2.wif", "enemy2.eif", "tileset2.dat", "", ""}};
   r.digests = {0x0123456789abcdefULL, 42};

@@ -116,6 +116,7 @@ int replay(const Options& o) {
   RunSettings settings = o.run;
   if (!rec.levels.empty()) settings.campaign = &plan.played.campaign;
   settings.seed = rec.seed;
+  settings.start_tick = rec.start_tick;
   settings.difficulty = rec.difficulty;
   settings.max_ticks = rec.ticks;
   if (!o.video_file.empty()) return make_video(o, settings, rec);

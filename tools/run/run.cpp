@@ -195,7 +195,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* record
   if (recording != nullptr)
     *recording = begin_recording(played, settings.seed, pilot_name(pilot.kind), MIRVO_VERSION);
   CampaignProgress progress;
-  start_game(*campaign, progress, settings.seed);
+  start_game(*campaign, progress, settings.seed, settings.start_tick);
   const int last_level = static_cast<int>(campaign->levels.size()) - 1;
 
   RunResult r;

@@ -131,7 +131,6 @@ std::string check_world(WorldWatch& watch);
 
 // ---- Runs ----
 
-inline constexpr int TICKS_PER_SECOND = 100;
 inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
 inline constexpr int OUTSIDE_WARNING_TICKS = 5 * TICKS_PER_SECOND;
 
@@ -147,6 +146,7 @@ struct RunSettings {
   // The player's choice; it counts only under rules that choose a difficulty.
   int difficulty = DIFFICULTY_NORMAL;
   std::uint32_t seed = 1;
+  int start_tick = 0;  // a recording's later start (see start_game)
   int max_ticks = 15 * 60 * TICKS_PER_SECOND;
   bool immortal = false;
   // Under rules with power-ups, the weapon level held for the whole run

@@ -118,7 +118,7 @@ template <typename Each>
 void play_recording(const RunSettings& settings, const Recording& rec, Each each) {
   const Campaign campaign = run_campaign(settings);
   CampaignProgress progress;
-  start_game(campaign, progress, rec.seed);
+  start_game(campaign, progress, rec.seed, rec.start_tick);
   RecordingCursor cursor;
   const auto level = [&]() -> const CampaignLevel& {
     return campaign.levels[static_cast<std::size_t>(progress.level)];

@@ -3,6 +3,7 @@
 // manual page is expected to.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "shell/shell_local.h"
@@ -12,7 +13,8 @@ namespace {
 constexpr const char* USAGE =
     "usage: mirvo [--help | --version | --replay FILE]\n"
     "       mirvo --level FILE.wif --enemies FILE.eif [--tiles FILE.dat] [--music FILE.ogg]\n"
-    "       mirvo --campaign FILE.toml\n";
+    "       mirvo --campaign FILE.toml\n"
+    "       (either of the last two may add --at SECONDS and --watch)\n";
 
 constexpr const char* HELP =
     "Mirvo, a vertical-scrolling shoot-'em-up. Without arguments the game starts;\n"
@@ -29,6 +31,11 @@ constexpr const char* HELP =
     "  --campaign FILE.toml\n"
     "                 Start plays this campaign; its file names are taken from\n"
     "                 the campaign file's folder\n"
+    "  --at SECONDS   start that far into the first level's timeline (skipped\n"
+    "                 with the ship kept alive, then full energy)\n"
+    "  --watch        when a file the level plays is saved, load it again and\n"
+    "                 play the input so far up to the same moment; a file that\n"
+    "                 does not load shows why and the last good level plays on\n"
     "Paths are taken from where mirvo is started. An enemy file's archives are\n"
     "looked for beside it first, then in the game folder. Such games are\n"
     "practice: recorded, never entered in the score table.\n";
@@ -52,23 +59,48 @@ int answered() {
   return 1;
 }
 
-// Options naming an author's files, in any order, each once with a value:
-// a level needs its enemies, and a campaign stands alone.
+// The farthest --at goes: an hour, longer than any level.
+constexpr double MAX_START_SECONDS = 3600;
+
+// --at's seconds as ticks, to the nearest tick; -1 for anything but a number
+// from 0 to MAX_START_SECONDS.
+int start_ticks(const char* text) {
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(seconds >= 0 && seconds <= MAX_START_SECONDS)) return -1;
+  return static_cast<int>(seconds * TICKS_PER_SECOND + 0.5);
+}
+
+// Options naming an author's files, in any order, each once with a value,
+// and the practice options: a level needs its enemies, a campaign stands
+// alone, and --at and --watch go with one of them.
 CommandLine read_file_options(int argc, const char* const* argv) {
   CommandLine line{CommandLine::PLAY};
-  for (int i = 1; i < argc; i += 2) {
+  const char* at = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--watch") == 0 && !line.watch) {
+      line.watch = true;
+      continue;
+    }
+    if (std::strcmp(argv[i], "--at") == 0 && !at && i + 1 < argc) {
+      at = argv[++i];
+      continue;
+    }
     const FileOption* option = nullptr;
     for (const FileOption& o : FILE_OPTIONS)
       if (std::strcmp(argv[i], o.name) == 0) option = &o;
     if (!option || line.*(option->field) != nullptr || i + 1 >= argc)
       return {CommandLine::REFUSED, argv[i]};
-    line.*(option->field) = argv[i + 1];
+    line.*(option->field) = argv[++i];
   }
+  if (at) line.start_tick = start_ticks(at);
   const bool level_files = line.enemies || line.tiles || line.music;
   const char* why = line.campaign && (line.level || level_files) ? "--campaign stands alone"
                     : line.level && !line.enemies                ? "--level needs --enemies"
-                    : !line.level && level_files ? "--enemies, --tiles and --music need --level"
-                                                 : nullptr;
+                    : !line.level && level_files    ? "--enemies, --tiles and --music need --level"
+                    : !line.level && !line.campaign ? "--at and --watch need --level or --campaign"
+                    : line.start_tick < 0           ? "--at needs seconds from 0 to 3600"
+                                                    : nullptr;
   if (why) return {.action = CommandLine::REFUSED, .reason = why};
   return line;
 }

@@ -47,6 +47,9 @@ Recording recording;
 bool recording_on = false;
 bool continue_pending = false;
 
+// Why the last reload on save failed; "" after a good one.
+std::string reload_problem;
+
 // The lost game's message shows this long (3 s) before the game-over screen.
 constexpr int GAME_OVER_DELAY_TICKS = 300;
 
@@ -95,6 +98,11 @@ void check_campaign() {
   }
 }
 
+// Seconds since `began`, for the author's lines on standard error.
+double seconds_since(std::chrono::steady_clock::time_point began) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+}
+
 // The first entry of a new game: the campaign read and checked, a fresh
 // timeline and the first level's content with its music. Ticks that pass
 // while loading are run at once before the first frame.
@@ -102,19 +110,28 @@ void start_level() {
   check_campaign();
   tick_count = 0;
   choose_level_music(campaign, 0);
-  if (!campaign.rules.game_ends) {
+  const bool practice = command_campaign.has_value();
+  if (!campaign.rules.game_ends && !practice) {
     load_campaign_level(campaign, 0);
     return;
   }
   // A seed of its own for every game, so no two play alike and each can be
-  // played again from its recording.
+  // played again from its recording (or, with --watch, up to where it stands).
   const auto now = std::chrono::system_clock::now().time_since_epoch().count();
   const auto seed = static_cast<std::uint32_t>(now ^ (now >> 32));
-  start_game(campaign, progress, seed != 0 ? seed : 1);
+  const int start_tick = practice ? command_campaign->start_tick : 0;
+  const auto began = std::chrono::steady_clock::now();
+  start_game(campaign, progress, seed != 0 ? seed : 1, start_tick);
+  if (start_tick > 0)
+    std::fprintf(stderr, "mirvo: started %.2f s into the level in %.2f s\n",
+                 static_cast<double>(start_tick) / TICKS_PER_SECOND, seconds_since(began));
   recording = begin_recording(campaign, seed != 0 ? seed : 1, "player", MIRVO_VERSION);
-  recording.practice = command_campaign.has_value();
+  recording.practice = practice;
+  recording.start_tick = start_tick;
   recording_on = true;
   continue_pending = false;
+  reload_problem.clear();
+  if (practice && command_campaign->watch) watch_level_files(campaign);
 }
 
 }  // namespace
@@ -300,6 +317,8 @@ void continue_game() {
 std::string end_game_recording(GameEnd end) {
   if (!recording_on) return "";
   recording_on = false;
+  // An author's game by rules that keep no scores was recorded only for --watch.
+  if (!campaign.rules.game_ends) return "";
   finish_recording(recording, end, progress);
   return save_replay(recording);
 }
@@ -311,7 +330,7 @@ bool recording_is_practice() {
 void start_watching(const LoadedReplay& replay) {
   leave_game();
   campaign = replay.campaign;
-  start_game(campaign, progress, replay.recording.seed);
+  start_game(campaign, progress, replay.recording.seed, replay.recording.start_tick);
   lost_ticks = 0;
   tally_ticks = 0;
   continues_used = 0;
@@ -336,6 +355,46 @@ void take_over(const Recording& watched, const RecordingCursor& at) {
   game_running = 1;
 }
 
+// --watch: a file the levels read was saved. The levels up to this one are
+// checked as Start checks them; a broken file shows why and play goes on with
+// what is loaded. Otherwise the game starts again with its seed and plays the
+// input so far at full speed, so the author is back at the same tick with the
+// new content (where the new content makes the same input play out otherwise,
+// so be it: the new content is what the author came to see).
+static void reload_level(std::chrono::steady_clock::time_point saved) {
+  reload_problem.clear();
+  for (int l = 0; l <= progress.level && reload_problem.empty(); ++l)
+    reload_problem =
+        campaign_level_problem(campaign.levels[static_cast<std::size_t>(l)], campaign.rules);
+  if (!reload_problem.empty()) {
+    std::fprintf(stderr, "mirvo: cannot reload: %s\n", reload_problem.c_str());
+    return;
+  }
+  const Recording played = std::move(recording);
+  recording = begin_recording(campaign, played.seed, "player", MIRVO_VERSION);
+  recording.practice = true;
+  recording.start_tick = played.start_tick;
+  const int level_before = progress.level;
+  start_game(campaign, progress, played.seed, played.start_tick);
+  continues_used = lost_ticks = tally_ticks = 0;
+  RecordingCursor cursor;
+  for (int bits = next_input(played, cursor); bits >= 0; bits = next_input(played, cursor)) {
+    if ((bits & INPUT_CONTINUE) != 0) {
+      ++continues_used;
+      lost_ticks = tally_ticks = 0;
+    }
+    replay_tick(campaign, progress, bits);
+    count_end_ticks(1);
+    clear_world_events();  // the sounds of ticks already heard
+    record_tick(recording, bits);
+  }
+  tick_count = 0;  // the ticks the reload took are not played twice
+  if (progress.level != level_before) choose_level_music(campaign, progress.level);
+  // From the save to play going on, as the author waits for it.
+  std::fprintf(stderr, "mirvo: reloaded at tick %d in %.2f s\n", played.start_tick + cursor.tick,
+               seconds_since(saved));
+}
+
 // Runs until Escape (or the window's close button), or until a game under
 // rules that end games is over. After Escape the world is left as it is, so
 // a later call with game_running 1 resumes it; ticks still pending at Escape
@@ -358,6 +417,8 @@ PlayEnd play_level([[maybe_unused]] const char* level_name) {
       hold_while_unfocused();
       continue;
     }
+    if (command_campaign && command_campaign->watch)
+      if (const auto saved = level_files_saved()) reload_level(*saved);
     const int ran = run_due_ticks(campaign, progress);
     play_world_events();
     follow_level_music();
@@ -367,6 +428,7 @@ PlayEnd play_level([[maybe_unused]] const char* level_name) {
       return end;
     }
     show_tally();
+    if (!progress.cleared) show_reload_error(reload_problem);
     // Capped, a frame shows the newest state of the world once, never twice.
     if (settings.frame_cap != 0 && ran == 0) {
       if (keys.screenshot) save_screenshot();  // the frame on screen is the newest

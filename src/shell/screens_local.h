@@ -4,7 +4,9 @@
 // key handling is pure functions, checked without a window.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -113,6 +115,8 @@ void read_folder_campaign();
 struct CommandCampaign {
   Campaign campaign;
   bool one_level = false;  // --level: it takes the game folder's rules at Start
+  int start_tick = 0;      // --at, in ticks
+  bool watch = false;      // --watch
   std::string error;
 };
 CommandCampaign read_command_campaign(const CommandLine& line);
@@ -121,6 +125,18 @@ CommandCampaign read_command_campaign(const CommandLine& line);
 void use_command_campaign(const CommandCampaign& c);
 // The campaign use_command_campaign chose, or null.
 const CommandCampaign* command_line_campaign();
+
+// ---- Reload on save (mirvo --watch) ----
+// The files the levels of `played` read are watched from now on (their
+// folders, for files written in place or renamed over); any earlier watch ends.
+void watch_level_files(const Campaign& played);
+// When a watched file was first saved, once nothing more came for a moment,
+// so an editor's or a tool's several writes make one reload; nothing
+// otherwise. Never blocks.
+std::optional<std::chrono::steady_clock::time_point> level_files_saved();
+// The error a failed reload shows over the playfield as the overlay's lines,
+// wrapped to its width; "" shows nothing.
+void show_reload_error(const std::string& why);
 
 // How the game stands, for the game-over screen and the score table.
 struct GameSummary {

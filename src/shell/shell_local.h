@@ -69,6 +69,9 @@ struct CommandLine {
   const char* music = nullptr;
   const char* campaign = nullptr;
   const char* reason = nullptr;  // a refusal's own words, instead of "unexpected argument"
+  // --at: the practice game starts this many ticks into its first level.
+  int start_tick = 0;
+  bool watch = false;  // --watch: reload the level when one of its files is saved
 };
 CommandLine read_command_line(int argc, const char* const* argv);
 // Prints what a HELP, VERSION or REFUSED line asks for (help and version on

@@ -39,7 +39,8 @@ Ran run_without_display(const std::vector<std::string>& args,
 constexpr const char* USAGE =
     "usage: mirvo [--help | --version | --replay FILE]\n"
     "       mirvo --level FILE.wif --enemies FILE.eif [--tiles FILE.dat] [--music FILE.ogg]\n"
-    "       mirvo --campaign FILE.toml\n";
+    "       mirvo --campaign FILE.toml\n"
+    "       (either of the last two may add --at SECONDS and --watch)\n";
 
 }  // namespace
 
@@ -73,6 +74,10 @@ TEST(CommandLine, AnyOtherArgumentIsRefusedWithStatusTwo) {
       {{"--tiles", "t.dat"}, "--enemies, --tiles and --music need --level"},
       {{"--campaign", "c.toml", "--level", "a.wif", "--enemies", "e.eif"},
        "--campaign stands alone"},
+      {{"--watch", "--at", "5"}, "--at and --watch need --level or --campaign"},
+      {{"--campaign", "c.toml", "--at", "-1"}, "--at needs seconds from 0 to 3600"},
+      {{"--campaign", "c.toml", "--at", "2m"}, "--at needs seconds from 0 to 3600"},
+      {{"--campaign", "c.toml", "--watch", "--watch"}, unexpected("--watch")},
   };
   for (const auto& [args, refusal] : cases) {
     const Ran ran = run_without_display(args);

@@ -51,7 +51,7 @@ CommandCampaign read_command_campaign(const CommandLine& line) {
 
 // ---- Reload on save ----
 // The game polls one non-blocking inotify descriptor between frames, so no
-// thread of ours is needed. Folders are watched rather than files: an editor
+// thread of ours is needed (the descriptor closes with the program). Folders are watched rather than files: an editor
 // that saves by renaming a new file over the old one would leave a watch on
 // the file itself behind on the old inode.
 
@@ -81,13 +81,14 @@ bool watched(int wd, const char* name) {
 }  // namespace
 
 void watch_level_files(const Campaign& played) {
-  if (level_watch.fd >= 0) close(level_watch.fd);
-  level_watch = LevelWatch{};
-  level_watch.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  // One descriptor for the program's life; a folder watched already keeps
+  // its watch, so a save that came meanwhile is not lost.
+  if (level_watch.fd < 0) level_watch.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (level_watch.fd < 0) {
     std::fprintf(stderr, "mirvo: cannot watch the level's files: %s\n", std::strerror(errno));
     return;
   }
+  level_watch.files.clear();
   for (const CampaignLevel& level : played.levels)
     for (const std::string& name : level_files(level, played.rules))
       level_watch.files.push_back(whole_path(name.c_str()));
@@ -97,7 +98,8 @@ void watch_level_files(const Campaign& played) {
     if (wd < 0)
       std::fprintf(stderr, "mirvo: cannot watch %s: %s\n", file.parent_path().c_str(),
                    std::strerror(errno));
-    else
+    else if (std::find(level_watch.folders.begin(), level_watch.folders.end(),
+                       std::pair{wd, file.parent_path()}) == level_watch.folders.end())
       level_watch.folders.emplace_back(wd, file.parent_path());
   }
 }

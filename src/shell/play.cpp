@@ -390,6 +390,7 @@ static void reload_level(std::chrono::steady_clock::time_point saved) {
   }
   tick_count = 0;  // the ticks the reload took are not played twice
   if (progress.level != level_before) choose_level_music(campaign, progress.level);
+  watch_level_files(campaign);  // the enemy file may name other archives now
   // From the save to play going on, as the author waits for it.
   std::fprintf(stderr, "mirvo: reloaded at tick %d in %.2f s\n", played.start_tick + cursor.tick,
                seconds_since(saved));

@@ -51,8 +51,8 @@ CommandCampaign read_command_campaign(const CommandLine& line) {
 
 // ---- Reload on save ----
 // The game polls one non-blocking inotify descriptor between frames, so no
-// thread of ours is needed (the descriptor closes with the program). Folders are watched rather than files: an editor
-// that saves by renaming a new file over the old one would leave a watch on
+// thread of ours is needed (the descriptor closes with the program). Folders are watched rather
+// than files: an editor that saves by renaming a new file over the old one would leave a watch on
 // the file itself behind on the old inode.
 
 namespace {

@@ -353,6 +353,15 @@ std::string replace_file(const std::string& path, const std::string& text);
 // joystick (polled here): the arrows or the stick, Space, Ctrl or button 1 to
 // fire, X or button 2 for a bomb. No joystick reads as released.
 TickInput read_tick_input();
+// Sleeps until a tick falls due, the focus changes or the window's close
+// button is pressed; returns at once when one of them happened since the
+// caller looked. The timer counts the ticks, so there is nothing to spin on.
+void wait_for_wake();
+// The window has lost the focus: the world, the effects and the music hold
+// still until it comes back (no ticks are counted meanwhile, see tick_timer).
+// The unchanged frame is drawn again every 100 ms, so a window uncovered
+// meanwhile shows it.
+void hold_while_unfocused();
 
 // The play loop's catch-up: every logic tick that has fallen due, the
 // campaign's tick with the input read for it, with the next level's music

@@ -59,6 +59,7 @@ done
 [ "$(dpkg-deb --field "$deb" Section)" = games ] || fail "Section is not games"
 # mirvo-run --video needs ffmpeg and --chart gnuplot; nothing else does.
 [ "$(dpkg-deb --field "$deb" Recommends)" = "ffmpeg, gnuplot-nox" ] || fail "Recommends is not ffmpeg, gnuplot-nox"
+[ "$(dpkg-deb --field "$deb" Suggests)" = "inotify-tools" ] || fail "Suggests is not inotify-tools"
 # apt resolves the Depends on this machine (simulated: nothing is installed).
 apt-get install --simulate -qq "$deb" > "$out/apt.log" 2>&1 || { cat "$out/apt.log"; fail "apt-get cannot install it"; }
 

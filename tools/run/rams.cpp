@@ -47,9 +47,8 @@ int aimed_shooter(const Bullet& b) {
 }
 
 // Enemy `slot`, the same one as before the tick, has just touched the ship:
-// it went untouched through a touch the untouchable ship let pass, or it lost
-// at least the ship's energy in a tick the ship lost some (each loses what the
-// other had).
+// the untouchable ship let its touch pass, or it lost at least the ship's
+// energy in a tick the ship lost some (each loses what the other had).
 bool touched_ship(const RamWatch& w, int slot, int energy_before) {
   const Enemy& e = enemies[slot];
   if (e.ignored != 0 && !w.ignored[slot]) return true;

@@ -193,6 +193,7 @@ SeedReport full_report() {
   r.enemies_by_second = {4, 0, 2};
   r.score_by_type = {0, 500, 0, 0, 0, 0, 400, 0};
   r.outside_from[6] = 8123;
+  r.rammed_from[3] = 1234;
   r.max_multiplier = 5;
   r.hits_ignored = 7;
   r.bombs_used = 4;
@@ -213,9 +214,10 @@ TEST(SeedReports, ReadBackWhole) {
             std::tie(y.seed, y.outcome, y.tick, y.score, y.spawned, y.destroyed, y.hits_taken,
                      y.energy, y.level, y.boss_tick, y.hash, y.hits_by_stretch, y.hit_ticks,
                      y.enemies_by_second, y.enemy_bullets_by_second));
-  EXPECT_EQ(
-      std::tie(x.score_by_type, x.outside_from, x.max_multiplier, x.hits_ignored, x.bombs_used),
-      std::tie(y.score_by_type, y.outside_from, y.max_multiplier, y.hits_ignored, y.bombs_used));
+  EXPECT_EQ(std::tie(x.score_by_type, x.outside_from, x.rammed_from, x.max_multiplier,
+                     x.hits_ignored, x.bombs_used),
+            std::tie(y.score_by_type, y.outside_from, y.rammed_from, y.max_multiplier,
+                     y.hits_ignored, y.bombs_used));
   ASSERT_EQ(y.tally.size(), 2u);
   for (int i : {0, 1}) {
     const LevelTally& t = y.tally[i].tally;

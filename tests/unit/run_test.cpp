@@ -250,20 +250,39 @@ void write_bytes(const std::string& file, const std::vector<std::uint8_t>& bytes
 // replays and verifies, is refused with the level when its content differs,
 // and names the first check after the tick where its input was changed.
 // Warnings go to standard error and leave the exit status alone.
-TEST_F(RunTool, WarnsOfEnemiesOutOfViewAndLevelsNoRunEnds) {
-  const AsmResult lurk = assemble_source(
-      "script timeline:\n  wait 100\n  spawn 2 lurk 100 -200\n  wait 3000\n  restart\n"
-      "script lurk:\n  wait 1000\n  restart\n",
-      AsmOptions{});
-  ASSERT_TRUE(lurk.ok());
-  write_bytes(path("lurk.wif"), encode_scripts(lurk.instructions));
+TEST_F(RunTool, WarnsOfEnemiesOutOfViewRidersOfTheirAimAndLevelsNoRunEnds) {
+  const auto level = [&](const char* name, const std::string& source) {
+    const AsmResult scripts = assemble_source(source, AsmOptions{});
+    EXPECT_TRUE(scripts.ok()) << name;
+    write_bytes(path(name), encode_scripts(scripts.instructions));
+    return path(name);
+  };
+  const std::string lurk =
+      level("lurk.wif",
+            "script timeline:\n  wait 100\n  spawn 2 lurk 100 -200\n  wait 3000\n  restart\n"
+            "script lurk:\n  wait 1000\n  restart\n");
+  // A dart above the idle ship aims at it at 2 px a tick from `dy` below its
+  // top and dives at `vy`: at 2 px it rides its bullet into the ship; at 3 px
+  // it rams with its bullet passed and close behind; at 1 px after its bullet
+  // has hit.
+  const auto dive = [&](const char* name, const char* vy, const char* dy) {
+    return level(name,
+                 std::string("script timeline:\n  spawn 2 dive 150 0\n  wait 3000\n  remove\n") +
+                     "script dive:\n  aim 3 200 8 " + dy + "\n  velocity 0 " + vy +
+                     "\n  wait 3000\n  remove\n");
+  };
   const struct {
     std::string arguments;
     std::string warning;  // "": none at all
   } cases[] = {
-      {"--level " + path("lurk.wif") + " --ticks 700",
+      {"--level " + lurk + " --ticks 700",
        "warning: seed 1: enemy type 2 stayed wholly outside the playfield with health left for "
        "more than 5 s from 0:01.0\n"},
+      {"--level " + dive("ride.wif", "200", "0") + " --ticks 700",
+       "warning: seed 1: enemy type 2 ran into the ship at 0:01.4 moving with a bullet it had "
+       "aimed at the ship\n"},
+      {"--level " + dive("pass.wif", "300", "60") + " --ticks 700", ""},
+      {"--level " + dive("ram.wif", "100", "0") + " --ticks 700", ""},
       {"--pilot idle --immortal --runs 2", "warning: every run ended out of time\n"},
       {"--pilot dodge", ""},
   };

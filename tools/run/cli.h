@@ -55,7 +55,8 @@ std::string run_text(const RunResult& r, const char* pilot, bool json);
 // The figures over all runs that a level is tuned by, on standard output.
 void print_summary(const Options& o, const RunsSummary& s);
 // What looks wrong in a run, as "warning: ..." lines for standard error: each
-// type that stayed wholly outside the playfield with health left.
+// type that stayed wholly outside the playfield with health left, and each
+// that ran into the ship riding with its own aimed bullets.
 std::string run_warnings(const RunResult& r);
 // What looks wrong over all runs: a level that no run ended before its time.
 std::string summary_warnings(const RunsSummary& s);

@@ -106,6 +106,7 @@ std::string write_report(const SeedReport& report) {
   write_numbers(out, items);
   std::vector<int> by_type(r.score_by_type.begin(), r.score_by_type.end());
   by_type.insert(by_type.end(), r.outside_from.begin(), r.outside_from.end());
+  by_type.insert(by_type.end(), r.rammed_from.begin(), r.rammed_from.end());
   write_numbers(out, by_type);
   std::vector<int> tally{r.max_multiplier, r.hits_ignored, r.bombs_used};
   for (const RunResult::Cleared& c : r.tally)
@@ -136,18 +137,21 @@ bool read_report(std::string_view bytes, SeedReport* report) {
   if (!read_numbers(in, &items) || items.size() != 2 * ITEM_KINDS) return false;
   std::copy(items.begin(), items.begin() + ITEM_KINDS, r.items_dropped.begin());
   std::copy(items.begin() + ITEM_KINDS, items.end(), r.items_taken.begin());
-  // The score by type and when each first stayed outside, then the multiplier, the touches ignored,
-  // the bombs used and six figures per cleared level.
+  // The score by type, when each first stayed outside and when each first rammed riding its
+  // own aimed bullets, then the multiplier, the touches ignored, the bombs used and six figures
+  // per cleared level.
   constexpr std::size_t head_size = 3;
   constexpr std::size_t per_level = 6;
   std::vector<int> by_type;
   std::vector<int> tally;
-  if (!read_numbers(in, &by_type) || by_type.size() != 2 * r.score_by_type.size() ||
+  if (!read_numbers(in, &by_type) || by_type.size() != 3 * r.score_by_type.size() ||
       !read_numbers(in, &tally) || tally.size() < head_size ||
       (tally.size() - head_size) % per_level != 0)
     return false;
   std::copy(by_type.begin(), by_type.begin() + MAX_ENEMY_TYPES, r.score_by_type.begin());
-  std::copy(by_type.begin() + MAX_ENEMY_TYPES, by_type.end(), r.outside_from.begin());
+  std::copy(by_type.begin() + MAX_ENEMY_TYPES, by_type.begin() + 2 * MAX_ENEMY_TYPES,
+            r.outside_from.begin());
+  std::copy(by_type.begin() + 2 * MAX_ENEMY_TYPES, by_type.end(), r.rammed_from.begin());
   r.max_multiplier = tally[0];
   r.hits_ignored = tally[1];
   r.bombs_used = tally[2];

@@ -121,6 +121,13 @@ std::string run_warnings(const RunResult& r) {
             r.seed, k + 1, OUTSIDE_WARNING_TICKS / TICKS_PER_SECOND,
             game_time(r.outside_from[k]).c_str());
   }
+  for (int k = 0; k < MAX_ENEMY_TYPES; ++k) {
+    if (r.rammed_from[k] == 0) continue;
+    appendf(out,
+            "warning: seed %u: enemy type %d ran into the ship at %s moving with a bullet it had "
+            "aimed at the ship\n",
+            r.seed, k + 1, game_time(r.rammed_from[k]).c_str());
+  }
   return out;
 }
 

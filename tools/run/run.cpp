@@ -22,6 +22,7 @@ struct RunCounter {
   std::array<bool, MAX_ENEMY_BULLETS> had_hit{};
   int midboss_slot = -1;
   std::array<int, MAX_ENEMIES> outside_since{};  // 0: in view, dying or free
+  RamWatch rams;
 };
 
 // A type that can win the level: a step of its death shows the victory
@@ -226,6 +227,7 @@ RunResult run_level(const RunSettings& settings, Pilot& pilot, Recording* record
     r.hits_taken += hits;
     r.hits_by_stretch[(tick - 1) / STRETCH_TICKS] += hits;
     for (int h = 0; h < hits; ++h) r.hit_ticks.push_back(tick);
+    watch_rams(counter.rams, energy_before, tick, r.rammed_from);
     count_enemies(counter, r, tick);
     if (tick % TICKS_PER_SECOND == 0) {
       const ScreenCount on_screen = count_on_screen();

@@ -133,6 +133,11 @@ std::string check_world(WorldWatch& watch);
 
 inline constexpr int STRETCH_TICKS = 10 * TICKS_PER_SECOND;  // hits are counted per 10 s
 inline constexpr int OUTSIDE_WARNING_TICKS = 5 * TICKS_PER_SECOND;
+// An enemy rides with a bullet when their velocities differ by less than this,
+// in pixels per tick, and the bullet is at most RIDE_DISTANCE pixels outside
+// the enemy's box; an enemy moving slower than this rides with nothing.
+inline constexpr float RIDE_SPEED_TOLERANCE = 0.5f;
+inline constexpr float RIDE_DISTANCE = SHIP_SIZE;
 
 struct RunSettings {
   std::string script_file = "level1.wif";
@@ -211,9 +216,35 @@ struct RunResult {
   // the first time it did; 0 never. Such an enemy can neither be shot nor
   // let the level go on (a boss that never comes back wins nothing).
   std::array<int, MAX_ENEMY_TYPES> outside_from{};
+  // Entry k: the first tick an enemy of type k + 1 touched the ship while it
+  // rode with a bullet it had aimed at the ship (see watch_rams); 0 never.
+  std::array<int, MAX_ENEMY_TYPES> rammed_from{};
   // A new field here joins write_report and read_report (jobs.cpp), which
   // carry a result from a worker process to the one that prints it.
 };
+
+// What watch_rams remembers from one tick to the next, slot by slot: which
+// enemy aimed each enemy bullet (its slot + 1; 0 none or unknown), and each
+// enemy's type (0: free or the level director), health, place and whether it
+// had touched the untouchable ship. Fixed tables, as the world's are.
+struct RamWatch {
+  std::array<int, MAX_ENEMY_BULLETS> bullet_type{};
+  std::array<int, MAX_ENEMY_BULLETS> aimed_by{};
+  std::array<int, MAX_ENEMIES> type{};
+  std::array<float, MAX_ENEMIES> health{};
+  std::array<float, MAX_ENEMIES> x{};
+  std::array<float, MAX_ENEMIES> y{};
+  std::array<bool, MAX_ENEMIES> ignored{};
+};
+// Called after every tick, with the ship's energy before it. A bullet that
+// has just appeared is an enemy's aimed bullet when that enemy's script has an
+// aim of its type and speed from exactly where the bullet left. An enemy that
+// touched the ship in this tick (lost the ship's energy as the ship lost some,
+// or was let pass by the untouchable ship) while such a bullet of its own rode
+// with it sets first_ram for its type to `tick`, unless set already. Reads the
+// world only.
+void watch_rams(RamWatch& w, int energy_before, int tick,
+                std::array<int, MAX_ENEMY_TYPES>& first_ram);
 
 // The stretch with the most hits (the first of equals), or -1 with no hits.
 int worst_stretch(const RunResult& result);

@@ -2,6 +2,7 @@
 // paths made whole, before the game folder becomes the current one, so a
 // path given from where the author stands still names the same file; and,
 // with --watch, its files watched for saves.
+#include <stdlib.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 
 #include "content/content.h"
 #include "render/render.h"
+#include "script/script.h"
 #include "shell/screens_local.h"
 
 namespace {
@@ -149,4 +151,101 @@ void show_reload_error(const std::string& why) {
   std::snprintf(overlay.text[static_cast<std::size_t>(line++)].data(), OVERLAY_TEXT_SIZE,
                 "The last good level plays on");
   overlay.lines = line;
+}
+
+// ---- Reload snapshots ----
+// A reload loads private copies of the level files, taken before they are
+// checked: a save landing between the check and the load cannot then reach
+// the loaders, which end the program on a file they cannot use.
+
+namespace {
+
+fs::path snapshot_folder;  // the copies of the reload under way, if any
+// Each copy's path and its original's, so messages name the author's files.
+std::vector<std::pair<std::string, std::string>> snapshot_names;
+
+// Copies `from` to `to` (its folder made), reading at most `limit` bytes;
+// false, with why, when it cannot.
+bool copy_bounded(const fs::path& from, const fs::path& to, std::size_t limit, std::string& why) {
+  const WholeFile file = read_whole_file(from.c_str(), limit);
+  if (file.error != 0 || !file.refusal.empty()) {
+    why = "cannot read " + from.string() + ": " +
+          (file.refusal.empty() ? std::strerror(file.error) : file.refusal);
+    return false;
+  }
+  snapshot_names.emplace_back(to.string(), from.string());
+  std::error_code made;
+  fs::create_directories(to.parent_path(), made);
+  std::FILE* out = std::fopen(to.c_str(), "wb");
+  const bool written =
+      out && std::fwrite(file.bytes.data(), 1, file.bytes.size(), out) == file.bytes.size();
+  if ((out && std::fclose(out) != 0) || !written) {
+    why = "cannot copy " + from.string() + " to " + to.string();
+    return false;
+  }
+  return true;
+}
+
+// One level's files copied into `folder`: the enemy file with its companion
+// and archives side by side, where the loaders look first.
+bool copy_level(const CampaignLevel& level, const Rules& level_rules, const fs::path& folder,
+                CampaignLevel& copy, std::string& why) {
+  copy = level;
+  copy.script = (folder / "script" / fs::path(level.script).filename()).string();
+  copy.tiles = (folder / "tiles" / fs::path(level.tiles).filename()).string();
+  copy.enemies = (folder / "enemies" / fs::path(level.enemies).filename()).string();
+  if (!copy_bounded(level.script, copy.script, MAX_SCRIPT_FILE_BYTES, why) ||
+      !copy_bounded(level.tiles, copy.tiles, MAX_ARCHIVE_BYTES, why) ||
+      !copy_bounded(level.enemies, copy.enemies, MAX_ENEMY_FILE_BYTES, why))
+    return false;
+  const std::string extras = enemy_extras_path(level.enemies);
+  std::error_code missing;
+  if (level_rules.enemy_extras && fs::exists(extras, missing) &&
+      !copy_bounded(extras, enemy_extras_path(copy.enemies), MAX_ENEMY_EXTRAS_BYTES, why))
+    return false;
+  const WholeFile enemies = read_whole_file(copy.enemies.c_str(), MAX_ENEMY_FILE_BYTES);
+  const EnemyFile file = parse_enemy_file(enemies.bytes, copy.enemies.c_str());
+  if (!file.error.empty()) return true;  // the check names what is wrong
+  for (const EnemyTypeRecord& type : file.types) {
+    const fs::path name = fs::path(type.datafile).lexically_normal();
+    // A name that leaves the folder is read where it is, copied nowhere.
+    if (name.is_absolute() || name.empty() || *name.begin() == "..") continue;
+    if (!copy_bounded(enemy_archive_path(level.enemies, type.datafile),
+                      fs::path(copy.enemies).parent_path() / name, MAX_ARCHIVE_BYTES, why))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Campaign snapshot_campaign(const Campaign& played, std::string& why) {
+  drop_snapshot();
+  Campaign copy = played;
+  std::string pattern = (fs::temp_directory_path() / "mirvo-reload-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    why = "cannot make a folder for the reload: " + std::string(std::strerror(errno));
+    return copy;
+  }
+  snapshot_folder = pattern;
+  for (std::size_t i = 0; i < played.levels.size() && why.empty(); ++i)
+    copy_level(played.levels[i], played.rules, snapshot_folder / std::to_string(i), copy.levels[i],
+               why);
+  return copy;
+}
+
+std::string in_original_names(std::string text) {
+  for (const auto& [copy, original] : snapshot_names)
+    for (std::size_t at = text.find(copy); at != std::string::npos;
+         at = text.find(copy, at + original.size()))
+      text.replace(at, copy.size(), original);
+  return text;
+}
+
+void drop_snapshot() {
+  snapshot_names.clear();
+  if (snapshot_folder.empty()) return;
+  std::error_code ignored;  // a copy left in the temporary folder harms nothing
+  fs::remove_all(snapshot_folder, ignored);
+  snapshot_folder.clear();
 }

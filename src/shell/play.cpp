@@ -302,18 +302,18 @@ void take_over(const Recording& watched, const RecordingCursor& at) {
   game_running = 1;
 }
 
-// --watch: a file the levels read was saved. The levels up to this one are
-// checked as Start checks them; a broken file shows why and play goes on with
-// what is loaded. Otherwise the game starts again with its seed and plays the
+// --watch: a file the levels read was saved. The levels' files are copied
+// and the copies checked as Start checks them; a broken file shows why and
+// play goes on with what is loaded. Otherwise the game starts again with its seed and plays the
 // input so far at full speed, so the author is back at the same tick with the
 // new content (where the new content makes the same input play out otherwise,
 // so be it: the new content is what the author came to see).
 static void reload_level(std::chrono::steady_clock::time_point saved) {
   reload_problem.clear();
-  for (int l = 0; l <= progress.level && reload_problem.empty(); ++l)
-    reload_problem =
-        campaign_level_problem(campaign.levels[static_cast<std::size_t>(l)], campaign.rules);
+  const Campaign copies = snapshot_campaign(campaign, reload_problem);
+  if (reload_problem.empty()) reload_problem = in_original_names(campaign_problem(copies));
   if (!reload_problem.empty()) {
+    drop_snapshot();
     std::fprintf(stderr, "mirvo: cannot reload: %s\n", reload_problem.c_str());
     return;
   }
@@ -322,7 +322,7 @@ static void reload_level(std::chrono::steady_clock::time_point saved) {
   recording.practice = true;
   recording.start_tick = played.start_tick;
   const int level_before = progress.level;
-  start_game(campaign, progress, played.seed, played.start_tick);
+  start_game(copies, progress, played.seed, played.start_tick);
   continues_used = lost_ticks = tally_ticks = 0;
   RecordingCursor cursor;
   for (int bits = next_input(played, cursor); bits >= 0; bits = next_input(played, cursor)) {
@@ -330,12 +330,13 @@ static void reload_level(std::chrono::steady_clock::time_point saved) {
       ++continues_used;
       lost_ticks = tally_ticks = 0;
     }
-    replay_tick(campaign, progress, bits);
+    replay_tick(copies, progress, bits);
     count_end_ticks(1);
     clear_world_events();  // the sounds of ticks already heard
     record_tick(recording, bits);
   }
-  tick_count = 0;  // the ticks the reload took are not played twice
+  drop_snapshot();  // what play needs of the copies is loaded now
+  tick_count = 0;   // the ticks the reload took are not played twice
   if (progress.level != level_before) choose_level_music(campaign, progress.level);
   watch_level_files(campaign);  // the enemy file may name other archives now
   // From the save to play going on, as the author waits for it.

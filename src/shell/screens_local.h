@@ -134,6 +134,14 @@ void watch_level_files(const Campaign& played);
 // so an editor's or a tool's several writes make one reload; nothing
 // otherwise. Never blocks.
 std::optional<std::chrono::steady_clock::time_point> level_files_saved();
+// `played` with every level's files copied into a fresh private folder (the
+// enemy file's archives beside it), for a reload to check and load copies no
+// save can change meanwhile; why, when a file cannot be copied. The folder
+// lives until drop_snapshot or the next snapshot.
+Campaign snapshot_campaign(const Campaign& played, std::string& why);
+// `text` with every copy's path replaced by its original's.
+std::string in_original_names(std::string text);
+void drop_snapshot();
 // The error a failed reload shows over the playfield as the overlay's lines,
 // wrapped to its width; "" shows nothing.
 void show_reload_error(const std::string& why);

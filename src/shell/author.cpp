@@ -176,14 +176,10 @@ bool copy_bounded(const fs::path& from, const fs::path& to, std::size_t limit, s
   snapshot_names.emplace_back(to.string(), from.string());
   std::error_code made;
   fs::create_directories(to.parent_path(), made);
-  std::FILE* out = std::fopen(to.c_str(), "wb");
-  const bool written =
-      out && std::fwrite(file.bytes.data(), 1, file.bytes.size(), out) == file.bytes.size();
-  if ((out && std::fclose(out) != 0) || !written) {
-    why = "cannot copy " + from.string() + " to " + to.string();
-    return false;
-  }
-  return true;
+  const std::string failed =
+      replace_file(to.string(), std::string(file.bytes.begin(), file.bytes.end()));
+  if (!failed.empty()) why = "cannot copy " + from.string() + ": " + failed;
+  return failed.empty();
 }
 
 // One level's files copied into `folder`: the enemy file with its companion
